@@ -1,0 +1,35 @@
+# Front door: every target installs what it needs first.
+BUILD      ?= build
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+.PHONY: deps build test test-asan test-tsan demo bench clean
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_ARGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+test-asan:
+	$(MAKE) test BUILD=build-asan CMAKE_ARGS="-DQUON_SANITIZE=address" CTEST_ARGS="-L 'unit|integration'"
+
+test-tsan:
+	$(MAKE) test BUILD=build-tsan CMAKE_ARGS="-DQUON_SANITIZE=thread" CTEST_ARGS="-L 'unit|integration'"
+
+demo: build
+	scripts/demo
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUON_BUILD_BENCH=ON
+	cmake --build build-bench -j $(JOBS)
+	scripts/bench
+
+clean:
+	rm -rf build build-asan build-tsan build-bench
