@@ -1,0 +1,22 @@
+#pragma once
+// File helpers. They never follow a symbolic link out of the folder they are
+// given: links are removed, not their targets.
+#include <string>
+#include <string_view>
+
+// Clears the read-only bit and deletes the file. With `missingIsSuccess` a
+// file that does not exist (or cannot be reached) counts as deleted.
+bool DeleteLocalFile(bool missingIsSuccess, std::wstring_view path);
+// Deletes a folder with all its content; the result is ignored by design.
+void RemoveFolderTree(std::wstring_view path);
+// Empties `folder` recursively of entries matching `pattern` ("*.*" = all),
+// then tries to remove it; failures are silent.
+void DeleteFilesInFolder(std::wstring_view folder, std::wstring_view pattern);
+
+bool FileExists(std::wstring_view path);
+bool FolderExists(std::wstring_view path);
+
+// Writes `bytes` to `path` through a temporary file in the same folder and a
+// rename, so that a crash leaves either the old or the new file. On failure
+// the old file is untouched and errno tells why.
+bool WriteFileAtomically(std::wstring_view path, std::string_view bytes);
