@@ -1,0 +1,10 @@
+#pragma once
+// The user's desktop and application-menu folders and the shortcuts in them.
+#include <string>
+
+std::wstring GetDesktopFolder();
+std::wstring GetApplicationsFolder();
+
+// Rewrites the desktop entry at `path` so that it starts `targetExecutable`
+// (no arguments) and shows its icon. Failures are not reported.
+void WriteShortcutFile(const std::wstring& path, const std::wstring& targetExecutable);
