@@ -1,0 +1,80 @@
+// The progress model: counters to bar widths, and what to repaint.
+#include "launcher/game_launcher_dlg.h"
+
+namespace {
+int32_t BarWidth(uint32_t received, uint32_t size) {
+    if (size == 0 || received == 0) return 0;
+    // The quotient passes through single precision, as the bars always did.
+    const float quotient = static_cast<float>(static_cast<double>(received) / static_cast<double>(size));
+    return static_cast<int32_t>(static_cast<double>(quotient) * 489.0);
+}
+}  // namespace
+
+void CGameLauncherDlg::RefreshProgress() {
+    UpdateTotalBar();
+    UpdateFileBar();
+    if (m_bTextRefresh) m_view.InvalidateRect(&kStatusText, false);
+}
+
+void CGameLauncherDlg::UpdateTotalBar() {
+    if (GetState() != STATE_UPDATE_FILES) return;
+    const int32_t width = BarWidth(m_dwTotalRecv, m_dwTotalSize);
+    {
+        std::lock_guard lock(m_textLock);
+        m_rcTotalBar.right = m_rcTotalBar.left + width;
+    }
+    m_view.InvalidateRect(&kTotalBarBack, true);
+}
+
+void CGameLauncherDlg::UpdateFileBar() {
+    if (GetState() != STATE_UPDATE_FILES) return;
+    const int32_t width = BarWidth(m_dwFileRecv, m_dwFileSize);
+    {
+        std::lock_guard lock(m_textLock);
+        m_rcFileBar.right = m_rcFileBar.left + width;
+    }
+    m_view.InvalidateRect(&kFileBarBack, true);
+}
+
+void CGameLauncherDlg::ResetProgressBars() {
+    {
+        std::lock_guard lock(m_textLock);
+        m_rcTotalBar = kTotalBarEmpty;
+        m_rcFileBar = kFileBarEmpty;
+    }
+}
+
+void CGameLauncherDlg::SetCurrentFile(const std::wstring& text) {
+    std::lock_guard lock(m_textLock);
+    m_szCurrentFile = text.substr(0, 259);
+}
+
+std::wstring CGameLauncherDlg::GetCurrentFile() const {
+    std::lock_guard lock(m_textLock);
+    return m_szCurrentFile;
+}
+
+RECT CGameLauncherDlg::GetTotalBar() const {
+    std::lock_guard lock(m_textLock);
+    return m_rcTotalBar;
+}
+
+RECT CGameLauncherDlg::GetFileBar() const {
+    std::lock_guard lock(m_textLock);
+    return m_rcFileBar;
+}
+
+LauncherStatusSnapshot CGameLauncherDlg::GetStatusSnapshot() const {
+    LauncherStatusSnapshot s;
+    s.state = GetState();
+    s.buttonsEnabled = m_bButtonsEnabled;
+    s.fileSize = m_dwFileSize;
+    s.fileRecv = m_dwFileRecv;
+    s.totalSize = m_dwTotalSize;
+    s.totalRecv = m_dwTotalRecv;
+    std::lock_guard lock(m_textLock);
+    s.currentFile = m_szCurrentFile;
+    s.totalBar = m_rcTotalBar;
+    s.fileBar = m_rcFileBar;
+    return s;
+}

@@ -1,0 +1,191 @@
+#pragma once
+// CGameLauncherDlg owns all launcher state: the command line, the patch state
+// machine and its worker thread, the three file lists and the progress model.
+// It does not draw; it talks to its window through LauncherView.
+//
+// Threads: the window's thread (button handlers, close) and one worker. The
+// state, the counters and the flags are atomics; texts both threads write are
+// behind m_textLock. The lists are touched by the worker in the compare and
+// update states and by the window's thread only while the worker idles; the
+// worker is stopped and joined before anything it uses is released.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <source_location>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "launcher/launcher_platform.h"
+#include "launcher/launcher_state.h"
+#include "launcher/launcher_view.h"
+#include "launcher/pack_file_info.h"
+#include "launcher/publisher_info.h"
+#include "platform/win_types.h"
+
+// What a painter needs to draw one frame, read in one go.
+struct LauncherStatusSnapshot {
+    int32_t state = 0;
+    bool buttonsEnabled = false;
+    uint32_t fileSize = 0, fileRecv = 0, totalSize = 0, totalRecv = 0;
+    std::wstring currentFile;
+    RECT totalBar, fileBar;
+};
+
+class CGameLauncherDlg {
+public:
+    enum class StartupResult { kOk, kAnotherInstance, kBadCommandLine };
+
+    // Construction applies the instance rule and parses the command line;
+    // see GetStartupResult. `arguments[0]` is the program path.
+    CGameLauncherDlg(LauncherPlatform& platform, LauncherView& view, std::vector<std::wstring> arguments);
+    ~CGameLauncherDlg();  // stops and joins the worker
+    CGameLauncherDlg(const CGameLauncherDlg&) = delete;
+    CGameLauncherDlg& operator=(const CGameLauncherDlg&) = delete;
+
+    StartupResult GetStartupResult() const { return m_startupResult; }
+
+    // Window's thread. True when the worker was started.
+    bool OnInitDialog();
+    // WM_CLOSE / WM_DESTROY: stops and joins the worker, then releases the
+    // lists and the publisher object. Safe to call more than once.
+    void OnDestroy();
+    void OnBnClickedButtonStart();
+    void OnBnClickedButtonRepair();
+    void OnBnClickedButtonClose();
+    void OnTimer(int id);
+
+    // Worker.
+    static unsigned LauncherThreadProc(CGameLauncherDlg* dlg);
+    void ProcessState();
+    void Ls_CheckUpdater();
+    void Ls_RunUpdater();
+    void Ls_UpdateFileList();
+    void Ls_CompareFileList();
+    void Ls_Update();
+    void Ls_Ready();
+    void Ls_Idle();
+    void Ls_Quit();
+    void Ls_Error();
+
+    // Reporting and the launcher log.
+    static std::wstring GetExecuteErrorText(int result);
+    void WriteLauncherLog(const std::wstring& message, const std::wstring& function, int32_t line,
+                          const std::wstring& sourceFile);
+    void ResetLauncherLog();
+
+    // Downloads.
+    bool URLDownload(const std::wstring& url, const std::wstring& localPath, IBindStatusCallback* callback);
+    HRESULT OnDownloadProgress(uint32_t progress, uint32_t progressMax, uint32_t statusCode,
+                               const wchar_t* statusText);
+
+    // File lists.
+    bool GetUpdateListFile();
+    bool DownloadUpdateListFile();
+    bool CheckSumUpdateListFile();
+    HRESULT ReadClientListFile();
+    HRESULT ReadUpdateListFile();
+    void WriteClientListFile();
+    HRESULT FindInUpdateList(const std::wstring& path);
+    HRESULT FindSameInClientList(const PackFileInfo& entry);
+    void DeleteObsoleteFile(const std::wstring& path);
+
+    // Install scan.
+    HRESULT RebuildClientList();
+    void ScanClientFiles(const std::wstring& pattern);
+    void Build_byclientchecksum();
+    // The same, telling whether every file could be read.
+    bool BuildClientChecksums();
+
+    // Patch application.
+    uint32_t GetTotalDownloadSize();
+    int Unzip(const std::wstring& folder, const std::wstring& archive);
+    void Unzip_and_Checksum_Error(const std::wstring& relativePath, const std::wstring& archive, bool deleteTarget);
+    void RemoveFromClientList(const std::wstring& path);
+    void ResetPatchState();
+
+    // Progress model.
+    void RefreshProgress();
+    void UpdateTotalBar();
+    void UpdateFileBar();
+    LauncherStatusSnapshot GetStatusSnapshot() const;
+
+    // Accessors used by front-ends and tests.
+    int32_t GetState() const { return m_nState.load(); }
+    void SetState(int32_t state) { m_nState.store(state); }
+    std::wstring GetPendingError() const;
+    const std::wstring& GetInstallPath() const { return m_strInstallPath; }
+    PUBLISHER_INFO::Manager* GetPublisher() const { return m_pPublisher.get(); }
+    std::wstring GetCaption() const;
+    bool IsWorkerRunning() const { return m_worker.joinable(); }
+    // A full install-folder path for a relative list path ("\" -> "/").
+    std::wstring FullPath(const std::wstring& relative) const;
+
+    // The lists, for the window's thread while the worker idles, and tests.
+    PackFileList m_vecClientList;
+    PackFileList m_vecUpdateList;
+    PackFileList m_vecServerList;
+
+    // The progress model.
+    std::atomic<uint32_t> m_dwFileSize{0};
+    std::atomic<uint32_t> m_dwFileRecv{0};
+    std::atomic<uint32_t> m_dwTotalSize{0};
+    std::atomic<uint32_t> m_dwTotalRecv{0};
+    std::atomic<uint32_t> m_dwLastProgress{0};
+    std::atomic<bool> m_bTextRefresh{false};
+    static constexpr RECT kTotalBarEmpty{104, 475, 104, 485};
+    static constexpr RECT kFileBarEmpty{104, 491, 104, 501};
+    static constexpr RECT kTotalBarBack{102, 473, 595, 487};
+    static constexpr RECT kFileBarBack{102, 489, 595, 503};
+    static constexpr RECT kStatusText{0, 430, 639, 600};
+    static constexpr int32_t kFullBarWidth = 489;
+    void SetCurrentFile(const std::wstring& text);
+    std::wstring GetCurrentFile() const;
+    RECT GetTotalBar() const;
+    RECT GetFileBar() const;
+    void ResetProgressBars();  // both fills back to width 0
+
+    // The process-wide count of files given up after two failed extractions.
+    static std::atomic<int32_t> s_nUnzipGiveUps;
+
+private:
+    // Immediate report: compose into the pending text, show it, log it with
+    // the call site's line and source file.
+    void ReportNow(const std::wstring& text, const wchar_t* function,
+                   std::source_location site = std::source_location::current());
+    // Shows and logs a text without touching the pending text.
+    void ShowAndLog(const std::wstring& text, const wchar_t* function,
+                    std::source_location site = std::source_location::current());
+    void SetPendingError(const std::wstring& text);
+    void ShowMessage(const std::wstring& text);
+    // The worker stops at the next check once this holds.
+    bool IsQuitting() const;
+    void StopWorker();
+    void SetButtonsEnabled(bool enabled);
+    // The system's text for a C run-time error number (at most 259
+    // characters), or `zeroText` when the number is 0.
+    static std::wstring FileErrorText(int errorNumber, const wchar_t* zeroText);
+    void PrepareWindow();
+
+    LauncherPlatform& m_platform;
+    LauncherView& m_view;
+    StartupResult m_startupResult = StartupResult::kOk;
+    std::unique_ptr<PUBLISHER_INFO::Manager> m_pPublisher;
+    std::wstring m_strInstallPath;  // ends with "/"
+    std::wstring m_strExecutablePath;
+
+    std::atomic<int32_t> m_nState{0};
+    std::atomic<bool> m_bStopRequested{false};
+    std::atomic<bool> m_bButtonsEnabled{false};
+    std::thread m_worker;
+
+    mutable std::mutex m_textLock;  // guards the texts and rectangles below
+    std::wstring m_strPendingError;
+    std::wstring m_szCurrentFile;
+    RECT m_rcTotalBar = kTotalBarEmpty;
+    RECT m_rcFileBar = kFileBarEmpty;
+
+    std::mutex m_logLock;  // both threads log
+    bool m_bObsoleteDeleteFailed = false;  // worker only
+};

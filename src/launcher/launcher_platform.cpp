@@ -1,0 +1,48 @@
+#include "launcher/launcher_platform.h"
+
+#include <chrono>
+#include <thread>
+
+#include "common/path_util.h"
+#include "platform/process.h"
+#include "platform/user_shell.h"
+
+LauncherPlatform::LauncherPlatform() = default;
+LauncherPlatform::~LauncherPlatform() = default;
+
+bool LauncherPlatform::AcquireInstanceLock() {
+    if (!m_lock) m_lock = InstanceLock::TryAcquire(L"QUON Launcher");
+    return m_lock != nullptr;
+}
+
+bool LauncherPlatform::IsGameClientRunning() { return IsProgramRunning(L"Vevida2.0.exe", L"QuonClientWindow"); }
+
+std::wstring LauncherPlatform::GetExecutablePath() {
+    std::wstring path;
+    GetModuleFolder(path, false);
+    return path;
+}
+
+UrlDownloader& LauncherPlatform::Downloader() {
+    if (!m_downloader) m_downloader = UrlDownloader::Create();
+    return *m_downloader;
+}
+
+int LauncherPlatform::StartProgram(const std::wstring& file, const std::wstring& parameters,
+                                   const std::wstring& workingFolder) {
+    return ::StartProgram(file, parameters, workingFolder);
+}
+
+bool LauncherPlatform::MakeExecutable(const std::wstring& path) { return ::MakeExecutable(path); }
+
+std::wstring LauncherPlatform::GetDesktopFolder() { return ::GetDesktopFolder(); }
+
+std::wstring LauncherPlatform::GetApplicationsFolder() { return ::GetApplicationsFolder(); }
+
+void LauncherPlatform::WriteShortcut(const std::wstring& path, const std::wstring& targetExecutable) {
+    WriteShortcutFile(path, targetExecutable);
+}
+
+void LauncherPlatform::SleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+std::unique_ptr<LauncherPlatform> LauncherPlatform::CreateDefault() { return std::make_unique<LauncherPlatform>(); }

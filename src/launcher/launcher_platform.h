@@ -1,0 +1,32 @@
+#pragma once
+// The OS services the launcher uses, bundled so that tests can replace one of
+// them (a downloader that fails, a clock that does not sleep) and keep the rest.
+#include <memory>
+#include <string>
+
+#include "platform/url_download.h"
+
+class LauncherPlatform {
+public:
+    LauncherPlatform();
+    virtual ~LauncherPlatform();
+
+    // False when another launcher of this user runs.
+    virtual bool AcquireInstanceLock();
+    virtual bool IsGameClientRunning();
+    virtual std::wstring GetExecutablePath();
+    virtual UrlDownloader& Downloader();
+    virtual int StartProgram(const std::wstring& file, const std::wstring& parameters,
+                             const std::wstring& workingFolder);
+    virtual bool MakeExecutable(const std::wstring& path);
+    virtual std::wstring GetDesktopFolder();
+    virtual std::wstring GetApplicationsFolder();
+    virtual void WriteShortcut(const std::wstring& path, const std::wstring& targetExecutable);
+    virtual void SleepMs(unsigned ms);
+
+    static std::unique_ptr<LauncherPlatform> CreateDefault();
+
+private:
+    std::unique_ptr<class InstanceLock> m_lock;
+    std::unique_ptr<UrlDownloader> m_downloader;
+};
