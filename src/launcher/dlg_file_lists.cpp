@@ -1,0 +1,143 @@
+// The server list and its guard, the client list, and their comparison.
+#include <cerrno>
+#include <unordered_set>
+
+#include "common/file_util.h"
+#include "common/path_util.h"
+#include "common/text_util.h"
+#include "launcher/game_launcher_dlg.h"
+#include "launcher/launcher_messages.h"
+#include "launcher/list_file_format.h"
+#include "launcher/md5_checksum.h"
+
+bool CGameLauncherDlg::GetUpdateListFile() {
+    if (DownloadUpdateListFile() && CheckSumUpdateListFile()) return true;
+    // Without a trusted server list the client list is not trusted either:
+    // the next run rebuilds it from the disk.
+    DeleteLocalFile(false, m_strInstallPath + L"packclit.lit");
+    SetState(STATE_QUIT);
+    return false;
+}
+
+bool CGameLauncherDlg::DownloadUpdateListFile() {
+    const std::wstring base = m_pPublisher->GetPatchUrl();
+    for (const wchar_t* name : {L"packserv.txt", L"packserv.md5"}) {
+        if (!URLDownload(base + name, m_strInstallPath + L"Temp/" + name, nullptr)) {
+            SetState(STATE_QUIT);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CGameLauncherDlg::CheckSumUpdateListFile() {
+    const std::wstring list = m_strInstallPath + L"Temp/packserv.txt";
+    wchar_t sum[260] = {};
+    errno = 0;
+    if (!ChecksumOfFile(sum, list)) {
+        const int error = errno;
+        ReportNow(text::FormatW(GetLauncherMessage(8), FileErrorText(error, L"Unkown").c_str(), error, list.c_str()),
+                  L"CGameLauncherDlg::CheckSumUpdateListFile");
+        return false;
+    }
+    std::wstring guard;
+    if (!ReadGuardFile(m_strInstallPath + L"Temp/packserv.md5", guard)) return false;
+    if (guard == sum) return true;
+    ReportNow(text::FormatW(L"%s", GetLauncherMessage(37)), L"CGameLauncherDlg::CheckSumUpdateListFile");
+    return false;
+}
+
+HRESULT CGameLauncherDlg::ReadClientListFile() {
+    PackFileList read;
+    if (!ReadListFile(m_strInstallPath + L"packclit.lit", read, true)) return E_FAIL;
+    for (auto& entry : read) m_vecClientList.push_back(std::move(entry));
+    return S_OK;
+}
+
+HRESULT CGameLauncherDlg::ReadUpdateListFile() {
+    PackFileList read;
+    if (!ReadListFile(m_strInstallPath + L"Temp/packserv.txt", read)) return E_FAIL;
+    for (auto& entry : read) {
+        m_vecServerList.push_back(std::make_unique<PackFileInfo>(*entry));
+        m_vecUpdateList.push_back(std::move(entry));
+    }
+    return S_OK;
+}
+
+void CGameLauncherDlg::WriteClientListFile() {
+    if (m_vecClientList.empty()) return;
+    WriteListFile(m_strInstallPath + L"packclit.lit", m_vecClientList);
+}
+
+HRESULT CGameLauncherDlg::FindInUpdateList(const std::wstring& path) {
+    if (path.empty()) return E_FAIL;
+    for (const auto& entry : m_vecUpdateList) {
+        if (entry->szPath == path) return S_OK;
+    }
+    return E_FAIL;
+}
+
+HRESULT CGameLauncherDlg::FindSameInClientList(const PackFileInfo& wanted) {
+    for (const auto& entry : m_vecClientList) {
+        if (!entry->szPath.empty() && entry->szChecksum == wanted.szChecksum && entry->szPath == wanted.szPath) {
+            return S_OK;
+        }
+    }
+    return E_FAIL;
+}
+
+void CGameLauncherDlg::DeleteObsoleteFile(const std::wstring& path) {
+    // A list names files below the install folder only; anything else is
+    // dropped from the list without touching the disk.
+    if (!IsSafeRelativePath(path)) return;
+    const std::wstring full = FullPath(path);
+    if (DeleteLocalFile(true, full)) return;
+    SetPendingError(text::FormatW(L"%s\n%s\n%s", GetLauncherMessage(6), kCodeLC1033, full.c_str()));
+    m_bObsoleteDeleteFailed = true;
+}
+
+void CGameLauncherDlg::Ls_CompareFileList() {
+    m_view.InvalidateRect(&kStatusText, false);
+    m_vecUpdateList.clear();
+    m_vecServerList.clear();
+    m_bObsoleteDeleteFailed = false;
+
+    if (ReadClientListFile() != S_OK && RebuildClientList() != S_OK) {
+        SetState(STATE_QUIT);
+        return;
+    }
+    if (ReadUpdateListFile() != S_OK) {
+        SetState(STATE_QUIT);
+        return;
+    }
+    // A server list that names a path outside the install folder is not one
+    // we can apply; nothing is touched.
+    for (const auto& entry : m_vecServerList) {
+        if (IsSafeRelativePath(entry->szPath)) continue;
+        ReportNow(text::FormatW(L"%s\n%s", GetLauncherMessage(37), entry->szPath.c_str()),
+                  L"CGameLauncherDlg::Ls_CompareFileList");
+        SetState(STATE_QUIT);
+        return;
+    }
+
+    // Sets instead of the list walks: the lists hold tens of thousands of
+    // entries, and each walk per entry made the comparison quadratic.
+    std::unordered_set<std::wstring> serverPaths;
+    for (const auto& entry : m_vecUpdateList) serverPaths.insert(entry->szPath);
+    std::erase_if(m_vecClientList, [&](const std::unique_ptr<PackFileInfo>& entry) {
+        if (!entry->szPath.empty() && serverPaths.count(entry->szPath)) return false;
+        DeleteObsoleteFile(entry->szPath);
+        return true;
+    });
+    WriteClientListFile();
+
+    std::unordered_set<std::wstring> installed;
+    for (const auto& entry : m_vecClientList) {
+        if (!entry->szPath.empty()) installed.insert(entry->szPath + L'|' + entry->szChecksum);
+    }
+    std::erase_if(m_vecUpdateList, [&](const std::unique_ptr<PackFileInfo>& entry) {
+        return installed.count(entry->szPath + L'|' + entry->szChecksum) != 0;
+    });
+
+    SetState(m_bObsoleteDeleteFailed ? STATE_ERROR : STATE_UPDATE_FILES);
+}

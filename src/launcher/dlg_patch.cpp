@@ -1,0 +1,131 @@
+// STATE_UPDATE_FILES: fetch, unpack, verify and record every changed file.
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "common/file_util.h"
+#include "common/path_util.h"
+#include "common/text_util.h"
+#include "launcher/game_launcher_dlg.h"
+#include "launcher/launcher_messages.h"
+#include "launcher/list_file_format.h"
+#include "launcher/md5_checksum.h"
+#include "launcher/url_download_callback.h"
+
+void CGameLauncherDlg::Ls_Update() {
+    if (m_vecUpdateList.empty()) {
+        SetState(STATE_READY);
+        return;
+    }
+    m_dwFileSize = 0;
+    m_dwFileRecv = 0;
+    m_dwTotalRecv = 0;
+    m_dwTotalSize = GetTotalDownloadSize();
+    m_view.SetTimer(1, 1000);
+
+    const std::wstring base = m_pPublisher->GetPatchUrl();
+    cUrlDownLoadCallback<CGameLauncherDlg> callback(this);
+
+    for (const auto& entry : m_vecUpdateList) {
+        if (IsQuitting()) return;
+        std::wstring url = text::Cut(base + entry->szPath + L".zip", text::kMaxPathChars);
+        ReplaceChar(url, L'/', L'\\');
+        const std::wstring archive = m_strInstallPath + L"Temp/" + GetLastPathComponent(url);
+        const std::wstring target = FullPath(entry->szPath);
+        m_dwLastProgress = 0;
+        m_dwFileRecv = 0;
+        m_dwFileSize = static_cast<uint32_t>(entry->nDownloadSize);
+
+        // The comparison refuses lists with such paths; this is the last guard
+        // before anything is written.
+        if (!IsSafeRelativePath(entry->szPath) || chdir(NativePath(m_strInstallPath).c_str()) != 0 ||
+            !CreateFoldersAlongPath(entry->szPath)) {
+            ShowAndLog(GetLauncherMessage(4), L"CGameLauncherDlg::Ls_Update");
+            SetState(STATE_QUIT);
+            return;
+        }
+        SetCurrentFile(entry->szPath);
+        if (!DeleteLocalFile(true, archive)) {
+            SetPendingError(text::FormatW(L"%s\n%s\n%s", GetLauncherMessage(6), kCodeLC1015, archive.c_str()));
+            SetState(STATE_ERROR);
+            return;
+        }
+
+        bool unpacked = false;
+        for (int attempt = 0; attempt < 2 && !unpacked;) {
+            if (IsQuitting()) return;
+            if (!URLDownload(url, archive, &callback)) {
+                SetState(STATE_QUIT);
+                return;
+            }
+            if (!DeleteLocalFile(true, target)) {
+                SetPendingError(text::FormatW(L"%s\n%s\n%s", GetLauncherMessage(6), kCodeLC1016, target.c_str()));
+                SetState(STATE_ERROR);
+                return;
+            }
+            if (Unzip(m_strInstallPath, archive) == 0) {
+                unpacked = true;
+            } else {
+                ++attempt;
+            }
+        }
+
+        if (!unpacked) {
+            // Given up on this file: the first time in a run, compare again;
+            // the second time, stop.
+            if (++s_nUnzipGiveUps >= 2) {
+                ShowAndLog(GetLauncherMessage(3), L"CGameLauncherDlg::Ls_Update");
+                WriteClientListFile();
+                ResetPatchState();
+                SetState(STATE_QUIT);
+                return;
+            }
+            WriteClientListFile();
+            m_vecClientList.clear();
+            SetState(STATE_COMPARE_LISTS);
+            if (!DeleteLocalFile(true, archive)) {
+                SetPendingError(text::FormatW(L"%s\n%s\n%s", GetLauncherMessage(6), kCodeLC1035, archive.c_str()));
+                SetState(STATE_ERROR);
+            }
+            return;
+        }
+
+        wchar_t sum[260] = {};
+        errno = 0;
+        if (!ChecksumOfFile(sum, target)) {
+            const int error = errno;
+            ReportNow(text::FormatW(GetLauncherMessage(8), FileErrorText(error, L"Unknown").c_str(), error,
+                                    target.c_str()),
+                      L"CGameLauncherDlg::Ls_Update");
+            Unzip_and_Checksum_Error(entry->szPath, archive, true);
+            ResetPatchState();
+            SetState(STATE_QUIT);
+            return;
+        }
+        if (entry->szChecksum.empty() || entry->szChecksum != sum) {
+            ReportNow(text::FormatW(L"%s\n%s", GetLauncherMessage(1), target.c_str()), L"CGameLauncherDlg::Ls_Update");
+            Unzip_and_Checksum_Error(entry->szPath, archive, true);
+            ResetPatchState();
+            SetState(STATE_QUIT);
+            return;
+        }
+
+        auto copy = std::make_unique<PackFileInfo>(*entry);
+        RemoveFromClientList(entry->szPath);
+        // Recorded at once, as one appended line: a run cut off here keeps
+        // this file, and rewriting a large list per file would cost more than
+        // the file itself. The reader lets the later line win.
+        AppendListEntry(m_strInstallPath + L"packclit.lit", *copy);
+        m_vecClientList.push_back(std::move(copy));
+
+        if (!DeleteLocalFile(false, archive)) {
+            SetPendingError(text::FormatW(L"%s\n%s\n%s", GetLauncherMessage(6), kCodeLC1034, archive.c_str()));
+            SetState(STATE_ERROR);
+            return;
+        }
+    }
+    // Compact the appended lines into a clean list.
+    WriteClientListFile();
+    RemoveFolderTree(m_strInstallPath + L"Temp");
+    SetState(STATE_READY);
+}

@@ -1,0 +1,64 @@
+// Unpacking one archive over the install folder, and the clean-up after a
+// file failed its check.
+#include "common/file_util.h"
+#include "common/text_util.h"
+#include "launcher/game_launcher_dlg.h"
+#include "launcher/launcher_messages.h"
+#include "launcher/zip_extract.h"
+
+int CGameLauncherDlg::Unzip(const std::wstring& folder, const std::wstring& archive) {
+    bool diskFull = false;
+    const bool opened = ExtractZipArchive(archive, folder, [&](const ZipItemReport& item) {
+        // Other item failures are left to the checksum that follows.
+        if (item.result != kZipWriteFailure) return true;
+        diskFull = true;
+        return false;
+    });
+    if (!opened) return 1;
+    if (diskFull) {
+        ReportNow(text::FormatW(L"%s\n%s", GetLauncherMessage(12), kCodeLC9999), L"CGameLauncherDlg::Unzip");
+        return 1;
+    }
+    return 0;
+}
+
+void CGameLauncherDlg::Unzip_and_Checksum_Error(const std::wstring& relativePath, const std::wstring& archive,
+                                                bool deleteTarget) {
+    auto fail = [this](const wchar_t* code, const std::wstring& path) {
+        ReportNow(text::FormatW(L"%s\n%s\n%s", GetLauncherMessage(6), code, path.c_str()),
+                  L"CGameLauncherDlg::Unzip_and_Checksum_Error");
+        SetState(STATE_QUIT);
+    };
+    // A file that is already gone is what this clean-up wants; only one that
+    // stays is worth a report (a fresh install has no client list yet, and a
+    // refused archive item leaves no target).
+    if (deleteTarget) {
+        const std::wstring target = FullPath(relativePath);
+        if (!DeleteLocalFile(true, target)) return fail(kCodeLC1027, target);
+    }
+    if (!DeleteLocalFile(true, text::Cut(archive, text::kMaxPathChars))) return fail(kCodeLC1029, archive);
+    const std::wstring clientList = m_strInstallPath + L"packclit.lit";
+    if (!DeleteLocalFile(true, clientList)) fail(kCodeLC1028, clientList);
+}
+
+void CGameLauncherDlg::RemoveFromClientList(const std::wstring& path) {
+    for (auto it = m_vecClientList.begin(); it != m_vecClientList.end(); ++it) {
+        if ((*it)->szPath == path) {
+            m_vecClientList.erase(it);
+            return;
+        }
+    }
+}
+
+void CGameLauncherDlg::ResetPatchState() {
+    RemoveFolderTree(m_strInstallPath + L"Temp");
+    DeleteLocalFile(false, m_strInstallPath + L"packclit.lit");
+    ResetProgressBars();
+    m_view.InvalidateRect(&kStatusText, false);
+}
+
+uint32_t CGameLauncherDlg::GetTotalDownloadSize() {
+    uint32_t total = 0;
+    for (const auto& entry : m_vecUpdateList) total += static_cast<uint32_t>(entry->nDownloadSize);
+    return total;
+}

@@ -1,0 +1,267 @@
+#include "launcher/list_file_format.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <unordered_set>
+
+#include "common/text_util.h"
+
+namespace {
+
+constexpr size_t kLinePieceChars = 259;  // a 260-character line buffer
+constexpr size_t kGuardLineChars = 255;
+
+// Characters with a meaning of their own to SplitFields (the separator aside).
+constexpr auto kSpecial = [] {
+    std::array<bool, 128> special{};
+    for (char c : {'\t', '\b', '\r', '\n', '[', ']', '"', '`'}) special[static_cast<unsigned char>(c)] = true;
+    return special;
+}();
+
+bool IsBlankOrDropped(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\b' || c == L'\r' || c == L'\n';
+}
+
+// UTF-16LE as the C run-time's text mode reads it: pairs joined, a lone
+// surrogate becomes U+FFFD, an odd last byte is dropped.
+std::wstring DecodeUtf16(std::string_view bytes) {
+    std::wstring text(bytes.size() / 2, L'\0');
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t units = bytes.size() / 2;
+    size_t out = 0;
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t u = p[2 * i] | (p[2 * i + 1] << 8);
+        if (u >= 0xD800 && u <= 0xDFFF) {
+            uint32_t low = i + 1 < units ? (p[2 * i + 2] | (p[2 * i + 3] << 8)) : 0;
+            if (u <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            } else {
+                u = 0xFFFD;
+            }
+        }
+        text[out++] = static_cast<wchar_t>(u);
+    }
+    text.resize(out);
+    return text;
+}
+
+// Calls `onPiece` for every piece of at most `maxChars` characters (the LF
+// counted) that a line-by-line reader with that buffer would deliver, each cut
+// at its first NUL as a C string would be.
+template <typename F>
+void ForEachPiece(std::wstring_view text, size_t maxChars, F&& onPiece) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = std::min(text.size(), pos + maxChars);
+        size_t lf = text.find(L'\n', pos);
+        if (lf != std::wstring_view::npos && lf < end) end = lf + 1;
+        std::wstring_view piece = text.substr(pos, end - pos);
+        size_t nul = piece.find(L'\0');
+        if (nul != std::wstring_view::npos) piece = piece.substr(0, nul);
+        if (!onPiece(piece)) return;
+        pos = end;
+    }
+}
+
+void KeepLastOfEachPath(PackFileList& entries) {
+    std::unordered_set<std::wstring_view> seen;
+    PackFileList kept;
+    kept.reserve(entries.size());
+    for (size_t i = entries.size(); i-- > 0;) {
+        if (seen.insert(entries[i]->szPath).second) kept.push_back(std::move(entries[i]));
+    }
+    std::reverse(kept.begin(), kept.end());
+    entries.swap(kept);
+}
+
+void AppendDecimal(std::wstring& out, int32_t value, size_t width) {
+    wchar_t digits[12];
+    size_t n = 0;
+    int64_t v = value;
+    bool negative = v < 0;
+    if (negative) v = -v;
+    do {
+        digits[n++] = static_cast<wchar_t>(L'0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (negative) digits[n++] = L'-';
+    if (n < width) out.append(width - n, L' ');
+    while (n > 0) out += digits[--n];
+}
+
+void AppendFormattedLine(std::wstring& out, const PackFileInfo& entry) {
+    AppendDecimal(out, entry.nFileSize, 10);
+    out += L'|';
+    AppendDecimal(out, entry.nDownloadSize, 10);
+    out += L'|';
+    out += entry.szChecksum;
+    if (entry.szChecksum.size() < 32) out.append(32 - entry.szChecksum.size(), L' ');
+    out += L'|';
+    out += entry.szPath;
+    out += L'\n';
+}
+
+// With `dropLineEnds`, CR and LF are taken out of the line first, as the
+// list reader does before it splits.
+int SplitFieldsImpl(std::wstring_view line, wchar_t separator, ListFieldTable& table, bool dropLineEnds) {
+    std::fill(std::begin(table.lengths), std::end(table.lengths), 0);
+    auto isLineEnd = [dropLineEnds](wchar_t c) { return dropLineEnds && (c == L'\r' || c == L'\n'); };
+    size_t i = 0;
+    while (i < line.size() && (line[i] == L' ' || isLineEnd(line[i]))) ++i;
+    int slot = 0;
+    wchar_t* field = table.slots[0];
+    size_t len = 0;  // of the current field, stored in the table when it ends
+    bool inGroup = false;
+    for (; i < line.size(); ++i) {
+        const wchar_t c = line[i];
+        // Most characters are plain text: store them without the rules below.
+        if (c != separator && (static_cast<uint32_t>(c) >= 128 || !kSpecial[c])) {
+            if (len < ListFieldTable::kSlotChars) field[len++] = c;
+            continue;
+        }
+        if (c == L'\t' || c == L'\b' || isLineEnd(c)) continue;
+        if (!inGroup && c == separator) {
+            table.lengths[slot] = len;
+            // Fields after the last slot are dropped; the count stops there.
+            if (++slot == ListFieldTable::kSlots) return slot;
+            field = table.slots[slot];
+            len = 0;
+            continue;
+        }
+        if (!inGroup && (c == L'[' || c == L'"' || c == L'`')) {
+            inGroup = true;
+        } else if (inGroup && (c == L']' || c == L'"' || c == L'`')) {
+            inGroup = false;
+        }
+        if (c == L'`') continue;
+        if (len < ListFieldTable::kSlotChars) field[len++] = c;
+    }
+    table.lengths[slot] = len;
+    // A last field left empty (the line ends in the separator) is not counted.
+    return len > 0 ? slot + 1 : slot;
+}
+
+}  // namespace
+
+int SplitFields(std::wstring_view line, wchar_t separator, ListFieldTable& table) {
+    return SplitFieldsImpl(line, separator, table, false);
+}
+
+int32_t ParseListNumber(std::wstring_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+    int64_t value = 0;
+    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = std::min(value * 10 + (text[i] - L'0'), kLimit);
+    }
+    if (negative) return static_cast<int32_t>(-value);
+    return static_cast<int32_t>(std::min<int64_t>(value, std::numeric_limits<int32_t>::max()));
+}
+
+bool ParseListLine(std::wstring_view line, PackFileInfo& entry) {
+    if (std::all_of(line.begin(), line.end(), IsBlankOrDropped)) return false;
+    ListFieldTable table;
+    const int count = SplitFieldsImpl(line, L'|', table, true);
+    if (count < 1) return false;
+    entry = PackFileInfo{};
+    entry.nFileSize = ParseListNumber(table.Field(0));
+    if (count >= 2) entry.nDownloadSize = ParseListNumber(table.Field(1));
+    if (count >= 3) entry.SetChecksum(table.Field(2));
+    if (count >= 4) entry.SetPath(table.Field(3));
+    return true;
+}
+
+std::wstring DecodeListText(std::string_view bytes) {
+    std::wstring text;
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        text = text::FromUtf8(bytes.substr(3));
+    } else if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") {
+        text = DecodeUtf16(bytes.substr(2));
+    } else {
+        text = DecodeUtf16(bytes);
+    }
+    // Text mode: CR LF is read as LF; a lone CR stays.
+    size_t out = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') continue;
+        text[out++] = text[i];
+    }
+    text.resize(out);
+    return text;
+}
+
+void ParseListText(std::string_view bytes, PackFileList& list, bool laterPathReplaces) {
+    const std::wstring text = DecodeListText(bytes);
+    PackFileList entries;
+    entries.reserve(text.size() / 64 + 1);
+    ForEachPiece(text, kLinePieceChars, [&entries](std::wstring_view piece) {
+        auto entry = std::make_unique<PackFileInfo>();
+        if (ParseListLine(piece, *entry)) entries.push_back(std::move(entry));
+        return true;
+    });
+    if (laterPathReplaces) KeepLastOfEachPath(entries);
+    for (auto& e : entries) list.push_back(std::move(e));
+}
+
+std::wstring FormatListLine(const PackFileInfo& entry) {
+    std::wstring line;
+    AppendFormattedLine(line, entry);
+    return line;
+}
+
+std::string EncodeListText(std::wstring_view text) {
+    // At most four bytes per character (a surrogate pair or CR LF).
+    std::string bytes(text.size() * 4, '\0');
+    char* out = bytes.data();
+    auto put = [&out](uint32_t unit) {
+        *out++ = static_cast<char>(unit & 0xFF);
+        *out++ = static_cast<char>(unit >> 8);
+    };
+    for (wchar_t wc : text) {
+        const auto c = static_cast<uint32_t>(wc);
+        if (c == L'\n') {
+            put(L'\r');
+            put(L'\n');
+        } else if (c < 0x10000) {
+            put(c);
+        } else if (c <= 0x10FFFF) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(0xFFFD);
+        }
+    }
+    bytes.resize(static_cast<size_t>(out - bytes.data()));
+    return bytes;
+}
+
+std::string SerializeList(const PackFileList& list) {
+    std::wstring text;
+    text.reserve(list.size() * 100);
+    for (const auto& entry : list) AppendFormattedLine(text, *entry);
+    return "\xFF\xFE" + EncodeListText(text);
+}
+
+bool IsListableEntry(const PackFileInfo& entry) {
+    PackFileList back;
+    ParseListText(EncodeListText(FormatListLine(entry)), back);
+    return back.size() == 1 && back[0]->nFileSize == entry.nFileSize &&
+           back[0]->nDownloadSize == entry.nDownloadSize && back[0]->szChecksum == entry.szChecksum &&
+           back[0]->szPath == entry.szPath;
+}
+
+std::wstring ParseGuardText(std::string_view bytes) {
+    const std::wstring text = DecodeListText(bytes.substr(0, kGuardReadBytes));
+    std::wstring first;
+    ForEachPiece(text, kGuardLineChars, [&first](std::wstring_view piece) {
+        first.assign(piece);
+        return false;
+    });
+    std::erase_if(first, [](wchar_t c) { return c == L'\r' || c == L'\n' || c == L' '; });
+    return first;
+}

@@ -1,0 +1,101 @@
+#include "launcher/zip_extract.h"
+
+#include <fcntl.h>
+#include <minizip/unzip.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "common/path_util.h"
+#include "common/text_util.h"
+
+namespace {
+constexpr int kUnixHost = 3;
+constexpr size_t kChunk = 256 * 1024;
+
+bool IsDiskFull(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
+
+// Writes the current item to a temporary beside the target, then renames it
+// over the target, so a failed item never leaves a torn file behind.
+int WriteItem(unzFile zip, const std::string& target, mode_t mode, std::vector<char>& buffer) {
+    if (unzOpenCurrentFile(zip) != UNZ_OK) return kZipOtherFailure;
+    std::string tmp = target + ".qtmp-XXXXXX";
+    int fd = mkstemp(tmp.data());
+    if (fd < 0) {
+        int error = errno;
+        unzCloseCurrentFile(zip);
+        return IsDiskFull(error) ? kZipWriteFailure : kZipOtherFailure;
+    }
+    int result = kZipOk;
+    for (;;) {
+        int n = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
+        if (n == 0) break;
+        if (n < 0) {
+            result = kZipOtherFailure;
+            break;
+        }
+        size_t done = 0;
+        while (done < static_cast<size_t>(n)) {
+            ssize_t w = write(fd, buffer.data() + done, static_cast<size_t>(n) - done);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) {
+                result = IsDiskFull(errno) ? kZipWriteFailure : kZipOtherFailure;
+                break;
+            }
+            done += static_cast<size_t>(w);
+        }
+        if (result != kZipOk) break;
+    }
+    // The CRC is checked when the item is closed.
+    if (unzCloseCurrentFile(zip) != UNZ_OK && result == kZipOk) result = kZipOtherFailure;
+    fchmod(fd, mode);
+    if (close(fd) != 0 && result == kZipOk) result = IsDiskFull(errno) ? kZipWriteFailure : kZipOtherFailure;
+    if (result == kZipOk && rename(tmp.c_str(), target.c_str()) != 0) result = kZipOtherFailure;
+    if (result != kZipOk) unlink(tmp.c_str());
+    return result;
+}
+}  // namespace
+
+bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
+                       const std::function<bool(const ZipItemReport&)>& onItem) {
+    unzFile zip = unzOpen64(NativePath(archive).c_str());
+    if (!zip) return false;
+    std::vector<char> buffer(kChunk);
+    std::wstring base = folder;
+    if (!base.empty() && base.back() != L'/' && base.back() != L'\\') base += L'/';
+
+    for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
+        unz_file_info64 info{};
+        char name[1024];
+        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0) != UNZ_OK) {
+            if (!onItem({L"", kZipOtherFailure})) break;
+            continue;
+        }
+        std::wstring stored = text::FromUtf8(name);
+        std::wstring relative = stored;
+        ReplaceChar(relative, L'/', L'\\');
+        const bool isFolder = !relative.empty() && relative.back() == L'/';
+        if (isFolder) relative.pop_back();
+
+        int result = kZipOk;
+        if (!IsSafeRelativePath(relative)) {
+            result = kZipOtherFailure;  // would land outside the folder
+        } else if (isFolder) {
+            result = CreateFoldersAlongPath(base + relative + L"/") ? kZipOk : kZipOtherFailure;
+        } else if (!CreateFoldersAlongPath(base + relative)) {
+            result = kZipOtherFailure;
+        } else {
+            mode_t mode = 0644;
+            const unsigned perms = (info.external_fa >> 16) & 07777;
+            if ((info.version >> 8) == kUnixHost && S_ISREG((info.external_fa >> 16)) && perms != 0) {
+                mode = (perms & 0777) | 0600;  // the launcher must be able to replace it later
+            }
+            result = WriteItem(zip, NativePath(base + relative), mode, buffer);
+        }
+        if (!onItem({stored, result})) break;
+    }
+    unzClose(zip);
+    return true;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// Extracting every item of a zip archive below a folder, refusing any item
+// whose name would land outside it.
+#include <functional>
+#include <string>
+
+enum ZipExtractResult : int {
+    kZipOk = 0,
+    kZipOtherFailure = 0x200,  // damaged item, unreadable archive, unsafe name
+    kZipWriteFailure = 0x400,  // the output could not be written: disk full
+};
+
+struct ZipItemReport {
+    std::wstring name;  // as stored
+    int result;
+};
+
+// Opens the archive; false when it cannot be read as a zip at all.
+// `onItem` sees every item's result and may stop the pass by returning false.
+bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
+                       const std::function<bool(const ZipItemReport&)>& onItem);
