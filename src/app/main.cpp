@@ -1,0 +1,3 @@
+#include "ui/frontend.h"
+
+int main(int argc, char** argv) { return RunLauncher(argc, argv); }

@@ -1,0 +1,287 @@
+#include "ui/console/console_view.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "common/text_util.h"
+#include "launcher/game_launcher_dlg.h"
+#include "launcher/status_text.h"
+#include "ui/console/console_commands.h"
+
+namespace {
+// Off a terminal a log reader wants a few lines a second at most.
+constexpr auto kPlainRenderInterval = std::chrono::milliseconds(300);
+constexpr auto kTerminalRenderInterval = std::chrono::milliseconds(100);
+}  // namespace
+
+ConsoleView::ConsoleView(int inputFd, FILE* out)
+    : m_inputFd(inputFd),
+      m_out(out),
+      m_inputIsTerminal(isatty(inputFd) == 1),
+      m_outputIsTerminal(isatty(fileno(out)) == 1),
+      m_uiThread(std::this_thread::get_id()) {
+    if (pipe2(m_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) m_wakePipe[0] = m_wakePipe[1] = -1;
+}
+
+ConsoleView::~ConsoleView() {
+    for (int fd : m_wakePipe) {
+        if (fd >= 0) close(fd);
+    }
+}
+
+void ConsoleView::Wake() {
+    if (m_wakePipe[1] >= 0) {
+        char c = 1;
+        [[maybe_unused]] ssize_t n = write(m_wakePipe[1], &c, 1);
+    }
+}
+
+void ConsoleView::WakeForClose() {
+    if (m_wakePipe[1] >= 0) {
+        char c = 2;
+        [[maybe_unused]] ssize_t n = write(m_wakePipe[1], &c, 1);
+    }
+}
+
+bool ConsoleView::ErrorShown() const {
+    std::lock_guard lock(m_lock);
+    return m_errorShown;
+}
+
+void ConsoleView::ShowBoxHere(const std::wstring& text) {
+    if (m_outputIsTerminal) std::fputs("\r\033[K", m_out);
+    std::fputs(text::ToUtf8(text).c_str(), m_out);
+    std::fputc('\n', m_out);
+    std::fflush(m_out);
+    m_lastStatus.clear();
+    if (m_inputIsTerminal) {
+        std::fputs("[press Enter]", m_out);
+        std::fflush(m_out);
+        std::string ignored;
+        ReadLine(ignored);
+    }
+}
+
+void ConsoleView::ShowMessageBox(const std::wstring& text, const std::wstring&, unsigned) {
+    {
+        std::lock_guard lock(m_lock);
+        m_errorShown = true;
+    }
+    if (std::this_thread::get_id() == m_uiThread) {
+        ShowBoxHere(text);
+        return;
+    }
+    // The worker's boxes are shown by the loop's thread, which alone reads
+    // the terminal; the worker waits for the answer as it would for a box.
+    BoxRequest request{text};
+    std::unique_lock lock(m_lock);
+    if (m_closing) {
+        std::fputs((text::ToUtf8(text) + "\n").c_str(), m_out);
+        return;
+    }
+    m_boxes.push_back(&request);
+    Wake();
+    m_boxAnswered.wait(lock, [&] { return request.done; });
+}
+
+void ConsoleView::InvalidateRect(const RECT*, bool) {
+    std::lock_guard lock(m_lock);
+    if (!m_statusDirty) {
+        m_statusDirty = true;
+        Wake();
+    }
+}
+
+void ConsoleView::SetButtonsEnabled(bool enabled) {
+    std::lock_guard lock(m_lock);
+    m_buttonsEnabled = enabled;
+    m_statusDirty = true;
+    Wake();
+}
+
+void ConsoleView::SetTimer(int id, unsigned periodMs) {
+    std::lock_guard lock(m_lock);
+    m_timers[id] = {periodMs, Clock::now() + std::chrono::milliseconds(periodMs)};
+    Wake();
+}
+
+void ConsoleView::KillTimer(int id) {
+    std::lock_guard lock(m_lock);
+    m_timers.erase(id);
+}
+
+void ConsoleView::UpdateWindowNow() {
+    if (std::this_thread::get_id() == m_uiThread) RenderStatus(false);
+}
+
+void ConsoleView::PostClose() {
+    std::lock_guard lock(m_lock);
+    m_closeRequested = true;
+    Wake();
+}
+
+bool ConsoleView::ReadLine(std::string& line) {
+    for (;;) {
+        size_t nl = m_inputBuffer.find('\n');
+        if (nl != std::string::npos) {
+            line = m_inputBuffer.substr(0, nl);
+            m_inputBuffer.erase(0, nl + 1);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            return true;
+        }
+        if (m_inputEnded) {
+            if (m_inputBuffer.empty()) return false;
+            line.swap(m_inputBuffer);
+            m_inputBuffer.clear();
+            return true;
+        }
+        char buf[4096];
+        ssize_t n = read(m_inputFd, buf, sizeof(buf));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            m_inputEnded = true;
+            continue;
+        }
+        m_inputBuffer.append(buf, static_cast<size_t>(n));
+    }
+}
+
+void ConsoleView::RenderStatus(bool force) {
+    if (!m_dlg) return;
+    const auto now = Clock::now();
+    const auto interval = m_outputIsTerminal ? kTerminalRenderInterval : kPlainRenderInterval;
+    if (!force && now - m_lastRender < interval) return;
+    {
+        std::lock_guard lock(m_lock);
+        m_statusDirty = false;
+    }
+    const LauncherStatusSnapshot snapshot = m_dlg->GetStatusSnapshot();
+    const StatusText status = ComposeStatusText(snapshot);
+    std::wstring line = status.readyText;
+    if (line.empty()) {
+        line = status.line1;
+        if (!status.line2.empty()) line += (line.empty() ? L"" : L"  ") + status.line2;
+        if (status.showBars && snapshot.fileSize > 0 && snapshot.state == STATE_UPDATE_FILES) {
+            line += text::FormatW(L"  [%u%%]", static_cast<unsigned>(
+                                                   100.0 * snapshot.fileRecv / static_cast<double>(snapshot.fileSize)));
+        }
+    }
+    if (line.empty() || line == m_lastStatus) return;
+    m_lastStatus = line;
+    m_lastRender = now;
+    if (m_outputIsTerminal) {
+        std::fprintf(m_out, "\r\033[K%s", text::ToUtf8(line).c_str());
+        if (!status.readyText.empty()) std::fputc('\n', m_out);
+    } else {
+        std::fprintf(m_out, "%s\n", text::ToUtf8(line).c_str());
+    }
+    std::fflush(m_out);
+}
+
+int ConsoleView::NextTimeoutMs() {
+    auto next = Clock::now() + std::chrono::milliseconds(500);
+    std::lock_guard lock(m_lock);
+    if (m_statusDirty) next = std::min(next, m_lastRender + kPlainRenderInterval);
+    for (const auto& [id, timer] : m_timers) next = std::min(next, timer.second);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
+    return ms < 0 ? 0 : static_cast<int>(ms) + 1;
+}
+
+void ConsoleView::RunDueTimers() {
+    std::vector<int> due;
+    {
+        std::lock_guard lock(m_lock);
+        const auto now = Clock::now();
+        for (auto& [id, timer] : m_timers) {
+            if (timer.second <= now) {
+                due.push_back(id);
+                timer.second = now + std::chrono::milliseconds(timer.first);
+            }
+        }
+    }
+    for (int id : due) {
+        if (m_dlg) m_dlg->OnTimer(id);
+    }
+}
+
+void ConsoleView::RunLoop() {
+    for (;;) {
+        BoxRequest* box = nullptr;
+        bool close, dirty, acceptInput;
+        {
+            std::lock_guard lock(m_lock);
+            if (!m_boxes.empty()) {
+                box = m_boxes.front();
+                m_boxes.pop_front();
+            }
+            close = m_closeRequested;
+            dirty = m_statusDirty;
+            acceptInput = m_buttonsEnabled && !m_inputEnded;
+        }
+        if (box) {
+            ShowBoxHere(box->text);
+            std::lock_guard lock(m_lock);
+            box->done = true;
+            m_boxAnswered.notify_all();
+            continue;
+        }
+        if (close) break;
+        if (dirty) RenderStatus(false);
+        RunDueTimers();
+
+        pollfd fds[2] = {{m_wakePipe[0], POLLIN, 0}, {m_inputFd, POLLIN, 0}};
+        const int count = acceptInput ? 2 : 1;
+        if (poll(fds, count, NextTimeoutMs()) < 0 && errno != EINTR) break;
+        if (fds[0].revents & POLLIN) {
+            char buf[64];
+            ssize_t n;
+            bool closeSignal = false;
+            while ((n = read(m_wakePipe[0], buf, sizeof(buf))) > 0) {
+                for (ssize_t i = 0; i < n; ++i) closeSignal |= buf[i] == 2;
+            }
+            if (closeSignal) break;
+        }
+        if (count == 2 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+            std::string line;
+            if (!ReadLine(line)) break;  // end of input closes the launcher
+            if (ParseConsoleCommand(line) == ConsoleCommand::kClose) break;
+            HandleCommand(line);
+        }
+    }
+    std::lock_guard lock(m_lock);
+    m_closing = true;
+    // Boxes still waiting are answered: the window is going away.
+    for (BoxRequest* box : m_boxes) {
+        std::fputs((text::ToUtf8(box->text) + "\n").c_str(), m_out);
+        box->done = true;
+    }
+    m_boxes.clear();
+    m_boxAnswered.notify_all();
+}
+
+void ConsoleView::HandleCommand(const std::string& line) {
+    if (!m_dlg) return;
+    RenderStatus(true);
+    ConsoleCommand command = ParseConsoleCommand(line);
+    switch (command) {
+        case ConsoleCommand::kStart: m_dlg->OnBnClickedButtonStart(); break;
+        case ConsoleCommand::kRepair: m_dlg->OnBnClickedButtonRepair(); break;
+        case ConsoleCommand::kClose: break;  // the loop closes
+        case ConsoleCommand::kOptions:
+            RunOptionsCommand([this](std::string& l) { return ReadLine(l); },
+                              [this](const std::string& t) {
+                                  std::fprintf(m_out, "%s\n", t.c_str());
+                                  std::fflush(m_out);
+                              });
+            break;
+        case ConsoleCommand::kEmpty: break;
+        case ConsoleCommand::kUnknown:
+            std::fprintf(m_out, "%s\n", kConsoleHelp);
+            std::fflush(m_out);
+            break;
+    }
+    m_lastStatus.clear();
+}

@@ -1,0 +1,52 @@
+#include "ui/frontend.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "common/text_util.h"
+#include "launcher/game_launcher_dlg.h"
+#include "ui/console/console_view.h"
+
+namespace {
+ConsoleView* g_consoleView = nullptr;
+
+void OnTerminateSignal(int) {
+    if (g_consoleView) g_consoleView->WakeForClose();
+}
+
+int RunConsole(std::vector<std::wstring> arguments) {
+    auto platform = LauncherPlatform::CreateDefault();
+    ConsoleView view(STDIN_FILENO, stderr);
+    CGameLauncherDlg dlg(*platform, view, std::move(arguments));
+    switch (dlg.GetStartupResult()) {
+        case CGameLauncherDlg::StartupResult::kAnotherInstance: return 1;
+        case CGameLauncherDlg::StartupResult::kBadCommandLine: return 2;
+        case CGameLauncherDlg::StartupResult::kOk: break;
+    }
+    view.Attach(&dlg);
+    g_consoleView = &view;
+    struct sigaction sa {};
+    sa.sa_handler = OnTerminateSignal;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    if (dlg.OnInitDialog()) view.RunLoop();
+    dlg.OnDestroy();
+    g_consoleView = nullptr;
+    return view.ErrorShown() ? 2 : 0;
+}
+}  // namespace
+
+int RunLauncher(int argc, char** argv) {
+    std::vector<std::wstring> arguments;
+    for (int i = 0; i < argc; ++i) arguments.push_back(text::FromUtf8(argv[i]));
+    // The window front-end comes with a display; until then, and whenever it
+    // is asked for, the console serves.
+    return RunConsole(std::move(arguments));
+}
