@@ -1,0 +1,41 @@
+#pragma once
+// The real launcher executable in a real install folder, talking to a real
+// loopback patch server, with its own instance-lock folder.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "common/text_util.h"
+#include "launcher/launcher_messages.h"
+#include "support/child_process.h"
+#include "support/patch_set.h"
+#include "support/temp_dir.h"
+#include "support/test_http_server.h"
+
+class LauncherProcess : public ::testing::Test {
+protected:
+    LauncherProcess() : server(root.Join("server")) {
+        std::filesystem::create_directories(root.Join("install"));
+        std::filesystem::create_directories(root.Join("runtime"));
+        std::filesystem::copy_file(LauncherBinary(), Install("QuonLauncher.exe"));
+    }
+
+    std::string Install(const std::string& relative) const { return root.Join("install/" + relative); }
+    std::map<std::string, std::string> Env() const {
+        return {{"QUON_PATCH_HOST", "127.0.0.1:" + std::to_string(server.port())},
+                {"QUON_RUNTIME_DIR", root.Join("runtime")},
+                {"QUON_LAUNCHER_UI", "console"},
+                {"DISPLAY", ""},
+                {"QUON_DOWNLOAD_STALL_SECONDS", "5"}};
+    }
+    std::unique_ptr<ChildProcess> Start(std::vector<std::string> args, std::string input = "") {
+        args.insert(args.begin(), Install("QuonLauncher.exe"));
+        return std::make_unique<ChildProcess>(args, root.path(), Env(), input);
+    }
+    static std::string Utf8(const wchar_t* text) { return text::ToUtf8(text); }
+
+    TempDir root;
+    TestHttpServer server;
+};

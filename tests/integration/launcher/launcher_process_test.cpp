@@ -1,0 +1,91 @@
+// The launcher as a player meets it: exit codes, the instance and client
+// rules, the hand-over to the updater and back.
+#include <fstream>
+#include <thread>
+
+#include "launcher_fixture.h"
+
+TEST_F(LauncherProcess, WrongArgumentsShowEntry15AndEndWithAnError) {
+    auto run = Start({"QA", "fromupdater"});
+    EXPECT_EQ(run->Wait(), 2);
+    EXPECT_EQ(run->Output(), Utf8(GetLauncherMessage(15)) + "\n");
+    EXPECT_FALSE(std::filesystem::exists(Install("log")));
+}
+
+TEST_F(LauncherProcess, SecondLauncherEndsSilentlyWithExitCode1) {
+    WritePatchSet(root.Join("server/patch_qa"), {{L"a.dat", {"a"}}});
+    server.StallAfter("/patch_qa/packserv.txt", 10, std::chrono::seconds(20));
+    auto first = Start({"QA", "FromUpdater"});
+    // The first one holds the lock while it waits for the stalled list.
+    for (int i = 0; i < 500 && server.RequestCount("/patch_qa/packserv.txt") == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    auto second = Start({"StageEU"});
+    EXPECT_EQ(second->Wait(), 1);
+    EXPECT_EQ(second->Output(), "");
+    first->Kill(SIGKILL);
+    first->Wait();
+    // The lock died with its holder.
+    auto third = Start({"a", "b", "c"});
+    EXPECT_EQ(third->Wait(), 2);
+}
+
+TEST_F(LauncherProcess, RunningGameClientStopsTheLauncherBeforeItTouchesAnything) {
+    const std::string client = root.Join("Vevida2.0.exe");
+    std::filesystem::copy_file(ToolBinary("Vevida2.0.exe"), client);
+    auto env = Env();
+    env["QUON_FAKE_CLIENT_LINGER_MS"] = "10000";
+    ChildProcess game({client, "x"}, root.path(), env);
+    for (int i = 0; i < 200 && !std::filesystem::exists(root.Join("client-ran.txt")); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    auto run = Start({});
+    EXPECT_EQ(run->Wait(), 2);
+    EXPECT_NE(run->Output().find(Utf8(GetLauncherMessage(16))), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(Install("log")));
+    EXPECT_EQ(server.TotalRequests(), 0);
+    game.Kill(SIGKILL);
+}
+
+TEST_F(LauncherProcess, PlayersStartHandsOverToTheUpdaterWhichBringsTheLauncherBack) {
+    WritePatchSet(root.Join("server/patch"), {{L"Data\\a.dat", {"new a"}}, {L"b.dat", {"b"}}});
+    std::filesystem::copy_file(ToolBinary("QuonLauncherUpdater.exe"), root.Join("server/patch/QuonLauncherUpdater.exe"));
+    std::ofstream(Install("old.dat")) << "obsolete";
+
+    auto run = Start({});
+    EXPECT_EQ(run->Wait(), 0) << run->Output();
+    // The updater waits for the first launcher to end, then starts
+    // "QuonLauncher.exe NOT_USE_ARG1 FromUpdater", which patches and, its input
+    // being at its end, closes once ready.
+    for (int i = 0; i < 1500 && !std::filesystem::exists(Install("packclit.lit")); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    for (int i = 0; i < 1500 && std::filesystem::exists(Install("Temp")); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // The updater's own record is gone: the launcher deleted it as a file
+    // the server does not list. The server saw both launchers.
+    EXPECT_EQ(server.RequestCount("/patch/QuonLauncherUpdater.exe"), 1);
+    EXPECT_EQ(server.RequestCount("/patch/packserv.txt"), 1);
+    EXPECT_EQ(ReadWholeFile(Install("Data/a.dat")), "new a");
+    EXPECT_EQ(ReadWholeFile(Install("b.dat")), "b");
+    EXPECT_FALSE(std::filesystem::exists(Install("old.dat")));
+    struct stat st {};
+    ASSERT_EQ(stat(Install("QuonLauncherUpdater.exe").c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
+}
+
+TEST_F(LauncherProcess, ReadyLauncherStartsTheClientOnStartCommand) {
+    std::string client = ReadWholeFile(ToolBinary("Vevida2.0.exe"));
+    WritePatchSet(root.Join("server/patch_stage_eu"), {{L"Vevida2.0.exe", {client, "", "", false, 0755}}});
+    auto run = Start({"StageEU", "FromUpdater"}, "help\nstart\n");
+    EXPECT_EQ(run->Wait(), 0) << run->Output();
+    EXPECT_NE(run->Output().find("commands: start"), std::string::npos);
+    EXPECT_NE(run->Output().find(Utf8(GetLauncherMessage(32))), std::string::npos) << run->Output();
+    for (int i = 0; i < 500 && !std::filesystem::exists(Install("client-ran.txt")); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const std::string ran = ReadWholeFile(Install("client-ran.txt"));
+    EXPECT_NE(ran.find("StageEU"), std::string::npos);
+    EXPECT_NE(ran.find(root.Join("install")), std::string::npos);
+}

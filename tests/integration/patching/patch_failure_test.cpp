@@ -1,0 +1,81 @@
+// The server lying, archives that break, hostile paths.
+#include <fstream>
+
+#include "patch_fixture.h"
+
+TEST_F(PatchRun, GuardMismatchStopsWithEntry37ThenEntry5) {
+    Publish({{L"a.dat", {"a"}}});
+    Put("packclit.lit", "stale");
+    std::ofstream(root.Join("server/patch_qa/packserv.md5")) << "00000000000000000000000000000000";
+    EXPECT_EQ(Run(), STATE_END);
+    ASSERT_EQ(view->Boxes().size(), 2u);
+    EXPECT_EQ(view->Boxes()[0], GetLauncherMessage(37));
+    EXPECT_EQ(view->Boxes()[1], GetLauncherMessage(5));
+    EXPECT_FALSE(Exists("packclit.lit"));
+    EXPECT_FALSE(Exists("a.dat"));
+}
+
+TEST_F(PatchRun, ChecksumMismatchStopsAndForgetsTheClientList) {
+    Publish({{L"a.dat", {"a", "", "0123456789abcdef0123456789abcdef"}}});
+    EXPECT_EQ(Run(), STATE_END);
+    ASSERT_EQ(view->Boxes().size(), 1u);
+    EXPECT_EQ(view->Boxes()[0],
+              text::FormatW(L"%s\n%s", GetLauncherMessage(1), (root.wpath() + L"/install/a.dat").c_str()));
+    EXPECT_FALSE(Exists("a.dat"));
+    EXPECT_FALSE(Exists("packclit.lit"));
+    EXPECT_FALSE(Exists("Temp"));
+}
+
+TEST_F(PatchRun, BrokenArchiveTwiceComparesAgainThenStopsWithEntry3) {
+    Publish({{L"good.dat", {"g"}}, {L"x.dat", {"x", "", "", true}}});
+    EXPECT_EQ(Run(), STATE_END);
+    // First give-up: back to the comparison (fetched twice); second: entry 3.
+    EXPECT_EQ(Fetches("x.dat"), 4);
+    EXPECT_EQ(Fetches("good.dat"), 1);  // recorded before, not fetched again
+    ASSERT_EQ(view->Boxes().size(), 1u);
+    EXPECT_EQ(view->Boxes()[0], GetLauncherMessage(3));
+    EXPECT_EQ(Read("good.dat"), "g");
+}
+
+TEST_F(PatchRun, HostileServerPathsTouchNothingOutside) {
+    root.WriteFile("outside.txt", "precious");
+    for (const wchar_t* bad : {L"..\\outside.txt", L"/etc/passwd", L"Data\\..\\..\\outside.txt", L"C:\\x"}) {
+        Publish({{bad, {"evil"}}, {L"a.dat", {"a"}}});
+        EXPECT_EQ(Run(), STATE_END) << text::ToUtf8(bad);
+        EXPECT_EQ(root.ReadFile("outside.txt"), "precious");
+        EXPECT_FALSE(Exists("a.dat"));
+        ASSERT_FALSE(view->Boxes().empty());
+        EXPECT_EQ(view->Boxes()[0].rfind(GetLauncherMessage(37), 0), 0u);
+        std::filesystem::remove_all(root.Join("server/patch_qa"));
+    }
+}
+
+TEST_F(PatchRun, ZipSlipEntryIsNotExtractedOutside) {
+    root.WriteFile("outside.txt", "precious");
+    Publish({{L"a.dat", {"evil", "../../outside.txt"}}});
+    EXPECT_EQ(Run(), STATE_END);
+    EXPECT_EQ(root.ReadFile("outside.txt"), "precious");
+    ASSERT_EQ(view->Boxes().size(), 1u);
+    EXPECT_EQ(view->Boxes()[0].rfind(L"Cannot open the file.\n", 0), 0u);
+    EXPECT_NE(view->Boxes()[0].find(L"File name:" + root.wpath() + L"/install/a.dat\nErrorCode : L_9"),
+              std::wstring::npos);
+}
+
+TEST_F(PatchRun, HostileClientListPathsAreDroppedNotDeleted) {
+    root.WriteFile("outside.txt", "precious");
+    PackFileList list;
+    auto entry = std::make_unique<PackFileInfo>();
+    entry->SetPath(L"..\\outside.txt");
+    list.push_back(std::move(entry));
+    ASSERT_TRUE(WriteListFile(text::FromUtf8(Install("packclit.lit")), list));
+    Publish({{L"a.dat", {"a"}}});
+    EXPECT_EQ(Run(), STATE_IDLE);
+    EXPECT_EQ(root.ReadFile("outside.txt"), "precious");
+    EXPECT_TRUE(view->Boxes().empty());
+}
+
+TEST_F(PatchRun, ArchiveStoredWithBackslashesIsAccepted) {
+    Publish({{L"Data\\a.dat", {"a", "Data\\a.dat"}}});
+    EXPECT_EQ(Run(), STATE_IDLE);
+    EXPECT_EQ(Read("Data/a.dat"), "a");
+}

@@ -1,0 +1,68 @@
+#pragma once
+// A launcher started with "FromUpdater" in a real install folder, patching
+// from a real loopback HTTP server, on its own worker thread.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <iostream>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+#include "common/text_util.h"
+#include "launcher/game_launcher_dlg.h"
+#include "launcher/launcher_messages.h"
+#include "launcher/list_file_format.h"
+#include "support/patch_set.h"
+#include "support/recording_view.h"
+#include "support/temp_dir.h"
+#include "support/test_http_server.h"
+#include "support/test_platform.h"
+
+class PatchRun : public ::testing::Test {
+protected:
+    PatchRun() : server(std::make_unique<TestHttpServer>(root.Join("server"))) {
+        setenv("QUON_PATCH_HOST", ("127.0.0.1:" + std::to_string(server->port())).c_str(), 1);
+        CGameLauncherDlg::s_nUnzipGiveUps = 0;
+        std::filesystem::create_directories(root.Join("install"));
+    }
+    ~PatchRun() override {
+        if (dlg) dlg->OnDestroy();
+        unsetenv("QUON_PATCH_HOST");
+    }
+
+    void Publish(const std::map<std::wstring, PatchFile>& files) { WritePatchSet(root.Join("server/patch_qa"), files); }
+    std::string Install(const std::string& relative) const { return root.Join("install/" + relative); }
+    bool Exists(const std::string& relative) const { return std::filesystem::exists(Install(relative)); }
+    std::string Read(const std::string& relative) const { return ReadWholeFile(Install(relative)); }
+    void Put(const std::string& relative, const std::string& bytes) { root.WriteFile("install/" + relative, bytes); }
+
+    // Starts a launcher as the updater would and waits until it is ready
+    // (STATE_IDLE) or has asked to close. Returns the state it settled in.
+    int32_t Run() {
+        if (dlg) dlg->OnDestroy();
+        dlg.reset();
+        view = std::make_unique<RecordingView>();
+        dlg = std::make_unique<CGameLauncherDlg>(platform, *view,
+                                                 std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});
+        EXPECT_TRUE(dlg->OnInitDialog());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (view->m_closeRequests > 0) break;
+            if (dlg->GetState() == STATE_IDLE && view->ButtonsEnabled()) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        // What the player was told, for the reader of a failed test.
+        for (const auto& box : view->Boxes()) std::cerr << "[box] " << text::ToUtf8(box).substr(0, 400) << "\n";
+        return dlg->GetState();
+    }
+    int Fetches(const std::string& relative) { return server->RequestCount("/patch_qa/" + relative + ".zip"); }
+    std::wstring Log() const { return text::DecodeUtf16LE(ReadWholeFile(Install("log/LauncherLog.txt")).substr(2)); }
+
+    TempDir root;
+    std::unique_ptr<TestHttpServer> server;
+    std::wstring exe = root.wpath() + L"/install/QuonLauncher.exe";
+    TestPlatform platform{exe};
+    std::unique_ptr<RecordingView> view;
+    std::unique_ptr<CGameLauncherDlg> dlg;
+};

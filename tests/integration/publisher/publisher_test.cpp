@@ -1,0 +1,209 @@
+// Runs the real quon-publish on build folders made here and reads its output
+// back with the launcher's own list reader and minizip.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unzip.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "common/text_util.h"
+#include "launcher/list_file_format.h"
+#include "launcher/md5_checksum.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+struct RunResult {
+    int exitCode;
+    std::string err;
+};
+
+RunResult Publish(const TempDir& dir, const std::string& build, const std::string& output) {
+    const std::string errFile = dir.Join("publish.err");
+    const std::string cmd = std::string("'") + QUON_BIN_DIR + "/quon-publish' '" + dir.Join(build) + "' '" +
+                            dir.Join(output) + "' >/dev/null 2>'" + errFile + "'";
+    int status = std::system(cmd.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWholeFile(errFile)};
+}
+
+struct ArchiveEntry {
+    std::string name, content;
+    unsigned madeByHost = 0, mode = 0;
+};
+
+std::vector<ArchiveEntry> ReadArchive(const std::string& path) {
+    std::vector<ArchiveEntry> entries;
+    unzFile zf = unzOpen64(path.c_str());
+    if (!zf) return entries;
+    for (int rc = unzGoToFirstFile(zf); rc == UNZ_OK; rc = unzGoToNextFile(zf)) {
+        unz_file_info64 info{};
+        char name[1024] = {};
+        unzGetCurrentFileInfo64(zf, &info, name, sizeof(name), nullptr, 0, nullptr, 0);
+        ArchiveEntry e{name, "", static_cast<unsigned>(info.version >> 8),
+                       static_cast<unsigned>(info.external_fa >> 16)};
+        std::string data(info.uncompressed_size, '\0');
+        if (unzOpenCurrentFile(zf) == UNZ_OK) {
+            int n = unzReadCurrentFile(zf, data.data(), static_cast<unsigned>(data.size()));
+            data.resize(n < 0 ? 0 : n);
+            unzCloseCurrentFile(zf);
+        }
+        e.content = data;
+        entries.push_back(e);
+    }
+    unzClose(zf);
+    return entries;
+}
+
+std::wstring Md5Of(const std::string& path) {
+    wchar_t out[260] = {};
+    ChecksumOfFile(out, text::FromUtf8(path));
+    return out;
+}
+
+ino_t Inode(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+void MakeSampleBuild(const TempDir& dir) {
+    dir.WriteFile("build/Vevida2.0.exe", "#!/bin/sh\necho client\n");
+    chmod(dir.Join("build/Vevida2.0.exe").c_str(), 0755);
+    dir.WriteFile("build/Data/Map/a.dat", std::string(100000, 'a'));
+    dir.WriteFile("build/Data/b.dat", "bbb");
+    dir.WriteFile("build/Data/\xED\x95\x9C.dat", "korean name");
+    dir.WriteFile("build/empty.pak", "");
+    chmod(dir.Join("build/Data/b.dat").c_str(), 0600);
+}
+
+TEST(Publisher, PublishesListGuardAndOneArchivePerFile) {
+    TempDir dir;
+    MakeSampleBuild(dir);
+    RunResult run = Publish(dir, "build", "out");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    PackFileList list;
+    ASSERT_TRUE(ReadListFile(dir.wpath() + L"/out/packserv.txt", list));
+    std::vector<std::wstring> paths;
+    for (const auto& e : list) paths.push_back(e->szPath);
+    EXPECT_EQ(paths, (std::vector<std::wstring>{L"Data\\Map\\a.dat", L"Data\\b.dat", L"Data\\\uD55C.dat",
+                                                L"Vevida2.0.exe", L"empty.pak"}));
+    // The file bytes are exactly what our serialiser writes for this list.
+    EXPECT_EQ(dir.ReadFile("out/packserv.txt"), SerializeList(list));
+
+    std::wstring guard;
+    ASSERT_TRUE(ReadGuardFile(dir.wpath() + L"/out/packserv.md5", guard));
+    EXPECT_EQ(guard, Md5Of(dir.Join("out/packserv.txt")));
+
+    for (const auto& e : list) {
+        std::wstring slashed = e->szPath;
+        for (wchar_t& c : slashed) c = c == L'\\' ? L'/' : c;
+        const std::string rel = text::ToUtf8(slashed);
+        const std::string archive = dir.Join("out/" + rel + ".zip");
+        EXPECT_EQ(e->szChecksum, Md5Of(dir.Join("build/" + rel))) << rel;
+        EXPECT_EQ(e->nFileSize, static_cast<int32_t>(std::filesystem::file_size(dir.Join("build/" + rel))));
+        EXPECT_EQ(e->nDownloadSize, static_cast<int32_t>(std::filesystem::file_size(archive))) << rel;
+        std::vector<ArchiveEntry> entries = ReadArchive(archive);
+        ASSERT_EQ(entries.size(), 1u) << rel;
+        EXPECT_EQ(entries[0].name, rel);
+        EXPECT_EQ(entries[0].content, dir.ReadFile("build/" + rel));
+        EXPECT_EQ(entries[0].madeByHost, 3u) << "made by Unix";
+        struct stat st {};
+        stat(dir.Join("build/" + rel).c_str(), &st);
+        EXPECT_EQ(entries[0].mode, st.st_mode & 0xFFFF) << rel;
+    }
+    EXPECT_EQ(ReadArchive(dir.Join("out/Vevida2.0.exe.zip"))[0].mode & 0777, 0755u);
+}
+
+TEST(Publisher, RepublishRewritesOnlyChangedArchives) {
+    TempDir dir;
+    MakeSampleBuild(dir);
+    ASSERT_EQ(Publish(dir, "build", "out").exitCode, 0);
+    const ino_t changed = Inode(dir.Join("out/Data/b.dat.zip"));
+    const ino_t list = Inode(dir.Join("out/packserv.txt"));
+
+    // Nothing changed: nothing rewritten, not even the list's bytes.
+    const std::string listBytes = dir.ReadFile("out/packserv.txt");
+    ASSERT_EQ(Publish(dir, "build", "out").exitCode, 0);
+    EXPECT_EQ(Inode(dir.Join("out/Data/b.dat.zip")), changed);
+    EXPECT_EQ(dir.ReadFile("out/packserv.txt"), listBytes);
+
+    dir.WriteFile("build/Data/b.dat", "BBB");  // same size, new content
+    std::filesystem::remove_all(dir.Join("build/Data/Map"));
+    dir.WriteFile("build/new.dat", "new");
+    RunResult run = Publish(dir, "build", "out");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(Inode(dir.Join("out/Data/b.dat.zip")), changed);
+    EXPECT_EQ(ReadArchive(dir.Join("out/Data/b.dat.zip"))[0].content, "BBB");
+    EXPECT_FALSE(dir.Exists("out/Data/Map/a.dat.zip"));
+    EXPECT_FALSE(dir.Exists("out/Data/Map"));  // emptied folders go too
+    EXPECT_TRUE(dir.Exists("out/new.dat.zip"));
+    EXPECT_NE(Inode(dir.Join("out/packserv.txt")), list);
+
+    PackFileList after;
+    ASSERT_TRUE(ReadListFile(dir.wpath() + L"/out/packserv.txt", after));
+    ASSERT_EQ(after.size(), 5u);
+    std::wstring guard;
+    ASSERT_TRUE(ReadGuardFile(dir.wpath() + L"/out/packserv.md5", guard));
+    EXPECT_EQ(guard, Md5Of(dir.Join("out/packserv.txt")));
+}
+
+TEST(Publisher, KeptArchivesAreNotTouched) {
+    TempDir dir;
+    MakeSampleBuild(dir);
+    ASSERT_EQ(Publish(dir, "build", "out").exitCode, 0);
+    const ino_t a = Inode(dir.Join("out/Data/Map/a.dat.zip"));
+    const ino_t exe = Inode(dir.Join("out/Vevida2.0.exe.zip"));
+    dir.WriteFile("build/Data/b.dat", "changed and longer");
+    ASSERT_EQ(Publish(dir, "build", "out").exitCode, 0);
+    EXPECT_EQ(Inode(dir.Join("out/Data/Map/a.dat.zip")), a);
+    EXPECT_EQ(Inode(dir.Join("out/Vevida2.0.exe.zip")), exe);
+    // A deleted archive is rebuilt even though the list says unchanged.
+    std::filesystem::remove(dir.Join("out/Vevida2.0.exe.zip"));
+    ASSERT_EQ(Publish(dir, "build", "out").exitCode, 0);
+    EXPECT_EQ(ReadArchive(dir.Join("out/Vevida2.0.exe.zip")).size(), 1u);
+}
+
+TEST(Publisher, RefusesNamesAListCannotCarryAndWritesNothing) {
+    const std::map<std::string, std::string> bad = {
+        {"a|b.dat", "\"|\""},
+        {"line\nbreak.dat", "line break"},
+        {"back\\slash.dat", "backslash"},
+        {"tick`.dat", "would not carry it"},
+        {std::string(150, 'x') + ".dat", "at most 127"},
+        {"packclit.lit", "client list"},
+        {"Temp/x.dat", "Temp"},
+    };
+    for (const auto& [name, why] : bad) {
+        TempDir dir;
+        dir.WriteFile("build/good.dat", "ok");
+        dir.WriteFile("build/" + name, "bad");
+        RunResult run = Publish(dir, "build", "out");
+        EXPECT_NE(run.exitCode, 0) << name;
+        EXPECT_NE(run.err.find(why), std::string::npos) << name << ": " << run.err;
+        EXPECT_NE(run.err.find("nothing was written"), std::string::npos) << run.err;
+        EXPECT_FALSE(dir.Exists("out")) << name;
+    }
+    // Over 259 characters in all, each name short.
+    TempDir dir;
+    std::string deep;
+    for (int i = 0; i < 30; ++i) deep += "folder" + std::to_string(i) + "/";
+    dir.WriteFile("build/" + deep + "f.dat", "x");
+    RunResult run = Publish(dir, "build", "out");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("more than 259"), std::string::npos) << run.err;
+}
+
+TEST(Publisher, RefusesNamesDifferingOnlyInCaseAndBadFolders) {
+    TempDir dir;
+    dir.WriteFile("build/Data/a.dat", "1");
+    dir.WriteFile("build/Data/A.dat", "2");
+    RunResult run = Publish(dir, "build", "out");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("letter case"), std::string::npos) << run.err;
+    EXPECT_NE(Publish(dir, "build", "build/out").exitCode, 0);  // output inside the build
+    EXPECT_NE(Publish(dir, "missing", "out").exitCode, 0);
+}
+
+}  // namespace

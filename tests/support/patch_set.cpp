@@ -1,0 +1,60 @@
+#include "support/patch_set.h"
+
+#include <minizip/zip.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "common/text_util.h"
+#include "launcher/list_file_format.h"
+#include "launcher/md5_checksum.h"
+
+std::string Md5Of(const std::string& bytes) {
+    CMD5Checksum md5;
+    md5.Update(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    wchar_t out[64] = {};
+    md5.Final(out);
+    return text::ToUtf8(out);
+}
+
+void WriteZip(const std::string& path, const std::map<std::string, std::string>& entries, unsigned mode) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+    for (const auto& [name, content] : entries) {
+        zip_fileinfo info{};
+        info.external_fa = (0100000u | mode) << 16;
+        zipOpenNewFileInZip4_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                3 << 8 /* made on Unix */, 0, 0);
+        zipWriteInFileInZip(zip, content.data(), static_cast<unsigned>(content.size()));
+        zipCloseFileInZip(zip);
+    }
+    zipClose(zip, nullptr);
+}
+
+void WritePatchSet(const std::string& folder, const std::map<std::wstring, PatchFile>& files) {
+    std::filesystem::create_directories(folder);
+    PackFileList list;
+    for (const auto& [relative, file] : files) {
+        std::string slashed = text::ToUtf8(relative);
+        for (auto& c : slashed) c = c == '\\' ? '/' : c;
+        const std::string archive = folder + "/" + slashed + ".zip";
+        if (file.brokenArchive) {
+            std::filesystem::create_directories(std::filesystem::path(archive).parent_path());
+            std::ofstream(archive, std::ios::binary) << "this is not a zip archive";
+        } else {
+            WriteZip(archive, {{file.archiveEntry.empty() ? slashed : file.archiveEntry, file.content}}, file.mode);
+        }
+        auto entry = std::make_unique<PackFileInfo>();
+        entry->SetPath(relative);
+        entry->nFileSize = static_cast<int32_t>(file.content.size());
+        entry->nDownloadSize = static_cast<int32_t>(std::filesystem::file_size(archive));
+        entry->SetChecksum(text::FromUtf8(file.listChecksum.empty() ? Md5Of(file.content) : file.listChecksum));
+        list.push_back(std::move(entry));
+    }
+    const std::string bytes = SerializeList(list);
+    std::ofstream(folder + "/packserv.txt", std::ios::binary) << bytes;
+    // The guard is read like the lists: UTF-16LE.
+    std::ofstream(folder + "/packserv.md5", std::ios::binary)
+        << "\xFF\xFE" << EncodeListText(text::FromUtf8(Md5Of(bytes) + "\n"));
+}

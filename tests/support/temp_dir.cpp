@@ -1,0 +1,49 @@
+#include "support/temp_dir.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "common/text_util.h"
+
+TempDir::TempDir() {
+    std::string pattern = "/tmp/quon-test-XXXXXX";
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    m_path = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Tests may leave read-only files; make them removable first.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::remove_all(m_path, ec);
+}
+
+std::wstring TempDir::wpath() const { return text::FromUtf8(m_path); }
+
+std::string TempDir::Join(const std::string& relative) const { return m_path + "/" + relative; }
+
+void TempDir::WriteFile(const std::string& relative, const std::string& bytes) const {
+    const std::filesystem::path full = Join(relative);
+    std::filesystem::create_directories(full.parent_path());
+    std::ofstream out(full, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string TempDir::ReadFile(const std::string& relative) const { return ReadWholeFile(Join(relative)); }
+
+bool TempDir::Exists(const std::string& relative) const { return std::filesystem::exists(Join(relative)); }
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}

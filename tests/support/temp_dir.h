@@ -1,0 +1,24 @@
+#pragma once
+// A fresh folder below /tmp for one test, removed with everything in it.
+#include <string>
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return m_path; }
+    std::wstring wpath() const;
+    // path() + "/" + relative, creating the folders on the way when asked.
+    std::string Join(const std::string& relative) const;
+    void WriteFile(const std::string& relative, const std::string& bytes) const;
+    std::string ReadFile(const std::string& relative) const;
+    bool Exists(const std::string& relative) const;
+
+private:
+    std::string m_path;
+};
+
+std::string ReadWholeFile(const std::string& path);

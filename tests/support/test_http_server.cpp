@@ -1,0 +1,220 @@
+#include "support/test_http_server.h"
+
+// The Debian library is built with these; the header's class layouts depend
+// on them, so every user must see the same set.
+#ifndef CPPHTTPLIB_OPENSSL_SUPPORT
+#define CPPHTTPLIB_OPENSSL_SUPPORT
+#endif
+#ifndef CPPHTTPLIB_ZLIB_SUPPORT
+#define CPPHTTPLIB_ZLIB_SUPPORT
+#endif
+#ifndef CPPHTTPLIB_BROTLI_SUPPORT
+#define CPPHTTPLIB_BROTLI_SUPPORT
+#endif
+#include <httplib.h>
+
+#include <csignal>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "common/text_util.h"
+
+namespace {
+
+bool HasParentComponent(const std::string& path) {
+    std::stringstream parts(path);
+    std::string part;
+    while (std::getline(parts, part, '/')) {
+        if (part == "..") return true;
+    }
+    return path.find('\\') != std::string::npos;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+}  // namespace
+
+TestHttpServer::TestHttpServer(std::filesystem::path root)
+    : m_root(std::move(root)), m_server(std::make_unique<httplib::Server>()) {
+    // A client that hangs up mid-body must not kill the test process.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Short idle keep-alive so that stopping never waits long on an idle
+    // connection; many requests per connection for benchmarks.
+    m_server->set_keep_alive_timeout(1);
+    m_server->set_keep_alive_max_count(100000);
+    // Headers and body go out in separate writes; without this, Nagle and the
+    // client's delayed ACK add 40 ms to every request on a kept-alive
+    // connection.
+    m_server->set_tcp_nodelay(true);
+    m_server->Get(".*", [this](const httplib::Request& rq, httplib::Response& rs) { Handle(rq, rs); });
+    m_port = m_server->bind_to_any_port("127.0.0.1");
+    if (m_port <= 0) throw std::runtime_error("test HTTP server: cannot bind 127.0.0.1");
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // stop() is ignored until the accept loop runs.
+    while (!m_server->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+TestHttpServer::~TestHttpServer() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_stopSignal.notify_all();
+    m_server->stop();
+    if (m_thread.joinable()) m_thread.join();
+}
+
+std::string TestHttpServer::BaseUrl() const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + "/";
+}
+
+std::wstring TestHttpServer::BaseUrlW() const {
+    return text::FromUtf8(BaseUrl());
+}
+
+void TestHttpServer::FailNextRequests(int count, int status) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_failCount = count;
+    m_failStatus = status;
+}
+
+void TestHttpServer::SetStatus(const std::string& path, int status) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults[path].status = status;
+}
+
+void TestHttpServer::DropAfter(const std::string& path, size_t bytes) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Fault& fault = m_faults[path];
+    fault.drop = true;
+    fault.dropAfter = bytes;
+}
+
+void TestHttpServer::SetSlowBody(const std::string& path, size_t chunkBytes,
+                                 std::chrono::milliseconds delay) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Fault& fault = m_faults[path];
+    fault.chunkBytes = chunkBytes == 0 ? 1 : chunkBytes;
+    fault.delay = delay;
+}
+
+void TestHttpServer::StallAfter(const std::string& path, size_t bytes, std::chrono::milliseconds maxStall) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Fault& fault = m_faults[path];
+    fault.stall = true;
+    fault.stallAfter = bytes;
+    fault.maxStall = maxStall;
+}
+
+void TestHttpServer::SetRedirect(const std::string& path, const std::string& location, int status) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Fault& fault = m_faults[path];
+    fault.status = status;
+    fault.location = location;
+}
+
+void TestHttpServer::ClearFaults() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults.clear();
+    m_failCount = 0;
+}
+
+int TestHttpServer::RequestCount(const std::string& path) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_counts.find(path);
+    return it == m_counts.end() ? 0 : it->second;
+}
+
+int TestHttpServer::TotalRequests() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_total;
+}
+
+std::string TestHttpServer::LastRequestHeader(const std::string& path, const std::string& name) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_lastHeaders.find(path);
+    if (it == m_lastHeaders.end()) return {};
+    auto header = it->second.find(Lower(name));
+    return header == it->second.end() ? std::string() : header->second;
+}
+
+bool TestHttpServer::HadRequestHeader(const std::string& path, const std::string& name) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_lastHeaders.find(path);
+    return it != m_lastHeaders.end() && it->second.count(Lower(name)) > 0;
+}
+
+bool TestHttpServer::Pause(std::chrono::milliseconds duration) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return !m_stopSignal.wait_for(lock, duration, [this] { return m_stopping; });
+}
+
+void TestHttpServer::Handle(const httplib::Request& request, httplib::Response& response) {
+    Fault fault;
+    int failStatus = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_total;
+        ++m_counts[request.path];
+        auto& headers = m_lastHeaders[request.path];
+        headers.clear();
+        for (const auto& [name, value] : request.headers) headers.emplace(Lower(name), value);
+        if (m_failCount > 0) {
+            --m_failCount;
+            failStatus = m_failStatus;
+        }
+        auto it = m_faults.find(request.path);
+        if (it != m_faults.end()) fault = it->second;
+    }
+    if (failStatus != 0 || fault.status != 0) {
+        response.status = failStatus != 0 ? failStatus : fault.status;
+        if (failStatus == 0 && !fault.location.empty()) response.set_header("Location", fault.location);
+        response.set_content("status " + std::to_string(response.status) + "\n", "text/plain");
+        return;
+    }
+    if (HasParentComponent(request.path)) {
+        response.status = 403;
+        response.set_content("forbidden\n", "text/plain");
+        return;
+    }
+    std::filesystem::path file = m_root / std::filesystem::path(request.path).relative_path();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        response.status = 404;
+        response.set_content("not found\n", "text/plain");
+        return;
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    auto body = std::make_shared<std::string>(bytes.str());
+    response.status = 200;
+    if (!fault.drop && !fault.stall && fault.chunkBytes == 0) {
+        response.set_content(*body, "application/octet-stream");
+        return;
+    }
+    ServeBody(std::move(body), fault, response);
+}
+
+void TestHttpServer::ServeBody(std::shared_ptr<std::string> body, const Fault& fault,
+                               httplib::Response& response) {
+    response.set_content_provider(body->size(), "application/octet-stream",
+                                  [this, body, fault](size_t offset, size_t length, httplib::DataSink& sink) {
+                                      size_t limit = body->size();
+                                      if (fault.drop) limit = std::min(limit, fault.dropAfter);
+                                      if (fault.stall) limit = std::min(limit, fault.stallAfter);
+                                      if (offset >= limit) {
+                                          if (fault.stall) Pause(fault.maxStall);
+                                          return false;  // closes the connection short of Content-Length
+                                      }
+                                      size_t n = std::min(length, limit - offset);
+                                      if (fault.chunkBytes != 0) n = std::min(n, fault.chunkBytes);
+                                      if (!sink.write(body->data() + offset, n)) return false;
+                                      if (fault.chunkBytes != 0 && !Pause(fault.delay)) return false;
+                                      return true;
+                                  });
+}

@@ -1,0 +1,93 @@
+#pragma once
+// A real HTTP server on 127.0.0.1 for the tests: serves the files below a
+// folder and injects faults (error statuses, dropped connections, slow or
+// stalled bodies, redirects) that a test may change while it runs. It counts
+// the requests per path and keeps the headers of the last request per path.
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+class TestHttpServer {
+public:
+    // Starts on a free port and serves `root`; paths are those of the request
+    // ("/sub/file.zip"), decoded, and may not contain a ".." component.
+    explicit TestHttpServer(std::filesystem::path root);
+    ~TestHttpServer();
+    TestHttpServer(const TestHttpServer&) = delete;
+    TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+    int port() const { return m_port; }
+    // "http://127.0.0.1:<port>/"
+    std::string BaseUrl() const;
+    std::wstring BaseUrlW() const;
+    const std::filesystem::path& root() const { return m_root; }
+
+    // The next `count` requests, whatever their path, get `status`.
+    void FailNextRequests(int count, int status = 500);
+    // Every request for `path` gets `status` with a short text body.
+    void SetStatus(const std::string& path, int status);
+    // The full Content-Length is announced, `bytes` of the body are sent, then
+    // the connection is closed.
+    void DropAfter(const std::string& path, size_t bytes);
+    // The body goes out `chunkBytes` at a time with `delay` after each chunk.
+    void SetSlowBody(const std::string& path, size_t chunkBytes, std::chrono::milliseconds delay);
+    // `bytes` of the body are sent, then nothing until the server stops or
+    // `maxStall` has passed, when the connection is dropped.
+    void StallAfter(const std::string& path, size_t bytes,
+                    std::chrono::milliseconds maxStall = std::chrono::seconds(10));
+    // Answers `path` with `status` and a Location header.
+    void SetRedirect(const std::string& path, const std::string& location, int status = 302);
+    // Removes every fault; the counters stay.
+    void ClearFaults();
+
+    int RequestCount(const std::string& path) const;
+    int TotalRequests() const;
+    // Header of the last request for `path` (name compared without case);
+    // empty when there was none.
+    std::string LastRequestHeader(const std::string& path, const std::string& name) const;
+    bool HadRequestHeader(const std::string& path, const std::string& name) const;
+
+private:
+    struct Fault {
+        int status = 0;
+        std::string location;
+        bool drop = false;
+        size_t dropAfter = 0;
+        size_t chunkBytes = 0;
+        std::chrono::milliseconds delay{0};
+        bool stall = false;
+        size_t stallAfter = 0;
+        std::chrono::milliseconds maxStall{0};
+    };
+
+    void Handle(const httplib::Request& request, httplib::Response& response);
+    void ServeBody(std::shared_ptr<std::string> body, const Fault& fault, httplib::Response& response);
+    // Sleeps up to `duration`; false when the server is stopping.
+    bool Pause(std::chrono::milliseconds duration);
+
+    std::filesystem::path m_root;
+    std::unique_ptr<httplib::Server> m_server;
+    std::thread m_thread;
+    int m_port = 0;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_stopSignal;
+    bool m_stopping = false;
+    int m_failCount = 0;
+    int m_failStatus = 500;
+    std::map<std::string, Fault> m_faults;
+    std::map<std::string, int> m_counts;
+    int m_total = 0;
+    std::map<std::string, std::multimap<std::string, std::string>> m_lastHeaders;
+};

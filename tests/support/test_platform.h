@@ -1,0 +1,100 @@
+#pragma once
+// A LauncherPlatform for in-process tests: the real downloader (against a
+// loopback server) or a scripted one, an install folder of the test's own,
+// no real sleeping, no instance lock, recorded program starts.
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "launcher/launcher_platform.h"
+
+// Answers downloads from a script of results, writing `body` on S_OK.
+class ScriptedDownloader : public UrlDownloader {
+public:
+    void DeleteUrlCacheEntry(const std::wstring& url) override;
+    HRESULT DownloadToFile(const std::wstring& url, const std::wstring& localPath,
+                           IBindStatusCallback* callback) override;
+
+    void Push(HRESULT result) {
+        std::lock_guard lock(m_lock);
+        m_results.push_back(result);
+    }
+    // Result once the script is used up.
+    std::atomic<HRESULT> m_default{S_OK};
+    std::atomic<int> m_calls{0};
+    std::atomic<int> m_cacheDeletes{0};
+    std::string m_body = "updater";
+    // Called during each download with the callback, before the result.
+    std::function<HRESULT(IBindStatusCallback*)> m_duringDownload;
+
+private:
+    std::mutex m_lock;
+    std::deque<HRESULT> m_results;
+};
+
+struct ProgramStartRecord {
+    std::wstring file, parameters, folder;
+};
+
+class TestPlatform : public LauncherPlatform {
+public:
+    explicit TestPlatform(std::wstring executablePath) : m_executablePath(std::move(executablePath)) {}
+
+    bool AcquireInstanceLock() override { return m_lockFree; }
+    bool IsGameClientRunning() override { return m_clientRunning; }
+    std::wstring GetExecutablePath() override { return m_executablePath; }
+    UrlDownloader& Downloader() override {
+        return m_scripted ? static_cast<UrlDownloader&>(m_scriptedDownloader) : LauncherPlatform::Downloader();
+    }
+    int StartProgram(const std::wstring& file, const std::wstring& parameters,
+                     const std::wstring& folder) override {
+        std::lock_guard lock(m_lock);
+        m_starts.push_back({file, parameters, folder});
+        return m_startResult;
+    }
+    bool MakeExecutable(const std::wstring& path) override {
+        m_madeExecutable = path;
+        return true;
+    }
+    std::wstring GetDesktopFolder() override { return m_desktop; }
+    std::wstring GetApplicationsFolder() override { return m_applications; }
+    void WriteShortcut(const std::wstring& path, const std::wstring& target) override {
+        std::lock_guard lock(m_lock);
+        m_shortcuts.push_back(path + L" -> " + target);
+    }
+    // The worker's 1 ms pauses are real (a spinning worker would starve the
+    // test); the retry pauses are only counted unless asked for.
+    void SleepMs(unsigned ms) override {
+        if (ms < 10 || m_realSleep) LauncherPlatform::SleepMs(ms);
+        if (ms >= 10) m_sleptMs += ms;
+    }
+
+    std::vector<ProgramStartRecord> Starts() {
+        std::lock_guard lock(m_lock);
+        return m_starts;
+    }
+    std::vector<std::wstring> Shortcuts() {
+        std::lock_guard lock(m_lock);
+        return m_shortcuts;
+    }
+
+    std::wstring m_executablePath;
+    bool m_lockFree = true;
+    bool m_clientRunning = false;
+    bool m_scripted = false;
+    ScriptedDownloader m_scriptedDownloader;
+    int m_startResult = 33;
+    std::wstring m_madeExecutable;
+    std::wstring m_desktop = L"/nonexistent-desktop";
+    std::wstring m_applications = L"/nonexistent-applications";
+    std::atomic<unsigned long> m_sleptMs{0};
+    bool m_realSleep = false;
+
+private:
+    std::mutex m_lock;
+    std::vector<ProgramStartRecord> m_starts;
+    std::vector<std::wstring> m_shortcuts;
+};

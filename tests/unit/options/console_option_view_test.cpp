@@ -1,0 +1,111 @@
+#include "ui/console/console_option_view.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <boost/property_tree/json_parser.hpp>
+#include <deque>
+
+#include "common/diagnostics/custom_assert.h"
+#include "option_dialog_fakes.h"
+#include "temp_folder.h"
+
+using ::testing::Contains;
+using ::testing::HasSubstr;
+
+namespace {
+
+const std::string kStored =
+    "{\"GameOptionVersion\": \"1\", \"ScreenMode\": \"FullScreen\", \"ScreenWidth\": \"1280\", "
+    "\"ScreenHeight\": "
+    "\"720\"}";
+
+class ConsoleOptionTest : public ::testing::Test {
+protected:
+    ConsoleOptionTest() {
+        CustomAssert::SetMessageBoxHandler(
+            [](const std::wstring&, const std::wstring&) { return CustomAssert::kIgnore; });
+        WriteText("DefaultOption.json", DefaultsJson(1, ""));
+        WriteText("Config/Option.json", kStored);
+    }
+    ~ConsoleOptionTest() override { CustomAssert::SetMessageBoxHandler(nullptr); }
+
+    void Run(std::deque<std::string> input) {
+        FakeModeSource source({{1280, 720, 60}, {1920, 1080, 60}, {640, 480, 60}, {1280, 720, 75}});
+        RunConsoleOptionDialog(
+            [&input](std::string& line) {
+                if (input.empty()) return false;
+                line = input.front();
+                input.pop_front();
+                return true;
+            },
+            [this](const std::string& text) { output.push_back(text); }, source);
+        leftOver = input.size();
+    }
+    std::string Member(const char* key) const {
+        boost::property_tree::ptree tree;
+        boost::property_tree::read_json((folder.Path() / "Config/Option.json").string(), tree);
+        return tree.get<std::string>(key);
+    }
+    std::string File() const { return TempCurrentFolder::Read(folder.Path() / "Config/Option.json"); }
+
+    TempCurrentFolder folder;
+    std::vector<std::string> output;
+    size_t leftOver = 0;
+};
+
+}  // namespace
+
+TEST_F(ConsoleOptionTest, ShowsModesWithIndexesScreenModesAndTheCurrentChoice) {
+    Run({"cancel"});
+    EXPECT_THAT(output, Contains("* [0] 1280 x 720 (16:9)"));
+    EXPECT_THAT(output, Contains("  [1] 1920 x 1080 (16:9)"));
+    EXPECT_THAT(output, Contains("* 0 Fullscreen"));
+    EXPECT_THAT(output, Contains("  1 Windowed fullscreen"));
+    EXPECT_THAT(output, Contains("  2 Window"));
+    EXPECT_THAT(output, Contains("Current: Fullscreen, [0] 1280 x 720 (16:9)"));
+    EXPECT_THAT(output, Contains(HasSubstr("640 x 480")).Times(0));
+    EXPECT_EQ(File(), kStored);
+}
+
+TEST_F(ConsoleOptionTest, ChoicesThenOkSaveThem) {
+    Run({"resolution 1", "mode 2", "ok", "mode 0"});
+    EXPECT_EQ(Member("ScreenMode"), "WindowMode");
+    EXPECT_EQ(Member("ScreenWidth"), "1920");
+    EXPECT_EQ(Member("ScreenHeight"), "1080");
+    EXPECT_EQ(leftOver, 1u);  // the dialog ended at ok
+}
+
+TEST_F(ConsoleOptionTest, WindowedFullscreenDisablesTheResolutionChoice) {
+    Run({"mode 1", "resolution 1", "ok"});
+    EXPECT_THAT(output, Contains("Resolution choice is disabled."));
+    EXPECT_EQ(Member("ScreenMode"), "WindowFullScreen");
+    EXPECT_EQ(Member("ScreenWidth"), "1280");
+}
+
+TEST_F(ConsoleOptionTest, CancelAndEndOfInputSaveNothing) {
+    Run({"mode 2", "resolution 1", "cancel"});
+    EXPECT_EQ(File(), kStored);
+    Run({"mode 2", "resolution 1"});
+    EXPECT_EQ(File(), kStored);
+    EXPECT_THAT(output, Contains("Cancelled: nothing saved."));
+}
+
+TEST_F(ConsoleOptionTest, BadLinesGetHelpAndChangeNothing) {
+    Run({"resolution 9", "resolution -1", "resolution x", "mode 3", "mode 1 2", "hello", "", "ok"});
+    EXPECT_THAT(output, Contains("No resolution has the index 9."));
+    const auto helps = std::count(output.begin(), output.end(),
+                                  std::string("Type: mode 0|1|2, resolution <index>, ok or cancel."));
+    EXPECT_EQ(helps, 1 + 5);  // once with the dialog, then once per bad line
+    EXPECT_EQ(Member("ScreenMode"), "FullScreen");
+    EXPECT_EQ(Member("ScreenWidth"), "1280");
+}
+
+TEST_F(ConsoleOptionTest, UnloadableOptionsLeaveOnlyOkAndCancel) {
+    std::filesystem::remove("DefaultOption.json");
+    Run({"mode 2", "resolution 0", "cancel"});
+    EXPECT_THAT(output, Contains("Screen mode choice is disabled."));
+    EXPECT_THAT(output, Contains("Resolution choice is disabled."));
+    EXPECT_THAT(output, Contains("  (no resolution offered)"));
+    EXPECT_EQ(File(), kStored);
+}
