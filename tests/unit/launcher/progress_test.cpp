@@ -1,0 +1,97 @@
+// Counters to bar widths, the download progress arithmetic and the status
+// texts the window shows.
+#include <gtest/gtest.h>
+
+#include "launcher/game_launcher_dlg.h"
+#include "launcher/launcher_messages.h"
+#include "launcher/status_text.h"
+#include "support/recording_view.h"
+#include "support/test_platform.h"
+
+namespace {
+class Progress : public ::testing::Test {
+protected:
+    int32_t TotalWidth(uint32_t recv, uint32_t size) {
+        dlg.m_dwTotalRecv = recv;
+        dlg.m_dwTotalSize = size;
+        dlg.RefreshProgress();
+        const RECT bar = dlg.GetTotalBar();
+        return bar.right - bar.left;
+    }
+    TestPlatform platform{L"/inst/QuonLauncher.exe"};
+    RecordingView view;
+    CGameLauncherDlg dlg{platform, view, {L"/inst/QuonLauncher.exe"}};
+};
+}  // namespace
+
+TEST_F(Progress, BarWidthsFollowTheCountersOnlyWhileUpdating) {
+    dlg.SetState(STATE_UPDATE_FILES);
+    EXPECT_EQ(TotalWidth(0, 1000), 0);
+    EXPECT_EQ(TotalWidth(500, 0), 0);
+    EXPECT_EQ(TotalWidth(1000, 1000), 489);
+    EXPECT_EQ(dlg.GetTotalBar().right, 593);
+    EXPECT_EQ(TotalWidth(1500000000u, 3000000000u), 244);  // unsigned, not negative
+    EXPECT_EQ(TotalWidth(2000, 1000), 978);                 // not clamped
+    EXPECT_EQ(TotalWidth(1, 3), 163);  // 1/3 in single precision rounds up; in double it would be 162
+
+    dlg.m_dwFileRecv = 3;
+    dlg.m_dwFileSize = 4;
+    dlg.SetState(STATE_COMPARE_LISTS);  // checksum passes move no bar
+    EXPECT_EQ(TotalWidth(10, 1000), 163);  // the last width stays
+    EXPECT_EQ(dlg.GetFileBar().right - dlg.GetFileBar().left, 0);
+    dlg.SetState(STATE_UPDATE_FILES);
+    dlg.RefreshProgress();
+    EXPECT_EQ(dlg.GetFileBar().right, 104 + 366);
+}
+
+TEST_F(Progress, DownloadReportsReplaceAFilesShareOnRetry) {
+    dlg.SetState(STATE_UPDATE_FILES);
+    dlg.m_dwTotalSize = 5000000;
+    EXPECT_EQ(dlg.OnDownloadProgress(1200000, 0, BINDSTATUS_DOWNLOADINGDATA, L""), S_OK);
+    EXPECT_EQ(dlg.m_dwTotalRecv.load(), 1200000u);
+    EXPECT_TRUE(dlg.m_bTextRefresh.load());  // crossed a whole million
+    // The same file fetched again from its start replaces its share.
+    dlg.OnDownloadProgress(300000, 0, BINDSTATUS_BEGINDOWNLOADDATA, L"");
+    EXPECT_EQ(dlg.m_dwTotalRecv.load(), 300000u);
+    dlg.OnDownloadProgress(3000000, 0, BINDSTATUS_ENDDOWNLOADDATA, L"");
+    // The next file adds to the total once its last progress is reset.
+    dlg.m_dwLastProgress = 0;
+    dlg.OnDownloadProgress(500, 0, BINDSTATUS_DOWNLOADINGDATA, L"");
+    EXPECT_EQ(dlg.m_dwTotalRecv.load(), 3000500u);
+    EXPECT_EQ(dlg.m_dwFileRecv.load(), 500u);
+    // Other statuses change no counter; quitting aborts.
+    dlg.OnDownloadProgress(99, 0, BINDSTATUS_CONNECTING, L"");
+    EXPECT_EQ(dlg.m_dwFileRecv.load(), 500u);
+    dlg.SetState(STATE_QUIT);
+    EXPECT_EQ(dlg.OnDownloadProgress(600, 0, BINDSTATUS_DOWNLOADINGDATA, L""), E_ABORT);
+}
+
+TEST(StatusText, WhatEachStateShows) {
+    LauncherStatusSnapshot s;
+    s.state = STATE_CHECK_UPDATER;
+    EXPECT_TRUE(ComposeStatusText(s).line1.empty() && !ComposeStatusText(s).showLabels);
+
+    s.state = STATE_GET_FILE_LIST;
+    EXPECT_EQ(ComposeStatusText(s).line1, L"Getting the file list\u2026");
+
+    s.state = STATE_UPDATE_FILES;
+    s.totalRecv = 1999999;
+    s.totalSize = 123456789;
+    s.currentFile = L"Data\\a.dat";
+    StatusText t = ComposeStatusText(s);
+    EXPECT_EQ(t.line1, L"  1 MB / Total 123 MB");
+    EXPECT_EQ(t.line2, L"Current file : Data\\a.dat");
+    EXPECT_TRUE(t.showBars && t.showLabels);
+
+    s.state = STATE_IDLE;
+    s.buttonsEnabled = true;
+    t = ComposeStatusText(s);
+    EXPECT_EQ(t.readyText, GetLauncherMessage(32));
+    EXPECT_FALSE(t.showBars || t.showLabels);
+
+    s.buttonsEnabled = false;
+    s.currentFile = L"Check: Vevida2.0.exe";
+    t = ComposeStatusText(s);
+    EXPECT_EQ(t.line2, L"File check : Check: Vevida2.0.exe");
+    EXPECT_FALSE(t.showBars);
+}
