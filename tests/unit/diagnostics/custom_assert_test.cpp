@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/text_util.h"
-#include "temp_folder.h"
+#include "support/temp_current_folder.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "common/diagnostics/lexical_cast_wrapper.h"
-#include "temp_folder.h"
+#include "support/temp_current_folder.h"
 
 namespace {
 

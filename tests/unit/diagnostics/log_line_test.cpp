@@ -8,7 +8,7 @@
 #include "common/diagnostics/log_writer.h"
 #include "common/path_util.h"
 #include "common/text_util.h"
-#include "temp_folder.h"
+#include "support/temp_current_folder.h"
 
 namespace {
 

@@ -8,7 +8,8 @@
 
 #include "common/diagnostics/custom_assert.h"
 #include "option_dialog_fakes.h"
-#include "temp_folder.h"
+#include "support/temp_current_folder.h"
+#include "option_files.h"
 
 using ::testing::Contains;
 using ::testing::HasSubstr;

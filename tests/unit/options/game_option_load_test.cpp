@@ -3,7 +3,8 @@
 
 #include "common/diagnostics/custom_assert.h"
 #include "common/game_option/game_option.h"
-#include "temp_folder.h"
+#include "support/temp_current_folder.h"
+#include "option_files.h"
 
 using COMMON_UTIL::GAME_OPTION::GameOption;
 using ::testing::HasSubstr;

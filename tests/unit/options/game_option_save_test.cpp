@@ -5,7 +5,8 @@
 #include <regex>
 
 #include "common/game_option/game_option.h"
-#include "temp_folder.h"
+#include "support/temp_current_folder.h"
+#include "option_files.h"
 
 using COMMON_UTIL::GAME_OPTION::GameOption;
 using ::testing::HasSubstr;

@@ -10,7 +10,7 @@
 class TempCurrentFolder {
 public:
     TempCurrentFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quon-opt-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "quon-cwd-XXXXXX").string();
         m_path = mkdtemp(pattern.data());
         m_previous = std::filesystem::current_path();
         std::filesystem::current_path(m_path);
@@ -33,15 +33,3 @@ private:
     std::filesystem::path m_path;
     std::filesystem::path m_previous;
 };
-
-inline void WriteText(const std::filesystem::path& file, const std::string& text) {
-    std::filesystem::create_directories(file.parent_path().empty() ? "." : file.parent_path());
-    std::ofstream(file, std::ios::binary) << text;
-}
-
-// A defaults file of `version` whose GameOptionDefault holds `members`
-// (JSON members without braces).
-inline std::string DefaultsJson(int version, const std::string& members) {
-    return "{\n \"GameOptionVersion\": \"" + std::to_string(version) + "\",\n \"GameOptionDefault\": {" +
-           members + "}\n}\n";
-}
