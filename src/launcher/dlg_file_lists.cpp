@@ -1,4 +1,5 @@
 // The server list and its guard, the client list, and their comparison.
+#include <algorithm>
 #include <cerrno>
 #include <unordered_set>
 
@@ -66,7 +67,19 @@ HRESULT CGameLauncherDlg::ReadUpdateListFile() {
 
 void CGameLauncherDlg::WriteClientListFile() {
     if (m_vecClientList.empty()) return;
-    WriteListFile(m_strInstallPath + L"packclit.lit", m_vecClientList);
+    // An entry whose line would not read back as written (a path too long for
+    // one line) is left out: read back cut short, it would name another file.
+    // Left out, its file is only fetched again when the server lists it.
+    if (std::all_of(m_vecClientList.begin(), m_vecClientList.end(),
+                    [](const auto& entry) { return IsListableEntry(*entry); })) {
+        WriteListFile(m_strInstallPath + L"packclit.lit", m_vecClientList);
+        return;
+    }
+    PackFileList listable;
+    for (const auto& entry : m_vecClientList) {
+        if (IsListableEntry(*entry)) listable.push_back(std::make_unique<PackFileInfo>(*entry));
+    }
+    WriteListFile(m_strInstallPath + L"packclit.lit", listable);
 }
 
 HRESULT CGameLauncherDlg::FindInUpdateList(const std::wstring& path) {

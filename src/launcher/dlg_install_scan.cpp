@@ -11,6 +11,7 @@
 #include "common/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
+#include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
 
 namespace {
@@ -95,6 +96,11 @@ void CGameLauncherDlg::ScanClientFiles(const std::wstring& pattern) {
         auto info = std::make_unique<PackFileInfo>();
         info->SetPath(text::Cut(relativeFolder.empty() ? name : relativeFolder + L"\\" + name, 258));
         info->nFileSize = ListedSize(e.size);
+        // A file the list cannot record faithfully is neither recorded nor,
+        // as obsolete, deleted.
+        info->SetChecksum(std::wstring(32, L'0'));
+        if (!IsListableEntry(*info)) continue;
+        info->szChecksum.clear();
         m_vecClientList.push_back(std::move(info));
     }
 }

@@ -115,7 +115,7 @@ void CGameLauncherDlg::Ls_Update() {
         // Recorded at once, as one appended line: a run cut off here keeps
         // this file, and rewriting a large list per file would cost more than
         // the file itself. The reader lets the later line win.
-        AppendListEntry(m_strInstallPath + L"packclit.lit", *copy);
+        if (IsListableEntry(*copy)) AppendListEntry(m_strInstallPath + L"packclit.lit", *copy);
         m_vecClientList.push_back(std::move(copy));
 
         if (!DeleteLocalFile(false, archive)) {

@@ -13,11 +13,12 @@
 
 #include "launcher/pack_file_info.h"
 
-// The field table of one line: 10 slots, each holding at most 127 characters.
-// A longer field is cut; it never runs into the next slot.
+// The field table of one line: 10 slots, each as large as the longest piece
+// of a line (259 characters), so a field is never cut by its slot and never
+// runs into the next one; a longer text given to SplitFields is cut.
 struct ListFieldTable {
     static constexpr int kSlots = 10;
-    static constexpr size_t kSlotChars = 127;
+    static constexpr size_t kSlotChars = 259;
 
     wchar_t slots[kSlots][kSlotChars];
     size_t lengths[kSlots];

@@ -1,5 +1,6 @@
 #include "launcher/md5_checksum.h"
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -204,7 +205,16 @@ bool ChecksumOfFile(wchar_t* out, const std::wstring& path) {
     static constexpr size_t kStreamBuffer = 256 * 1024;
     thread_local std::unique_ptr<char[]> buffer(new char[kStreamBuffer]);
     setvbuf(f, buffer.get(), _IOFBF, kStreamBuffer);
-    bool ok = ChecksumOfStream(out, f);
+    ChecksumOfStream(out, f);
+    // A failed read (a folder, an I/O error) must not pass for the digest of
+    // the bytes read before it.
+    if (ferror(f)) {
+        int saved = errno;
+        fclose(f);
+        out[0] = L'\0';
+        errno = saved;
+        return false;
+    }
     fclose(f);
-    return ok;
+    return true;
 }

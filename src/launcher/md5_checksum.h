@@ -29,5 +29,6 @@ private:
 // like its end). Always true.
 bool ChecksumOfStream(wchar_t* out, FILE* stream);
 // Digest of a file; `path` may use "\" separators. False when the file cannot
-// be opened, with errno left as the open set it.
+// be opened or a read fails (a folder, an I/O error), errno telling why and
+// `out` left empty.
 bool ChecksumOfFile(wchar_t* out, const std::wstring& path);

@@ -47,9 +47,8 @@ std::string ListingProblem(const std::wstring& relative, const std::vector<std::
     probe.szChecksum = kProbeChecksum;
     probe.szPath = relative;
     if (!IsListableEntry(probe)) {
-        return "a list line would not carry it unchanged (a field holds at most " +
-               std::to_string(ListFieldTable::kSlotChars) +
-               " characters; tabs, backspaces and back-quotes are dropped)";
+        return "a list line would not carry it unchanged (a line holds at most 258 characters, which leaves "
+               "204 for the path; tabs, backspaces and back-quotes are dropped)";
     }
     return {};
 }

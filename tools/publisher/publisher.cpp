@@ -59,8 +59,11 @@ bool ChecksumOfNativeFile(wchar_t* out, const std::string& path) {
     std::vector<char> buffer(1 << 20);
     setvbuf(f, buffer.data(), _IOFBF, buffer.size());
     ChecksumOfStream(out, f);
+    const bool ok = !ferror(f);
+    const int saved = errno;
     fclose(f);
-    return true;
+    errno = saved;
+    return ok;
 }
 
 // Removes the folders between `path` and `root` that became empty.

@@ -79,3 +79,15 @@ TEST_F(PatchRun, ArchiveStoredWithBackslashesIsAccepted) {
     EXPECT_EQ(Run(), STATE_IDLE);
     EXPECT_EQ(Read("Data/a.dat"), "a");
 }
+
+TEST_F(PatchRun, AFileTheListCannotRecordIsNeitherRecordedNorDeleted) {
+    const std::string longName = "Data/" + std::string(210, 'n') + ".dat";
+    Put(longName, "the player's");
+    Publish({{L"a.dat", {"a"}}});
+    EXPECT_EQ(Run(), STATE_IDLE);
+    EXPECT_EQ(Read(longName), "the player's");
+    PackFileList recorded;
+    ASSERT_TRUE(ReadListFile(text::FromUtf8(Install("packclit.lit")), recorded));
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0]->szPath, L"a.dat");
+}

@@ -171,7 +171,7 @@ TEST(Publisher, RefusesNamesAListCannotCarryAndWritesNothing) {
         {"line\nbreak.dat", "line break"},
         {"back\\slash.dat", "backslash"},
         {"tick`.dat", "would not carry it"},
-        {std::string(150, 'x') + ".dat", "at most 127"},
+        {std::string(201, 'x') + ".dat", "204 for the path"},
         {"packclit.lit", "client list"},
         {"Temp/x.dat", "Temp"},
     };

@@ -120,7 +120,7 @@ TEST(ListFormat, LongLinesAreReadInPiecesOf259) {
     std::wstring fits = head + std::wstring(258 - head.size(), L'p');
     PackFileList one = Parse(Utf16Bom(fits + L"\r\n"));
     ASSERT_EQ(one.size(), 1u);
-    EXPECT_EQ(one[0]->szPath, std::wstring(127, L'p'));  // cut by its field slot
+    EXPECT_EQ(one[0]->szPath, std::wstring(258 - head.size(), L'p'));
 
     // 259 characters: the line end comes alone as an empty piece.
     EXPECT_EQ(Parse(Utf16Bom(fits + L"q\r\n")).size(), 1u);
@@ -189,8 +189,10 @@ TEST(ListFormat, ListableEntriesReadBackUnchanged) {
     EXPECT_TRUE(IsListableEntry(*MakeEntry(INT32_MIN, INT32_MAX, kSum, L" lead")));
     // An empty checksum is written as 32 blanks and read back as such.
     EXPECT_FALSE(IsListableEntry(*MakeEntry(1, 2, L"", L"a")));
-    EXPECT_TRUE(IsListableEntry(*MakeEntry(1, 2, kSum, std::wstring(127, L'p'))));
-    EXPECT_FALSE(IsListableEntry(*MakeEntry(1, 2, kSum, std::wstring(128, L'p'))));
+    // A written line holds 55 characters before the path and must stay
+    // within one 259-character piece.
+    EXPECT_TRUE(IsListableEntry(*MakeEntry(1, 2, kSum, std::wstring(204, L'p'))));
+    EXPECT_FALSE(IsListableEntry(*MakeEntry(1, 2, kSum, std::wstring(205, L'p'))));
     for (const wchar_t* bad : {L"a|b", L"a\nb", L"a\rb", L"a\tb", L"a`b", L"a\bb"}) {
         EXPECT_FALSE(IsListableEntry(*MakeEntry(1, 2, kSum, bad))) << text::ToUtf8(bad);
     }

@@ -100,6 +100,16 @@ TEST(Md5ChecksumOfFile, MissingFileFailsWithErrno) {
     EXPECT_EQ(out[0], L'\0');
 }
 
+TEST(Md5ChecksumOfFile, AFolderIsNotAnEmptyFile) {
+    TempDir dir;
+    dir.WriteFile("Data/a.dat", "x");
+    wchar_t out[260] = {};
+    errno = 0;
+    EXPECT_FALSE(ChecksumOfFile(out, dir.wpath() + L"\\Data"));
+    EXPECT_EQ(errno, EISDIR);
+    EXPECT_EQ(out[0], L'\0');
+}
+
 TEST(Md5ChecksumOfStream, DigestsFromTheCurrentPosition) {
     TempDir dir;
     dir.WriteFile("f", "xxabc");
