@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <unordered_map>
 
 #include "common/file_util.h"
 #include "common/path_util.h"
@@ -25,6 +26,30 @@ void CGameLauncherDlg::Ls_Update() {
 
     const std::wstring base = m_pPublisher->GetPatchUrl();
     cUrlDownLoadCallback<CGameLauncherDlg> callback(this);
+
+    // Each updated file replaces its old client entry. Taking the old entry
+    // out of a list of tens of thousands once per file made large patches
+    // quadratic, so the removals are collected and made in one pass when the
+    // handler returns, whichever way it returns. Until then the list may hold
+    // a path twice; the list file's reader lets the later line win.
+    std::unordered_map<std::wstring, int> replaced;
+    std::unordered_map<std::wstring, int> held;  // client entries per path
+    for (const auto& entry : m_vecClientList) ++held[entry->szPath];
+    struct ApplyRemovals {
+        PackFileList& list;
+        std::unordered_map<std::wstring, int>& pending;
+        void Apply() {
+            if (pending.empty()) return;
+            std::erase_if(list, [this](const std::unique_ptr<PackFileInfo>& entry) {
+                auto it = pending.find(entry->szPath);
+                if (it == pending.end() || it->second == 0) return false;
+                --it->second;
+                return true;
+            });
+            pending.clear();
+        }
+        ~ApplyRemovals() { Apply(); }
+    } applyRemovals{m_vecClientList, replaced};
 
     for (const auto& entry : m_vecUpdateList) {
         if (IsQuitting()) return;
@@ -111,7 +136,9 @@ void CGameLauncherDlg::Ls_Update() {
         }
 
         auto copy = std::make_unique<PackFileInfo>(*entry);
-        RemoveFromClientList(entry->szPath);
+        int& count = held[entry->szPath];
+        if (count > 0) ++replaced[entry->szPath];  // its first entry goes, one copy comes
+        else ++count;                              // only the copy appended below
         // Recorded at once, as one appended line: a run cut off here keeps
         // this file, and rewriting a large list per file would cost more than
         // the file itself. The reader lets the later line win.
@@ -125,6 +152,7 @@ void CGameLauncherDlg::Ls_Update() {
         }
     }
     // Compact the appended lines into a clean list.
+    applyRemovals.Apply();
     WriteClientListFile();
     RemoveFolderTree(m_strInstallPath + L"Temp");
     SetState(STATE_READY);
