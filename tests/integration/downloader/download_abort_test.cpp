@@ -1,9 +1,6 @@
 // Aborts by the callback and stalled servers: both end the transfer quickly,
 // leave nothing behind and let the next download work.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <cstdlib>
 
 #include "downloader_fixture.h"
 
@@ -56,34 +53,21 @@ TEST_F(DownloaderTest, AbortWhileServerStalls) {
     EXPECT_EQ(m_callback.reports.back().progress, 1000u);
 }
 
-TEST_F(DownloaderTest, AbortBeforeConnectingSendsNoRequest) {
-    m_served.WriteFile("a.zip", "a");
-    m_callback.answer = [](const ProgressReport&) { return E_ABORT; };
-    EXPECT_EQ(Fetch("a.zip", "a.zip"), E_ABORT);
-    EXPECT_EQ(m_callback.reports.size(), 1u);
-    EXPECT_EQ(m_callback.reports.front().status, 1u);
-    EXPECT_EQ(m_server.TotalRequests(), 0);
-    EXPECT_TRUE(LocalEntries().empty());
-}
-
-TEST_F(DownloaderTest, AbortAtEndOfDataKeepsOldTarget) {
+TEST_F(DownloaderTest, AbortBeforeConnectingOrAtEndOfDataKeepsOldTarget) {
     m_served.WriteFile("a.zip", "new");
     m_local.WriteFile("a.zip", "old");
-    m_callback.answer = [](const ProgressReport& r) { return r.status == 6 ? E_ABORT : S_OK; };
-    EXPECT_EQ(Fetch("a.zip", "a.zip"), E_ABORT);
-    EXPECT_EQ(m_local.ReadFile("a.zip"), "old");
-    EXPECT_EQ(LocalEntries(), std::vector<std::string>{"a.zip"});
-}
-
-TEST_F(DownloaderTest, StalledServerTimesOut) {
-    m_served.WriteFile("stall.zip", RandomBytes(64 * 1024));
-    m_server.StallAfter("/stall.zip", 1000);
-    auto start = Clock::now();
-    EXPECT_EQ(Fetch("stall.zip", "stall.zip"), INET_E_CONNECTION_TIMEOUT);
-    double elapsed = SecondsSince(start);
-    EXPECT_GE(elapsed, 0.9);
-    EXPECT_LT(elapsed, 1.6);
-    EXPECT_TRUE(LocalEntries().empty());
+    for (uint32_t abortAt : {1u, 6u}) {
+        m_callback = RecordingCallback();
+        m_callback.answer = [abortAt](const ProgressReport& r) {
+            return r.status == abortAt ? E_ABORT : S_OK;
+        };
+        EXPECT_EQ(Fetch("a.zip", "a.zip"), E_ABORT);
+        EXPECT_EQ(m_callback.reports.back().status, abortAt);
+        EXPECT_EQ(m_local.ReadFile("a.zip"), "old");
+        EXPECT_EQ(LocalEntries(), std::vector<std::string>{"a.zip"});
+        // Only the abort at the end of the data had sent a request.
+        EXPECT_EQ(m_server.TotalRequests(), abortAt == 1 ? 0 : 1);
+    }
 }
 
 TEST_F(DownloaderTest, SlowServerThatKeepsSendingIsNoStall) {
@@ -95,18 +79,9 @@ TEST_F(DownloaderTest, SlowServerThatKeepsSendingIsNoStall) {
 }
 
 TEST_F(DownloaderTest, ServerThatNeverAnswersTimesOut) {
-    // A listening socket that is never accepted: the connection is made by
-    // the kernel, the request is sent, and no byte ever comes back.
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(listen(fd, 4), 0);
-    socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    std::wstring url = L"http://127.0.0.1:" + std::to_wstring(ntohs(addr.sin_port)) + L"/packserv.txt";
-
+    // The connection is made by the kernel, the request is sent, and no byte ever comes back.
+    int fd = -1;
+    const std::wstring url = SilentUrl(true, fd);
     auto start = Clock::now();
     EXPECT_EQ(m_downloader->DownloadToFile(url, Target("packserv.txt"), &m_callback),
               INET_E_CONNECTION_TIMEOUT);
@@ -115,6 +90,26 @@ TEST_F(DownloaderTest, ServerThatNeverAnswersTimesOut) {
     EXPECT_TRUE(LocalEntries().empty());
     EXPECT_EQ(m_callback.CountStatus(4), 0);
     EXPECT_GE(m_callback.CountStatus(2), 3) << "the callback is asked while waiting for the server";
+}
+
+// The stall limit of the launcher's own downloader comes from the environment.
+TEST(UrlDownloaderCreate, StalledServerTimesOutAfterTheLimitFromTheEnvironment) {
+    TempDir served, local;
+    served.WriteFile("stall.bin", RandomBytes(4096));
+    TestHttpServer server(served.path());
+    server.StallAfter("/stall.bin", 100);
+    setenv("QUON_DOWNLOAD_STALL_SECONDS", "1", 1);
+    auto downloader = UrlDownloader::Create();
+    unsetenv("QUON_DOWNLOAD_STALL_SECONDS");
+
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(
+        downloader->DownloadToFile(server.BaseUrlW() + L"stall.bin", local.wpath() + L"/s.bin", nullptr),
+        INET_E_CONNECTION_TIMEOUT);
+    double elapsed = SecondsSince(start);
+    EXPECT_GE(elapsed, 0.9);
+    EXPECT_LT(elapsed, 1.8);
+    EXPECT_TRUE(std::filesystem::is_empty(local.path())) << "no target and no temporary";
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ struct InstallFolder {
 
     InstallFolder() {
         dir.WriteFile("run/.keep", "");
-        platform_test::CopyExecutable(platform_test::ToolPath("QuonLauncherUpdater.exe"), updater);
+        platform_test::CopyTool("QuonLauncherUpdater.exe", updater);
         dir.WriteFile("QuonLauncher.exe", "#!/bin/sh\nprintf '%s\\n' \"$@\" > launcher-args.txt\nexit 7\n");
         chmod(dir.Join("QuonLauncher.exe").c_str(), 0755);
     }
@@ -34,32 +34,29 @@ TEST(FakeUpdater, WaitsForTheLauncherThenBecomesItWithFromUpdater) {
     auto launcher = InstanceLock::TryAcquire(L"QUON Launcher");
     ASSERT_NE(launcher, nullptr);
 
-    const pid_t updater = platform_test::Spawn(install.dir.path(), {install.updater, "StageEU"});
+    ChildProcess updater({install.updater, "StageEU"}, install.dir.path());
     ASSERT_TRUE(WaitUntil([&] { return install.dir.Exists("updater-ran.txt"); }));
     usleep(200 * 1000);
     EXPECT_FALSE(install.dir.Exists("launcher-args.txt")) << "started while the first launcher still runs";
 
     launcher.reset();
     // The script's exit code comes back through the updater's pid: exec in place.
-    EXPECT_EQ(platform_test::WaitForExit(updater), 7);
+    EXPECT_EQ(updater.Wait(10000), 7);
     EXPECT_EQ(install.dir.ReadFile("launcher-args.txt"), "StageEU\nFromUpdater\n");
     EXPECT_EQ(install.dir.ReadFile("updater-ran.txt"), "StageEU\n");
 }
 
-TEST(FakeUpdater, StartedTheLaunchersWayItRunsDetached) {
+TEST(FakeUpdater, StartedTheLaunchersWayItRunsDetachedAndWrongArgumentCountsAreRefused) {
     InstallFolder install;
     ASSERT_EQ(StartProgram(L"QuonLauncherUpdater.exe", L"NOT_USE_ARG1", install.dir.wpath()), 33);
-    ASSERT_TRUE(WaitUntil([&] { return install.dir.Exists("launcher-args.txt"); }));
-    EXPECT_TRUE(WaitUntil(
-        [&] { return install.dir.ReadFile("launcher-args.txt") == "NOT_USE_ARG1\nFromUpdater\n"; }));
+    EXPECT_TRUE(WaitUntil([&] {
+        return install.dir.Exists("launcher-args.txt") &&
+               install.dir.ReadFile("launcher-args.txt") == "NOT_USE_ARG1\nFromUpdater\n";
+    }));
     EXPECT_EQ(install.dir.ReadFile("updater-ran.txt"), "NOT_USE_ARG1\n");
-}
 
-TEST(FakeUpdater, WrongArgumentCountIsRefused) {
-    InstallFolder install;
-    EXPECT_EQ(platform_test::WaitForExit(platform_test::Spawn(install.dir.path(), {install.updater})), 2);
-    EXPECT_EQ(
-        platform_test::WaitForExit(platform_test::Spawn(install.dir.path(), {install.updater, "QA", "x"})),
-        2);
+    std::filesystem::remove(install.dir.Join("launcher-args.txt"));
+    EXPECT_EQ(ChildProcess({install.updater}, install.dir.path()).Wait(10000), 2);
+    EXPECT_EQ(ChildProcess({install.updater, "QA", "x"}, install.dir.path()).Wait(10000), 2);
     EXPECT_FALSE(install.dir.Exists("launcher-args.txt"));
 }

@@ -36,21 +36,18 @@ TEST(StartProgram, StartsInTheWorkingFolderWithOneUnchangedArgument) {
     ScopedEnv linger("QUON_FAKE_CLIENT_LINGER_MS", std::nullopt);
     const std::string folder = dir.Join("My Game");
     dir.WriteFile("My Game/.keep", "");
-    platform_test::CopyExecutable(platform_test::ToolPath("Vevida2.0.exe"), folder + "/Vevida2.0.exe");
+    platform_test::CopyTool("Vevida2.0.exe", folder + "/Vevida2.0.exe");
     const std::wstring argument = L"two words \"quoted\" $HOME * \\ 한글";
     EXPECT_EQ(StartProgram(L"Vevida2.0.exe", argument, text::FromUtf8(folder)), 33);
     ASSERT_TRUE(WaitUntil([&] { return dir.Exists("My Game/client-ran.txt"); }));
     EXPECT_EQ(dir.ReadFile("My Game/client-ran.txt"), text::ToUtf8(argument) + "\n" + folder + "\n");
+
+    // A path with a folder is used as given; an empty argument is still one.
+    EXPECT_EQ(StartProgram(text::FromUtf8(ToolBinary("Vevida2.0.exe")), L"", dir.wpath()), 33);
+    ASSERT_TRUE(WaitUntil([&] { return dir.Exists("client-ran.txt"); }));
+    EXPECT_EQ(dir.ReadFile("client-ran.txt"), "\n" + dir.path() + "\n");
     // Detached: nothing is left for us to reap.
     EXPECT_TRUE(WaitUntil([] { return waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD; }));
-}
-
-TEST(StartProgram, PathWithFolderIsUsedAsGiven) {
-    TempDir dir;
-    ScopedEnv linger("QUON_FAKE_CLIENT_LINGER_MS", std::nullopt);
-    EXPECT_EQ(StartProgram(text::FromUtf8(platform_test::ToolPath("Vevida2.0.exe")), L"", dir.wpath()), 33);
-    ASSERT_TRUE(WaitUntil([&] { return dir.Exists("client-ran.txt"); }));
-    EXPECT_EQ(dir.ReadFile("client-ran.txt"), "\n" + dir.path() + "\n") << "an empty argument is still one";
 }
 
 TEST(StartProgram, FailuresGiveTheShellsCodes) {

@@ -24,14 +24,11 @@ struct FakeHome {
 
 }  // namespace
 
-TEST(UserFolders, DefaultsBelowHome) {
+TEST(UserFolders, DefaultsBelowHomeAndXdgSettingsAreFollowed) {
     FakeHome home;
     EXPECT_EQ(GetDesktopFolder(), home.dir.wpath() + L"/Desktop");
     EXPECT_EQ(GetApplicationsFolder(), home.dir.wpath() + L"/.local/share/applications");
-}
 
-TEST(UserFolders, XdgSettingsAreFollowed) {
-    FakeHome home;
     home.dir.WriteFile(".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
     EXPECT_EQ(GetDesktopFolder(), home.dir.wpath() + L"/Bureau");
 
@@ -61,11 +58,7 @@ TEST(Shortcut, ExistingEntryIsRewrittenToStartTheLauncher) {
     struct stat st {};
     ASSERT_EQ(stat(home.dir.Join("Desktop/Quon.desktop").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0755u);
-    const std::string png = ReadWholeFile(icon);
-    EXPECT_EQ(png, LauncherIconPng());
-    ASSERT_GE(png.size(), 24u);
-    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
-    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\0\x40\0\0\0\x40", 8)) << "64 x 64";
+    EXPECT_EQ(ReadWholeFile(icon), LauncherIconPng());
 }
 
 TEST(Shortcut, IconFollowsXdgDataHomeAndMissingFoldersAreNotCreated) {

@@ -3,12 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <boost/property_tree/json_parser.hpp>
 #include <deque>
 
-#include "common/diagnostics/custom_assert.h"
 #include "option_dialog_fakes.h"
-#include "support/temp_current_folder.h"
 #include "option_files.h"
 
 using ::testing::Contains;
@@ -18,18 +15,14 @@ namespace {
 
 const std::string kStored =
     "{\"GameOptionVersion\": \"1\", \"ScreenMode\": \"FullScreen\", \"ScreenWidth\": \"1280\", "
-    "\"ScreenHeight\": "
-    "\"720\"}";
+    "\"ScreenHeight\": \"720\"}";
 
-class ConsoleOptionTest : public ::testing::Test {
+class ConsoleOptionTest : public OptionFileTest {
 protected:
     ConsoleOptionTest() {
-        CustomAssert::SetMessageBoxHandler(
-            [](const std::wstring&, const std::wstring&) { return CustomAssert::kIgnore; });
         WriteText("DefaultOption.json", DefaultsJson(1, ""));
         WriteText("Config/Option.json", kStored);
     }
-    ~ConsoleOptionTest() override { CustomAssert::SetMessageBoxHandler(nullptr); }
 
     void Run(std::deque<std::string> input) {
         FakeModeSource source({{1280, 720, 60}, {1920, 1080, 60}, {640, 480, 60}, {1280, 720, 75}});
@@ -43,14 +36,7 @@ protected:
             [this](const std::string& text) { output.push_back(text); }, source);
         leftOver = input.size();
     }
-    std::string Member(const char* key) const {
-        boost::property_tree::ptree tree;
-        boost::property_tree::read_json((folder.Path() / "Config/Option.json").string(), tree);
-        return tree.get<std::string>(key);
-    }
-    std::string File() const { return TempCurrentFolder::Read(folder.Path() / "Config/Option.json"); }
 
-    TempCurrentFolder folder;
     std::vector<std::string> output;
     size_t leftOver = 0;
 };
@@ -59,14 +45,12 @@ protected:
 
 TEST_F(ConsoleOptionTest, ShowsModesWithIndexesScreenModesAndTheCurrentChoice) {
     Run({"cancel"});
-    EXPECT_THAT(output, Contains("* [0] 1280 x 720 (16:9)"));
-    EXPECT_THAT(output, Contains("  [1] 1920 x 1080 (16:9)"));
-    EXPECT_THAT(output, Contains("* 0 Fullscreen"));
-    EXPECT_THAT(output, Contains("  1 Windowed fullscreen"));
-    EXPECT_THAT(output, Contains("  2 Window"));
-    EXPECT_THAT(output, Contains("Current: Fullscreen, [0] 1280 x 720 (16:9)"));
+    for (const char* line :
+         {"* [0] 1280 x 720 (16:9)", "  [1] 1920 x 1080 (16:9)", "* 0 Fullscreen", "  1 Windowed fullscreen",
+          "  2 Window", "Current: Fullscreen, [0] 1280 x 720 (16:9)"})
+        EXPECT_THAT(output, Contains(line));
     EXPECT_THAT(output, Contains(HasSubstr("640 x 480")).Times(0));
-    EXPECT_EQ(File(), kStored);
+    EXPECT_EQ(OptionFile(), kStored);
 }
 
 TEST_F(ConsoleOptionTest, ChoicesThenOkSaveThem) {
@@ -75,20 +59,18 @@ TEST_F(ConsoleOptionTest, ChoicesThenOkSaveThem) {
     EXPECT_EQ(Member("ScreenWidth"), "1920");
     EXPECT_EQ(Member("ScreenHeight"), "1080");
     EXPECT_EQ(leftOver, 1u);  // the dialog ended at ok
-}
 
-TEST_F(ConsoleOptionTest, WindowedFullscreenDisablesTheResolutionChoice) {
-    Run({"mode 1", "resolution 1", "ok"});
+    Run({"mode 1", "resolution 0", "ok"});
     EXPECT_THAT(output, Contains("Resolution choice is disabled."));
     EXPECT_EQ(Member("ScreenMode"), "WindowFullScreen");
-    EXPECT_EQ(Member("ScreenWidth"), "1280");
+    EXPECT_EQ(Member("ScreenWidth"), "1920");
 }
 
 TEST_F(ConsoleOptionTest, CancelAndEndOfInputSaveNothing) {
     Run({"mode 2", "resolution 1", "cancel"});
-    EXPECT_EQ(File(), kStored);
+    EXPECT_EQ(OptionFile(), kStored);
     Run({"mode 2", "resolution 1"});
-    EXPECT_EQ(File(), kStored);
+    EXPECT_EQ(OptionFile(), kStored);
     EXPECT_THAT(output, Contains("Cancelled: nothing saved."));
 }
 
@@ -105,8 +87,8 @@ TEST_F(ConsoleOptionTest, BadLinesGetHelpAndChangeNothing) {
 TEST_F(ConsoleOptionTest, UnloadableOptionsLeaveOnlyOkAndCancel) {
     std::filesystem::remove("DefaultOption.json");
     Run({"mode 2", "resolution 0", "cancel"});
-    EXPECT_THAT(output, Contains("Screen mode choice is disabled."));
-    EXPECT_THAT(output, Contains("Resolution choice is disabled."));
-    EXPECT_THAT(output, Contains("  (no resolution offered)"));
-    EXPECT_EQ(File(), kStored);
+    for (const char* line :
+         {"Screen mode choice is disabled.", "Resolution choice is disabled.", "  (no resolution offered)"})
+        EXPECT_THAT(output, Contains(line));
+    EXPECT_EQ(OptionFile(), kStored);
 }

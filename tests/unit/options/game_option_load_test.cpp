@@ -1,9 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "common/diagnostics/custom_assert.h"
 #include "common/game_option/game_option.h"
-#include "support/temp_current_folder.h"
 #include "option_files.h"
 
 using COMMON_UTIL::GAME_OPTION::GameOption;
@@ -12,42 +10,31 @@ using ::testing::StartsWith;
 
 namespace {
 
-class GameOptionLoadTest : public ::testing::Test {
+class GameOptionLoadTest : public OptionFileTest {
 protected:
-    GameOptionLoadTest() {
-        CustomAssert::SetMessageBoxHandler([this](const std::wstring& text, const std::wstring&) {
-            boxes.push_back(text);
-            return CustomAssert::kIgnore;
-        });
-    }
-    ~GameOptionLoadTest() override { CustomAssert::SetMessageBoxHandler(nullptr); }
-
-    std::string OptionFile() const { return TempCurrentFolder::Read(folder.Path() / "Config/Option.json"); }
     bool Load() { return option.Load(L"DefaultOption.json", std::locale()); }
-
-    TempCurrentFolder folder;
     GameOption option;
-    std::vector<std::wstring> boxes;
 };
 
+// Reset values, none of them a missing-key default: nothing was half loaded.
 void ExpectResetValues(const GameOption& o) {
     EXPECT_EQ(o.ScreenMode, L"WindowMode");
     EXPECT_EQ(o.ScreenWidth, 0);
     EXPECT_EQ(o.UIScale, 100);
-    EXPECT_TRUE(o.ScreenCheck);
-    EXPECT_FALSE(o.SoundMaster);
-    EXPECT_FLOAT_EQ(o.MipmapLODBias, 0.0f);
     EXPECT_EQ(o.Language, L"korean");
-    EXPECT_EQ(o.ResourcePath, L"./");
 }
 
 }  // namespace
 
 TEST_F(GameOptionLoadTest, MissingOptionFileIsCreatedFromTheDefaults) {
+    // A UTF-8 byte order mark is accepted.
     WriteText("DefaultOption.json",
-              DefaultsJson(3, "\"ScreenWidth\": \"1280\", \"GameOptionVersion\": \"9\""));
+              "\xEF\xBB\xBF" + DefaultsJson(3,
+                                            "\"ScreenWidth\": \"1280\", \"GameOptionVersion\": \"9\", "
+                                            "\"Language\": \"\xED\x95\x9C\""));
     ASSERT_TRUE(Load());
     EXPECT_EQ(option.ScreenWidth, 1280);
+    EXPECT_EQ(option.Language, L"\uD55C");
     EXPECT_EQ(option.GameOptionVersion, 3);
     // Absent keys take the missing-key defaults, not the reset values.
     EXPECT_EQ(option.ScreenMode, L"FullScreen");
@@ -59,7 +46,7 @@ TEST_F(GameOptionLoadTest, MissingOptionFileIsCreatedFromTheDefaults) {
     // The Config folder did not exist: created by the save's retry path.
     EXPECT_THAT(OptionFile(), StartsWith("{\n    \"GameOptionVersion\": \"3\",\n"));
     EXPECT_TRUE(boxes.empty());
-    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "log.txt"));
+    EXPECT_FALSE(std::filesystem::exists("log.txt"));
 }
 
 TEST_F(GameOptionLoadTest, HandWrittenFileOfTheSameVersionIsReadAndNotRewritten) {
@@ -72,38 +59,32 @@ TEST_F(GameOptionLoadTest, HandWrittenFileOfTheSameVersionIsReadAndNotRewritten)
         " \"Language\": \"english\", \"ShadowQuality\": \"0\"}";
     WriteText("Config/Option.json", hand);
     ASSERT_TRUE(Load());
-    EXPECT_EQ(option.ScreenMode, L"WindowMode");
     EXPECT_EQ(option.ScreenWidth, 1920);
     EXPECT_EQ(option.ScreenHeight, 1080);
     EXPECT_TRUE(option.UIScaleNotUse);
     EXPECT_TRUE(option.Fxaa);
     EXPECT_FALSE(option.SoundMaster);
-    EXPECT_TRUE(option.SoundMusic);
     EXPECT_FLOAT_EQ(option.MipmapLODBias, 0.25f);
     EXPECT_EQ(option.RememberLoginID, L"\uD55C\uAE00 \"id\"");
-    EXPECT_EQ(option.Language, L"english");
     EXPECT_EQ(option.ShadowQuality, 0);
-    EXPECT_EQ(option.EffectQuality, 2);
     EXPECT_EQ(option.UIScale, 1);
     EXPECT_EQ(OptionFile(), hand);
 }
 
 TEST_F(GameOptionLoadTest, AnotherVersionIsReplacedWholeByTheDefaults) {
     WriteText("DefaultOption.json", DefaultsJson(5, "\"ScreenMode\": \"WindowFullScreen\""));
-    WriteText("Config/Option.json", "{\"GameOptionVersion\": \"4\", \"ScreenWidth\": \"1280\"}");
-    ASSERT_TRUE(Load());
-    EXPECT_EQ(option.ScreenMode, L"WindowFullScreen");
-    EXPECT_EQ(option.ScreenWidth, 1600);  // not carried over from version 4
-    EXPECT_THAT(OptionFile(), HasSubstr("\"GameOptionVersion\": \"5\""));
-    EXPECT_THAT(OptionFile(), HasSubstr("\"ScreenWidth\": \"1600\""));
-
     // Without a readable version the file counts as version 0.
-    WriteText("Config/Option.json", "{\"GameOptionVersion\": \"new\", \"ScreenWidth\": \"1280\"}");
-    ASSERT_TRUE(Load());
-    EXPECT_EQ(option.ScreenWidth, 1600);
-}
+    for (const char* version : {"4", "new"}) {
+        WriteText("Config/Option.json",
+                  "{\"GameOptionVersion\": \"" + std::string(version) + "\", \"ScreenWidth\": \"1280\"}");
+        ASSERT_TRUE(Load());
+        EXPECT_EQ(option.ScreenMode, L"WindowFullScreen");
+        EXPECT_EQ(option.ScreenWidth, 1600) << version;  // not carried over
+        EXPECT_THAT(OptionFile(), HasSubstr("\"GameOptionVersion\": \"5\""));
+        EXPECT_THAT(OptionFile(), HasSubstr("\"ScreenWidth\": \"1600\""));
+    }
 
-TEST_F(GameOptionLoadTest, VersionZeroOnBothSidesKeepsTheFile) {
+    // Version 0 on both sides keeps the file.
     WriteText("DefaultOption.json", "{\"GameOptionDefault\": {}}");
     WriteText("Config/Option.json", "{\"ScreenWidth\": \"1280\"}");
     ASSERT_TRUE(Load());
@@ -133,20 +114,20 @@ TEST_F(GameOptionLoadTest, BrokenOrMissingDefaultsFailWithResetValuesAndWriteNot
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_THAT(boxes[0], HasSubstr(L"Function: COMMON_UTIL::GAME_OPTION::GameOption::Load\r\n"));
     EXPECT_THAT(boxes[0], HasSubstr(L"Expr: load json fail, DefaultOption.json"));
-    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "Config"));
+    EXPECT_FALSE(std::filesystem::exists("Config"));
     EXPECT_THAT(
-        TempCurrentFolder::Read(folder.Path() / "log.txt"),
+        TempCurrentFolder::Read("log.txt"),
         HasSubstr("]COMMON_UTIL::GAME_OPTION::GameOption::Load()-load json fail, DefaultOption.json"));
 
     WriteText("DefaultOption.json", "{\"GameOptionVersion\": \"1\", ");
     EXPECT_FALSE(Load());
     ExpectResetValues(option);
-    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "Config"));
+    EXPECT_FALSE(std::filesystem::exists("Config"));
 
     // GameOptionDefault is needed when the option file is missing.
     WriteText("DefaultOption.json", "{\"GameOptionVersion\": \"1\"}");
     EXPECT_FALSE(Load());
-    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "Config"));
+    EXPECT_FALSE(std::filesystem::exists("Config"));
     EXPECT_EQ(boxes.size(), 3u);
 }
 
@@ -159,10 +140,4 @@ TEST_F(GameOptionLoadTest, BrokenOptionFileIsLeftAsItIs) {
     EXPECT_EQ(OptionFile(), broken);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_THAT(boxes[0], HasSubstr(L"Config/Option.json"));
-}
-
-TEST_F(GameOptionLoadTest, Utf8ByteOrderMarkIsAccepted) {
-    WriteText("DefaultOption.json", "\xEF\xBB\xBF" + DefaultsJson(1, "\"Language\": \"\xED\x95\x9C\""));
-    ASSERT_TRUE(Load());
-    EXPECT_EQ(option.Language, L"\uD55C");
 }
