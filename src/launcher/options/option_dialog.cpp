@@ -15,7 +15,8 @@ COptionDialog::COptionDialog(OptionDialogView& view, DisplayModeSource& modeSour
     : m_view(view), m_modeSource(modeSource) {}
 
 bool COptionDialog::LoadOptions() {
-    if (!m_GameOption.Load(kDefaultOptionFile, std::locale())) {
+    m_bLoaded = m_GameOption.Load(kDefaultOptionFile, std::locale());
+    if (!m_bLoaded) {
         m_view.EnableControl(IDC_LIST_RESOLUTION, false);
         for (int id : kRadioIds) m_view.EnableControl(id, false);
         return false;
@@ -72,7 +73,9 @@ bool COptionDialog::OnInitDialog() {
 }
 
 void COptionDialog::OnBnClickedButtonOk() {
-    SaveOptions();
+    // After a failed load the store holds reset values, not the player's:
+    // writing them would overwrite the options the game client keeps.
+    if (m_bLoaded) SaveOptions();
     m_view.Close();
 }
 

@@ -40,4 +40,5 @@ private:
     std::vector<DisplayModeInfo> m_vecDisplayMode;
     COMMON_UTIL::GAME_OPTION::GameOption m_GameOption;
     int m_nScreenMode = 0;
+    bool m_bLoaded = false;  // OK writes only options that were read
 };

@@ -99,7 +99,8 @@ void RunConsoleOptionDialog(const std::function<bool(std::string& line)>& readLi
                             DisplayModeSource& modeSource) {
     ConsoleOptionView view;
     COptionDialog dialog(view, modeSource);
-    if (!dialog.OnInitDialog()) writeLine("The game options could not be loaded; nothing can be chosen.");
+    const bool loaded = dialog.OnInitDialog();
+    if (!loaded) writeLine("The game options could not be loaded; nothing can be chosen.");
     ShowDialog(view, dialog, writeLine);
 
     std::string line;
@@ -115,7 +116,7 @@ void RunConsoleOptionDialog(const std::function<bool(std::string& line)>& readLi
         int index = -1;
         if (command == "ok" && argument.empty()) {
             dialog.OnBnClickedButtonOk();
-            writeLine("Saved.");
+            writeLine(loaded ? "Saved." : "Nothing saved: the options could not be loaded.");
         } else if (command == "cancel" && argument.empty()) {
             dialog.OnBnClickedButtonCancel();
             writeLine("Cancelled: nothing saved.");

@@ -104,17 +104,18 @@ TEST_F(OptionDialogTest, NoDisplayLeavesTheListEmptyButModesWork) {
     EXPECT_EQ(Member("ScreenHeight"), "1024");
 }
 
-TEST_F(OptionDialogTest, UnloadableOptionsDisableEveryChoice) {
+TEST_F(OptionDialogTest, UnloadableOptionsDisableEveryChoiceAndOkKeepsThePlayersFile) {
     std::filesystem::remove("DefaultOption.json");
-    EXPECT_FALSE(Open(""));
+    EXPECT_FALSE(Open(kStoredFile));
     for (int id :
          {IDC_LIST_RESOLUTION, IDC_RADIO_FULLSCREEN, IDC_RADIO_WINDOWED_FULLSCREEN, IDC_RADIO_WINDOW})
         EXPECT_FALSE(view.IsEnabled(id)) << id;
     EXPECT_TRUE(view.items.empty());
     EXPECT_EQ(view.GetCheckedRadioIndex(), -1);
-    dialog->OnBnClickedButtonCancel();
+    // The store holds reset values, not the player's options: OK writes nothing.
+    dialog->OnBnClickedButtonOk();
     EXPECT_EQ(view.closes, 1);
-    EXPECT_FALSE(std::filesystem::exists("Config"));
+    EXPECT_EQ(OptionFile(), kStoredFile);
 }
 
 TEST_F(OptionDialogTest, CancelLeavesTheFileAsItWasWhenTheDialogOpened) {
