@@ -39,12 +39,14 @@ std::wstring CGameLauncherDlg::GetExecuteErrorText(int result) {
     return GetLauncherMessage(entry);
 }
 
-std::wstring CGameLauncherDlg::FileErrorText(int errorNumber, const wchar_t* zeroText) {
-    if (errorNumber == 0) return zeroText;
-    char buf[512];
-    // GNU strerror_r returns the text, possibly not in buf.
-    const char* msg = strerror_r(errorNumber, buf, sizeof(buf));
-    return text::Cut(text::FromUtf8(msg), text::kMaxPathChars);
+std::wstring CGameLauncherDlg::CannotOpenText(const std::wstring& path, int errorNumber, const wchar_t* zeroText) {
+    std::wstring reason = zeroText;
+    if (errorNumber != 0) {
+        char buf[512];
+        // GNU strerror_r returns the text, possibly not in buf.
+        reason = text::Cut(text::FromUtf8(strerror_r(errorNumber, buf, sizeof(buf))), text::kMaxPathChars);
+    }
+    return text::FormatW(GetLauncherMessage(8), reason.c_str(), errorNumber, path.c_str());
 }
 
 std::wstring CGameLauncherDlg::GetCaption() const { return GetLastPathComponent(m_strExecutablePath); }

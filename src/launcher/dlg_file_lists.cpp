@@ -36,9 +36,7 @@ bool CGameLauncherDlg::CheckSumUpdateListFile() {
     wchar_t sum[260] = {};
     errno = 0;
     if (!ChecksumOfFile(sum, list)) {
-        const int error = errno;
-        ReportNow(text::FormatW(GetLauncherMessage(8), FileErrorText(error, L"Unkown").c_str(), error, list.c_str()),
-                  L"CGameLauncherDlg::CheckSumUpdateListFile");
+        ReportNow(CannotOpenText(list, errno, L"Unkown"), L"CGameLauncherDlg::CheckSumUpdateListFile");
         return false;
     }
     std::wstring guard;

@@ -119,10 +119,7 @@ bool CGameLauncherDlg::BuildClientChecksums() {
         wchar_t sum[260] = {};
         errno = 0;
         if (!ChecksumOfFile(sum, full)) {
-            const int error = errno;
-            ReportNow(text::FormatW(GetLauncherMessage(8), FileErrorText(error, L"Unkown").c_str(), error,
-                                    full.c_str()),
-                      L"CGameLauncherDlg::Build_byclientchecksum");
+            ReportNow(CannotOpenText(full, errno, L"Unkown"), L"CGameLauncherDlg::Build_byclientchecksum");
             m_view.PostClose();
             return false;
         }

@@ -118,10 +118,7 @@ void CGameLauncherDlg::Ls_Update() {
         wchar_t sum[260] = {};
         errno = 0;
         if (!ChecksumOfFile(sum, target)) {
-            const int error = errno;
-            ReportNow(text::FormatW(GetLauncherMessage(8), FileErrorText(error, L"Unknown").c_str(), error,
-                                    target.c_str()),
-                      L"CGameLauncherDlg::Ls_Update");
+            ReportNow(CannotOpenText(target, errno, L"Unknown"), L"CGameLauncherDlg::Ls_Update");
             Unzip_and_Checksum_Error(entry->szPath, archive, true);
             ResetPatchState();
             SetState(STATE_QUIT);

@@ -16,24 +16,18 @@ void CGameLauncherDlg::RefreshProgress() {
     if (m_bTextRefresh) m_view.InvalidateRect(&kStatusText, false);
 }
 
-void CGameLauncherDlg::UpdateTotalBar() {
-    if (GetState() != STATE_UPDATE_FILES) return;
-    const int32_t width = BarWidth(m_dwTotalRecv, m_dwTotalSize);
-    {
-        std::lock_guard lock(m_textLock);
-        m_rcTotalBar.right = m_rcTotalBar.left + width;
-    }
-    m_view.InvalidateRect(&kTotalBarBack, true);
-}
+void CGameLauncherDlg::UpdateTotalBar() { UpdateBar(m_dwTotalRecv, m_dwTotalSize, m_rcTotalBar, kTotalBarBack); }
 
-void CGameLauncherDlg::UpdateFileBar() {
+void CGameLauncherDlg::UpdateFileBar() { UpdateBar(m_dwFileRecv, m_dwFileSize, m_rcFileBar, kFileBarBack); }
+
+void CGameLauncherDlg::UpdateBar(uint32_t received, uint32_t size, RECT& fill, const RECT& frame) {
     if (GetState() != STATE_UPDATE_FILES) return;
-    const int32_t width = BarWidth(m_dwFileRecv, m_dwFileSize);
+    const int32_t width = BarWidth(received, size);
     {
         std::lock_guard lock(m_textLock);
-        m_rcFileBar.right = m_rcFileBar.left + width;
+        fill.right = fill.left + width;
     }
-    m_view.InvalidateRect(&kFileBarBack, true);
+    m_view.InvalidateRect(&frame, true);
 }
 
 void CGameLauncherDlg::ResetProgressBars() {

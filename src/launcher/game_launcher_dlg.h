@@ -163,10 +163,12 @@ private:
     bool IsQuitting() const;
     void StopWorker();
     void SetButtonsEnabled(bool enabled);
-    // The system's text for a C run-time error number (at most 259
-    // characters), or `zeroText` when the number is 0.
-    static std::wstring FileErrorText(int errorNumber, const wchar_t* zeroText);
+    // Entry 8 for a file that cannot be read: the system's text for the error
+    // number (at most 259 characters, `zeroText` for 0), the number, the path.
+    static std::wstring CannotOpenText(const std::wstring& path, int errorNumber, const wchar_t* zeroText);
     void PrepareWindow();
+    // One bar: the fill from its counters (only while updating), its frame repainted.
+    void UpdateBar(uint32_t received, uint32_t size, RECT& fill, const RECT& frame);
 
     LauncherPlatform& m_platform;
     LauncherView& m_view;
