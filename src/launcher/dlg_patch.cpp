@@ -1,6 +1,7 @@
 // STATE_UPDATE_FILES: fetch, unpack, verify and record every changed file.
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <unordered_map>
 
@@ -12,6 +13,28 @@
 #include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
 #include "launcher/url_download_callback.h"
+
+namespace {
+// The list path as a URL path: "\" becomes "/", and every byte of its UTF-8
+// form outside the unreserved characters is percent-encoded, so that a name
+// with "#", "?", "%" or a blank names its own archive.
+std::wstring UrlPathOf(const std::wstring& relative) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::wstring out;
+    for (unsigned char c : text::ToUtf8(relative)) {
+        if (c == '\\' || c == '/') {
+            out += L'/';
+        } else if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += static_cast<wchar_t>(c);
+        } else {
+            out += L'%';
+            out += static_cast<wchar_t>(kHex[c >> 4]);
+            out += static_cast<wchar_t>(kHex[c & 0xF]);
+        }
+    }
+    return out;
+}
+}  // namespace
 
 void CGameLauncherDlg::Ls_Update() {
     if (m_vecUpdateList.empty()) {
@@ -53,8 +76,7 @@ void CGameLauncherDlg::Ls_Update() {
 
     for (const auto& entry : m_vecUpdateList) {
         if (IsQuitting()) return;
-        std::wstring url = text::Cut(base + entry->szPath + L".zip", text::kMaxPathChars);
-        ReplaceChar(url, L'/', L'\\');
+        std::wstring url = text::Cut(base + UrlPathOf(entry->szPath) + L".zip", text::kMaxPathChars);
         const std::wstring archive = m_strInstallPath + L"Temp/" + GetLastPathComponent(url);
         const std::wstring target = FullPath(entry->szPath);
         m_dwLastProgress = 0;
