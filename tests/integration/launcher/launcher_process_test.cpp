@@ -89,3 +89,21 @@ TEST_F(LauncherProcess, ReadyLauncherStartsTheClientOnStartCommand) {
     EXPECT_NE(ran.find("StageEU"), std::string::npos);
     EXPECT_NE(ran.find(root.Join("install")), std::string::npos);
 }
+
+TEST_F(LauncherProcess, InterruptDuringADownloadEndsPromptlyAndLeavesNoPartialFile) {
+    WritePatchSet(root.Join("server/patch_qa"), {{L"big.dat", {std::string(1 << 20, 'b')}}});
+    server.StallAfter("/patch_qa/big.dat.zip", 1000, std::chrono::seconds(20));
+    auto run = Start({"QA", "FromUpdater"});
+    for (int i = 0; i < 1000 && server.RequestCount("/patch_qa/big.dat.zip") == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto start = std::chrono::steady_clock::now();
+    run->Kill(SIGINT);
+    EXPECT_EQ(run->Wait(5000), 0) << run->Output();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_FALSE(std::filesystem::exists(Install("big.dat")));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(Install(""))) {
+        EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+    }
+}
