@@ -80,23 +80,6 @@ void CGameLauncherDlg::WriteClientListFile() {
     WriteListFile(m_strInstallPath + L"packclit.lit", listable);
 }
 
-HRESULT CGameLauncherDlg::FindInUpdateList(const std::wstring& path) {
-    if (path.empty()) return E_FAIL;
-    for (const auto& entry : m_vecUpdateList) {
-        if (entry->szPath == path) return S_OK;
-    }
-    return E_FAIL;
-}
-
-HRESULT CGameLauncherDlg::FindSameInClientList(const PackFileInfo& wanted) {
-    for (const auto& entry : m_vecClientList) {
-        if (!entry->szPath.empty() && entry->szChecksum == wanted.szChecksum && entry->szPath == wanted.szPath) {
-            return S_OK;
-        }
-    }
-    return E_FAIL;
-}
-
 void CGameLauncherDlg::DeleteObsoleteFile(const std::wstring& path) {
     // A list names files below the install folder only; anything else is
     // dropped from the list without touching the disk.
@@ -131,8 +114,8 @@ void CGameLauncherDlg::Ls_CompareFileList() {
         return;
     }
 
-    // Sets instead of the list walks: the lists hold tens of thousands of
-    // entries, and each walk per entry made the comparison quadratic.
+    // Sets instead of a walk of the other list per entry: the lists hold tens
+    // of thousands of entries, and a walk per entry made this quadratic.
     std::unordered_set<std::wstring> serverPaths;
     for (const auto& entry : m_vecUpdateList) serverPaths.insert(entry->szPath);
     std::erase_if(m_vecClientList, [&](const std::unique_ptr<PackFileInfo>& entry) {

@@ -41,15 +41,6 @@ void CGameLauncherDlg::Unzip_and_Checksum_Error(const std::wstring& relativePath
     if (!DeleteLocalFile(true, clientList)) fail(kCodeLC1028, clientList);
 }
 
-void CGameLauncherDlg::RemoveFromClientList(const std::wstring& path) {
-    for (auto it = m_vecClientList.begin(); it != m_vecClientList.end(); ++it) {
-        if ((*it)->szPath == path) {
-            m_vecClientList.erase(it);
-            return;
-        }
-    }
-}
-
 void CGameLauncherDlg::ResetPatchState() {
     RemoveFolderTree(m_strInstallPath + L"Temp");
     DeleteLocalFile(false, m_strInstallPath + L"packclit.lit");

@@ -87,8 +87,6 @@ public:
     HRESULT ReadClientListFile();
     HRESULT ReadUpdateListFile();
     void WriteClientListFile();
-    HRESULT FindInUpdateList(const std::wstring& path);
-    HRESULT FindSameInClientList(const PackFileInfo& entry);
     void DeleteObsoleteFile(const std::wstring& path);
 
     // Install scan.
@@ -102,7 +100,6 @@ public:
     uint32_t GetTotalDownloadSize();
     int Unzip(const std::wstring& folder, const std::wstring& archive);
     void Unzip_and_Checksum_Error(const std::wstring& relativePath, const std::wstring& archive, bool deleteTarget);
-    void RemoveFromClientList(const std::wstring& path);
     void ResetPatchState();
 
     // Progress model.
