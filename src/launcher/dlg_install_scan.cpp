@@ -48,7 +48,7 @@ HRESULT CGameLauncherDlg::RebuildClientList() {
     m_vecClientList.clear();
     if (!CreateFoldersAlongPath(m_strInstallPath + L"packclit.lit")) return E_FAIL;
     ScanClientFiles(m_strInstallPath + L"*");
-    if (!m_vecClientList.empty() && !BuildClientChecksums()) return E_FAIL;
+    if (!m_vecClientList.empty() && !Build_byclientchecksum()) return E_FAIL;
     WriteClientListFile();
     return S_OK;
 }
@@ -105,9 +105,7 @@ void CGameLauncherDlg::ScanClientFiles(const std::wstring& pattern) {
     }
 }
 
-void CGameLauncherDlg::Build_byclientchecksum() { BuildClientChecksums(); }
-
-bool CGameLauncherDlg::BuildClientChecksums() {
+bool CGameLauncherDlg::Build_byclientchecksum() {
     if (m_vecClientList.empty()) return true;
     m_dwTotalSize = 0;
     m_dwTotalRecv = 0;

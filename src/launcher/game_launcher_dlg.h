@@ -49,7 +49,7 @@ public:
     // Window's thread. True when the worker was started.
     bool OnInitDialog();
     // WM_CLOSE / WM_DESTROY: stops and joins the worker, then releases the
-    // lists and the publisher object. Safe to call more than once.
+    // lists (the publisher object goes with the dialog). Safe to call twice.
     void OnDestroy();
     void OnBnClickedButtonStart();
     void OnBnClickedButtonRepair();
@@ -92,9 +92,8 @@ public:
     // Install scan.
     HRESULT RebuildClientList();
     void ScanClientFiles(const std::wstring& pattern);
-    void Build_byclientchecksum();
-    // The same, telling whether every file could be read.
-    bool BuildClientChecksums();
+    // False when a file could not be read (reported) or the worker is stopping.
+    bool Build_byclientchecksum();
 
     // Patch application.
     uint32_t GetTotalDownloadSize();
