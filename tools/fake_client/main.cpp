@@ -34,7 +34,10 @@ bool RecordRun(int argc, char** argv) {
 // Returns the open display (closed by the caller) or null.
 Display* ShowWindow(const char* windowClass) {
     Display* display = XOpenDisplay(nullptr);
-    if (!display) return nullptr;
+    if (!display) {
+        fprintf(stderr, "Vevida2.0.exe: cannot open display %s\n", getenv("DISPLAY") ? getenv("DISPLAY") : "");
+        return nullptr;
+    }
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 64, 64, 0, 0, 0);
     std::string name = "Vevida2.0";
     std::string cls = windowClass;

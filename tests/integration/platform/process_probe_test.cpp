@@ -98,11 +98,12 @@ TEST(ProgramProbe, WindowOfTheClientClassOnTheDisplay) {
     TempDir dir;
     const std::string windowClass = "QuonClientWindowT" + std::to_string(getpid());
     ScopedEnv display("DISPLAY", server.display());
-    ScopedEnv linger("QUON_FAKE_CLIENT_LINGER_MS", "800");
+    ScopedEnv linger("QUON_FAKE_CLIENT_LINGER_MS", "2000");
     ScopedEnv window("QUON_FAKE_CLIENT_WINDOW", windowClass);
     EXPECT_FALSE(IsProgramRunning(L"VevNone.exe", text::FromUtf8(windowClass)));
     ASSERT_EQ(StartProgram(text::FromUtf8(CopyClient(dir, "VevWin")), L"x", dir.wpath()), 33);
-    EXPECT_TRUE(WaitUntil([&] { return IsProgramRunning(L"VevNone.exe", text::FromUtf8(windowClass)); }));
+    // Generous waits: a loaded machine may take seconds to start the client.
+    EXPECT_TRUE(WaitUntil([&] { return IsProgramRunning(L"VevNone.exe", text::FromUtf8(windowClass)); }, 15000));
     EXPECT_FALSE(IsProgramRunning(L"VevNone.exe", L"SomeOtherClass"));
-    EXPECT_TRUE(WaitUntil([&] { return !IsProgramRunning(L"VevNone.exe", text::FromUtf8(windowClass)); }));
+    EXPECT_TRUE(WaitUntil([&] { return !IsProgramRunning(L"VevNone.exe", text::FromUtf8(windowClass)); }, 15000));
 }
