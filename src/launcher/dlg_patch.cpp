@@ -76,7 +76,7 @@ void CGameLauncherDlg::Ls_Update() {
 
     for (const auto& entry : m_vecUpdateList) {
         if (IsQuitting()) return;
-        std::wstring url = text::Cut(base + UrlPathOf(entry->szPath) + L".zip", text::kMaxPathChars);
+        const std::wstring url = text::Cut(base + UrlPathOf(entry->szPath) + L".zip", text::kMaxPathChars);
         // Named after the file, not the encoded URL: "a b.dat.zip", as the server has it.
         const std::wstring archive = m_strInstallPath + L"Temp/" + GetLastPathComponent(entry->szPath) + L".zip";
         const std::wstring target = FullPath(entry->szPath);
