@@ -1,5 +1,6 @@
 #include "ui/frontend.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -44,6 +45,11 @@ int RunConsole(std::vector<std::wstring> arguments) {
 }  // namespace
 
 int RunLauncher(int argc, char** argv) {
+    // A closed standard stream would hand its number to the next file we
+    // open (our own wake-up pipe would become "standard input").
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1) open("/dev/null", O_RDWR);
+    }
     std::vector<std::wstring> arguments;
     for (int i = 0; i < argc; ++i) arguments.push_back(text::FromUtf8(argv[i]));
     // The window front-end comes with a display; until then, and whenever it

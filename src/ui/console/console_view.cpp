@@ -244,7 +244,7 @@ void ConsoleView::RunLoop() {
             }
             if (closeSignal) break;
         }
-        if (count == 2 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+        if (count == 2 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
             std::string line;
             if (!ReadLine(line)) break;  // end of input closes the launcher
             if (ParseConsoleCommand(line) == ConsoleCommand::kClose) break;

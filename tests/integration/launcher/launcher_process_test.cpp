@@ -107,3 +107,11 @@ TEST_F(LauncherProcess, InterruptDuringADownloadEndsPromptlyAndLeavesNoPartialFi
         EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
     }
 }
+
+TEST_F(LauncherProcess, ClosedInputEndsTheReadyLauncherInsteadOfSpinning) {
+    WritePatchSet(root.Join("server/patch_qa"), {{L"a.dat", {"a"}}});
+    ChildProcess run({"/bin/sh", "-c", "exec \"$0\" QA FromUpdater <&-", Install("QuonLauncher.exe")}, root.path(),
+                     Env());
+    EXPECT_EQ(run.Wait(10000), 0) << run.Output();
+    EXPECT_EQ(ReadWholeFile(Install("a.dat")), "a");
+}
