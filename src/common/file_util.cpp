@@ -64,6 +64,19 @@ void DeleteFilesInFolder(std::wstring_view folder, std::wstring_view pattern) {
     rmdir(f.c_str());
 }
 
+bool StaysInsideFolder(std::wstring_view base, std::wstring_view relative) {
+    if (!IsSafeRelativePath(relative)) return false;
+    std::string path = NativePath(base);
+    if (!path.empty() && path.back() != '/') path += '/';
+    const std::string rel = NativePath(relative);
+    for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
+        struct stat st {};
+        if (lstat((path + rel.substr(0, slash)).c_str(), &st) != 0) return true;  // the rest is made anew
+        if (!S_ISDIR(st.st_mode)) return false;  // a link, or a file where a folder should be
+    }
+    return true;
+}
+
 bool FileExists(std::wstring_view path) {
     struct stat st {};
     return stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

@@ -13,6 +13,12 @@ void RemoveFolderTree(std::wstring_view path);
 // then tries to remove it; failures are silent.
 void DeleteFilesInFolder(std::wstring_view folder, std::wstring_view pattern);
 
+// True when `relative` is a safe relative path (IsSafeRelativePath) and none
+// of the folders on its way below `base` is a symbolic link, so that writing
+// or deleting it cannot land outside `base`. Folders that do not exist yet
+// are fine: they will be made as real folders.
+bool StaysInsideFolder(std::wstring_view base, std::wstring_view relative);
+
 bool FileExists(std::wstring_view path);
 bool FolderExists(std::wstring_view path);
 

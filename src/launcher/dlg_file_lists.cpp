@@ -83,7 +83,7 @@ void CGameLauncherDlg::WriteClientListFile() {
 void CGameLauncherDlg::DeleteObsoleteFile(const std::wstring& path) {
     // A list names files below the install folder only; anything else is
     // dropped from the list without touching the disk.
-    if (!IsSafeRelativePath(path)) return;
+    if (!StaysInsideFolder(m_strInstallPath, path)) return;
     const std::wstring full = FullPath(path);
     if (DeleteLocalFile(true, full)) return;
     SetPendingError(text::FormatW(L"%s\n%s\n%s", GetLauncherMessage(6), kCodeLC1033, full.c_str()));

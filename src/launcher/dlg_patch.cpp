@@ -86,8 +86,8 @@ void CGameLauncherDlg::Ls_Update() {
 
         // The comparison refuses lists with such paths; this is the last guard
         // before anything is written.
-        if (!IsSafeRelativePath(entry->szPath) || chdir(NativePath(m_strInstallPath).c_str()) != 0 ||
-            !CreateFoldersAlongPath(entry->szPath)) {
+        if (!StaysInsideFolder(m_strInstallPath, entry->szPath) ||
+            chdir(NativePath(m_strInstallPath).c_str()) != 0 || !CreateFoldersAlongPath(entry->szPath)) {
             ShowAndLog(GetLauncherMessage(4), L"CGameLauncherDlg::Ls_Update");
             SetState(STATE_QUIT);
             return;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "common/file_util.h"
 #include "common/path_util.h"
 #include "common/text_util.h"
 
@@ -80,7 +81,7 @@ bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
         if (isFolder) relative.pop_back();
 
         int result = kZipOk;
-        if (!IsSafeRelativePath(relative)) {
+        if (!StaysInsideFolder(base, relative)) {
             result = kZipOtherFailure;  // would land outside the folder
         } else if (isFolder) {
             result = CreateFoldersAlongPath(base + relative + L"/") ? kZipOk : kZipOtherFailure;

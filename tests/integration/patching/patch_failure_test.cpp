@@ -91,3 +91,21 @@ TEST_F(PatchRun, AFileTheListCannotRecordIsNeitherRecordedNorDeleted) {
     ASSERT_EQ(recorded.size(), 1u);
     EXPECT_EQ(recorded[0]->szPath, L"a.dat");
 }
+
+TEST_F(PatchRun, LinkedFoldersInTheInstallAreNeverWrittenOrDeletedThrough) {
+    root.WriteFile("elsewhere/a.dat", "precious");
+    root.WriteFile("elsewhere/old.dat", "precious too");
+    std::filesystem::create_directory_symlink(root.Join("elsewhere"), Install("Data"));
+    PackFileList list;  // a client list that names a file behind the link
+    auto entry = std::make_unique<PackFileInfo>();
+    entry->SetPath(L"Data\\old.dat");
+    list.push_back(std::move(entry));
+    ASSERT_TRUE(WriteListFile(text::FromUtf8(Install("packclit.lit")), list));
+
+    Publish({{L"Data\\a.dat", {"evil"}}});
+    EXPECT_EQ(Run(), STATE_END);
+    EXPECT_EQ(root.ReadFile("elsewhere/a.dat"), "precious");
+    EXPECT_EQ(root.ReadFile("elsewhere/old.dat"), "precious too");
+    ASSERT_EQ(view->Boxes().size(), 1u);
+    EXPECT_EQ(view->Boxes()[0], GetLauncherMessage(4));
+}
