@@ -93,8 +93,7 @@ int main() {
 
     const fs::path scratch = ScratchFolder("patch_large");
     const fs::path log = scratch / "run.log";
-    std::vector<double> oursWall, oursCpu, peerWall, peerCpu;
-    long oursRss = 0;
+    RoundTimes times;
     for (int round = 0; round < kRounds; ++round) {
         const fs::path install = scratch / "install";
         RemoveTree(install);
@@ -128,14 +127,10 @@ int main() {
             round + 1, ours.wallSeconds, ours.cpuSeconds, oursConnections, peer.wallSeconds, peer.cpuSeconds,
             peerConnections);
         fflush(stdout);
-        oursWall.push_back(ours.wallSeconds);
-        oursCpu.push_back(ours.cpuSeconds);
-        peerWall.push_back(peer.wallSeconds);
-        peerCpu.push_back(peer.cpuSeconds);
-        oursRss = std::max(oursRss, ours.maxRssKiB);
+        times.Add(ours, peer);
     }
     RemoveTree(scratch);
-    const double ours = Median(oursWall), peer = Median(peerWall);
+    const double ours = Median(times.oursWall), peer = Median(times.peerWall);
     const double megabytes = kFiles * static_cast<double>(kFileBytes) / 1e6;
     printf(
         "RATIO patch_large: peer/ours = %.2f (ours %.2f s = %.0f MB/s, peer %.2f s = %.0f MB/s; cpu ours "
@@ -143,7 +138,7 @@ int main() {
         "peer %.2f s; launcher max RSS %.1f MiB) 10 x 100 MB random, launcher vs curl+unzip+md5sum, median "
         "of %d, "
         "target >= 1\n",
-        peer / ours, ours, megabytes / ours, peer, megabytes / peer, Median(oursCpu), Median(peerCpu),
-        oursRss / 1024.0, kRounds);
+        peer / ours, ours, megabytes / ours, peer, megabytes / peer, Median(times.oursCpu), Median(times.peerCpu),
+        times.oursRssKiB / 1024.0, kRounds);
     return 0;
 }

@@ -138,8 +138,7 @@ int main() {
         fclose(f);
     }
 
-    std::vector<double> oursWall, oursCpu, peerWall, peerCpu;
-    long oursRss = 0;
+    RoundTimes times;
     int oursConnections = 0, peerConnections = 0;
     // Nothing is deleted until the end: on a file system that avoids
     // reusing recently freed inodes (ext4 without a journal), thousands of
@@ -181,23 +180,19 @@ int main() {
             round + 1, ours.wallSeconds, kNew / ours.wallSeconds, ours.cpuSeconds, ours.maxRssKiB / 1024.0,
             peer.wallSeconds, kNew / peer.wallSeconds, peer.cpuSeconds);
         fflush(stdout);
-        oursWall.push_back(ours.wallSeconds);
-        oursCpu.push_back(ours.cpuSeconds);
-        peerWall.push_back(peer.wallSeconds);
-        peerCpu.push_back(peer.cpuSeconds);
-        oursRss = std::max(oursRss, ours.maxRssKiB);
+        times.Add(ours, peer);
     }
     RemoveTree(scratch);
-    const double ours = Median(oursWall), peer = Median(peerWall);
+    const double ours = Median(times.oursWall), peer = Median(times.peerWall);
     printf(
         "RATIO patch_small: ours/curl files per second = %.2f (ours %.0f files/s in %.2f s, curl %.0f "
         "files/s in "
         "%.2f s; cpu ours %.2f s, curl %.2f s; connections ours %d, curl %d) %d x 16 KiB into an install of "
         "%d "
         "listed files, median of %d, target >= 0.25\n",
-        peer / ours, kNew / ours, ours, kNew / peer, peer, Median(oursCpu), Median(peerCpu), oursConnections,
+        peer / ours, kNew / ours, ours, kNew / peer, peer, Median(times.oursCpu), Median(times.peerCpu), oursConnections,
         peerConnections, kNew, kPresent, kRounds);
     printf("RATIO patch_small memory: launcher peak RSS = %.1f MiB (max of %d runs, wait4 ru_maxrss)\n",
-           oursRss / 1024.0, kRounds);
+           times.oursRssKiB / 1024.0, kRounds);
     return 0;
 }

@@ -118,6 +118,21 @@ struct ChildResult {
     long maxRssKiB = 0;      // largest resident set of the child or one of its children
 };
 
+// The rounds of a side-by-side benchmark: medians of each side, the launcher's
+// largest resident set.
+struct RoundTimes {
+    std::vector<double> oursWall, oursCpu, peerWall, peerCpu;
+    long oursRssKiB = 0;
+
+    void Add(const ChildResult& ours, const ChildResult& peer) {
+        oursWall.push_back(ours.wallSeconds);
+        oursCpu.push_back(ours.cpuSeconds);
+        peerWall.push_back(peer.wallSeconds);
+        peerCpu.push_back(peer.cpuSeconds);
+        oursRssKiB = std::max(oursRssKiB, ours.maxRssKiB);
+    }
+};
+
 // Runs `argv` in `folder` with `env` added to this process's environment,
 // standard input from /dev/null, standard output and error to `logPath`.
 inline ChildResult RunChild(const std::vector<std::string>& argv, const fs::path& folder,

@@ -43,11 +43,6 @@ void CGameLauncherDlg::SetCurrentFile(const std::wstring& text) {
     m_szCurrentFile = text.substr(0, 259);
 }
 
-std::wstring CGameLauncherDlg::GetCurrentFile() const {
-    std::lock_guard lock(m_textLock);
-    return m_szCurrentFile;
-}
-
 RECT CGameLauncherDlg::GetTotalBar() const {
     std::lock_guard lock(m_textLock);
     return m_rcTotalBar;

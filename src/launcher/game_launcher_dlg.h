@@ -111,8 +111,6 @@ public:
     int32_t GetState() const { return m_nState.load(); }
     void SetState(int32_t state) { m_nState.store(state); }
     std::wstring GetPendingError() const;
-    const std::wstring& GetInstallPath() const { return m_strInstallPath; }
-    PUBLISHER_INFO::Manager* GetPublisher() const { return m_pPublisher.get(); }
     std::wstring GetCaption() const;
     bool IsWorkerRunning() const { return m_worker.joinable(); }
     // A full install-folder path for a relative list path ("\" -> "/").
@@ -137,7 +135,6 @@ public:
     static constexpr RECT kStatusText{0, 430, 639, 600};
     static constexpr int32_t kFullBarWidth = 489;
     void SetCurrentFile(const std::wstring& text);
-    std::wstring GetCurrentFile() const;
     RECT GetTotalBar() const;
     RECT GetFileBar() const;
     void ResetProgressBars();  // both fills back to width 0
