@@ -93,17 +93,26 @@ TEST(ProgramProbe, EndedButUnreapedProcessIsNotRunning) {
 }
 
 TEST(ProgramProbe, WindowOfTheClientClassOnTheDisplay) {
-    Xvfb server;
-    if (server.display().empty()) GTEST_SKIP() << "Xvfb is not available";
     TempDir dir;
     const std::string windowClass = "QuonClientWindowT" + std::to_string(getpid());
-    ScopedEnv display("DISPLAY", server.display());
+    const std::wstring wideClass = text::FromUtf8(windowClass);
     ScopedEnv linger("QUON_FAKE_CLIENT_LINGER_MS", "2000");
     ScopedEnv window("QUON_FAKE_CLIENT_WINDOW", windowClass);
-    EXPECT_FALSE(IsProgramRunning(L"VevNone.exe", text::FromUtf8(windowClass)));
-    ASSERT_EQ(StartProgram(text::FromUtf8(CopyClient(dir, "VevWin")), L"x", dir.wpath()), 33);
-    // Generous waits: a loaded machine may take seconds to start the client.
-    EXPECT_TRUE(WaitUntil([&] { return IsProgramRunning(L"VevNone.exe", text::FromUtf8(windowClass)); }, 15000));
-    EXPECT_FALSE(IsProgramRunning(L"VevNone.exe", L"SomeOtherClass"));
-    EXPECT_TRUE(WaitUntil([&] { return !IsProgramRunning(L"VevNone.exe", text::FromUtf8(windowClass)); }, 15000));
+    // Now and then, in full parallel runs, the stand-in could not open the
+    // fresh server's display at all ("cannot open display"); that says
+    // nothing about the probe, so such a start is tried again on a new server.
+    bool seen = false;
+    for (int attempt = 0; attempt < 3 && !seen; ++attempt) {
+        Xvfb server;
+        if (server.display().empty()) GTEST_SKIP() << "Xvfb is not available";
+        ScopedEnv display("DISPLAY", server.display());
+        EXPECT_FALSE(IsProgramRunning(L"VevNone.exe", wideClass));
+        const std::string client = CopyClient(dir, "VevWin" + std::to_string(attempt));
+        ASSERT_EQ(StartProgram(text::FromUtf8(client), L"x", dir.wpath()), 33);
+        seen = WaitUntil([&] { return IsProgramRunning(L"VevNone.exe", wideClass); }, 5000);
+        if (!seen) continue;
+        EXPECT_FALSE(IsProgramRunning(L"VevNone.exe", L"SomeOtherClass"));
+        EXPECT_TRUE(WaitUntil([&] { return !IsProgramRunning(L"VevNone.exe", wideClass); }, 15000));
+    }
+    EXPECT_TRUE(seen) << "the client's window was never found";
 }
