@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 
 #include "launcher/list_file_format.h"
@@ -22,11 +23,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ParseListText(bytes, collapsed, true);
     if (collapsed.size() > list.size()) abort();
 
-    // What we write we read back unchanged.
+    // The entries a list can carry, written, read back one for one (the
+    // client list writes only those).
+    PackFileList listable;
+    for (const auto& e : collapsed) {
+        if (IsListableEntry(*e)) listable.push_back(std::make_unique<PackFileInfo>(*e));
+    }
     PackFileList back;
-    ParseListText(SerializeList(collapsed), back);
-    for (size_t i = 0; i < back.size() && i < collapsed.size(); ++i) {
-        if (IsListableEntry(*collapsed[i]) && back[i]->szPath != collapsed[i]->szPath) abort();
+    ParseListText(SerializeList(listable), back);
+    if (back.size() != listable.size()) abort();
+    for (size_t i = 0; i < back.size(); ++i) {
+        if (back[i]->szPath != listable[i]->szPath || back[i]->szChecksum != listable[i]->szChecksum) abort();
     }
 
     if (ParseGuardText(bytes).size() > 255) abort();
