@@ -5,8 +5,8 @@
 
 #include <deque>
 
-#include "option_dialog_fakes.h"
-#include "option_files.h"
+#include "../options/option_dialog_fakes.h"
+#include "../options/option_files.h"
 
 using ::testing::Contains;
 using ::testing::HasSubstr;
