@@ -7,7 +7,8 @@
 // Names are byte strings as they go to the server (UTF-8 or the local code
 // page: the caller chooses). Every call blocks the calling thread; Abort() may
 // be called from any other thread and makes the call in progress, and every
-// later one until the next Connect, fail promptly.
+// later one until the next Connect, fail promptly. (Operation names keep clear
+// of the Windows API's macros: CreateDirectory, WriteFile, ...)
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -40,12 +41,12 @@ public:
     virtual void Abort() = 0;
 
     // Paths not starting with "/" are relative to the current folder.
-    virtual bool SetCurrentDirectory(const std::string& path) = 0;
-    virtual bool CreateDirectory(const std::string& path) = 0;
+    virtual bool EnterFolder(const std::string& path) = 0;
+    virtual bool MakeFolder(const std::string& path) = 0;
 
     // Lists the current folder (entries matching `pattern`, "*" = all).
-    virtual FtpFindResult FindFirstFile(const std::string& pattern, FtpFindData& entry) = 0;
-    virtual FtpFindResult FindNextFile(FtpFindData& entry) = 0;
+    virtual FtpFindResult FindFirst(const std::string& pattern, FtpFindData& entry) = 0;
+    virtual FtpFindResult FindNext(FtpFindData& entry) = 0;
     virtual void CloseFind() = 0;
 
     // Sends one command without a data connection; false when it could not be
@@ -57,11 +58,11 @@ public:
     // Opens `path` for writing in binary mode (STOR; a "REST n" command the
     // server accepted just before makes it continue at n). False when the
     // server refuses it.
-    virtual bool OpenFileForWrite(const std::string& path) = 0;
+    virtual bool OpenForWrite(const std::string& path) = 0;
     // Sends a piece; `written` tells how much went out.
-    virtual bool WriteFile(const void* data, size_t size, size_t& written) = 0;
+    virtual bool Write(const void* data, size_t size, size_t& written) = 0;
     // Ends the remote file; true when the server confirmed the whole file.
-    virtual bool CloseFile() = 0;
+    virtual bool CloseRemoteFile() = 0;
 
     static std::unique_ptr<FtpSession> Create();
 };

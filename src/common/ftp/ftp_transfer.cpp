@@ -119,7 +119,7 @@ bool FtpTransfer::RemoteFolderExists(const std::wstring& path) {
     if (!ConnectIfNeeded() || path.empty()) return false;
     const std::wstring folder = ftp_path::Normalise(path);
     if (folder == L"/") return false;
-    return m_session->SetCurrentDirectory(ToServerName(folder));
+    return m_session->EnterFolder(ToServerName(folder));
 }
 
 bool FtpTransfer::CreateRemoteFolders(const std::wstring& path) {
@@ -134,13 +134,13 @@ bool FtpTransfer::CreateRemoteFolders(const std::wstring& path) {
         if (folder[i] != L'/') continue;
         const std::wstring prefix = folder.substr(0, i);
         if (prefix.empty() || RemoteFolderExists(prefix)) continue;
-        if (!m_session->CreateDirectory(ToServerName(prefix))) {
+        if (!m_session->MakeFolder(ToServerName(prefix))) {
             ReadServerReply();
             return false;
         }
         if (Cancelled()) return false;
     }
-    if (m_session->CreateDirectory(ToServerName(folder))) return true;
+    if (m_session->MakeFolder(ToServerName(folder))) return true;
     ReadServerReply();
     return false;
 }
@@ -150,9 +150,9 @@ bool FtpTransfer::ListRemoteFolder(const std::wstring& folderPath, RemoteFileLis
     listing.clear();
     if (!ConnectIfNeeded() || folderPath.empty()) return false;
     const std::wstring folder = ftp_path::FolderWithoutSlash(folderPath);
-    if (!m_session->SetCurrentDirectory(ToServerName(folder))) return false;
+    if (!m_session->EnterFolder(ToServerName(folder))) return false;
     FtpFindData entry;
-    FtpFindResult found = m_session->FindFirstFile("*", entry);
+    FtpFindResult found = m_session->FindFirst("*", entry);
     if (found == FtpFindResult::Failed) return false;
     while (found == FtpFindResult::Found) {
         if (entry.name != "." && entry.name != "..") {
@@ -165,7 +165,7 @@ bool FtpTransfer::ListRemoteFolder(const std::wstring& folderPath, RemoteFileLis
             info.lastWriteTime = entry.lastWriteTime;
             listing[info.path] = info;
         }
-        found = m_session->FindNextFile(entry);
+        found = m_session->FindNext(entry);
         if (Cancelled()) {
             m_session->CloseFind();
             return false;
@@ -190,7 +190,7 @@ bool FtpTransfer::GetRemoteFileSize(const std::wstring& path, uint64_t& size) {
 bool FtpTransfer::SendRestart(const std::wstring& path, uint64_t offset) {
     std::lock_guard lock(m_lock);
     const std::wstring folder = ftp_path::GetRemoteFolderPart(path);
-    if (!folder.empty()) m_session->SetCurrentDirectory(ToServerName(ftp_path::FolderWithoutSlash(folder)));
+    if (!folder.empty()) m_session->EnterFolder(ToServerName(ftp_path::FolderWithoutSlash(folder)));
     if (!m_session->Command("REST " + std::to_string(offset))) return false;
     const std::string reply = m_session->GetLastResponseInfo();
     return !reply.empty() && (reply[0] == '1' || reply[0] == '2' || reply[0] == '3');

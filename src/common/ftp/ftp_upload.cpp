@@ -53,7 +53,7 @@ bool FtpTransfer::UploadFile(const std::wstring& localPath, const std::wstring& 
     if (resume && (remoteSize > localSize || !SendRestart(remotePath, remoteSize))) resume = false;
     if (fseeko(local.f, resume ? static_cast<off_t>(remoteSize) : 0, SEEK_SET) != 0) return false;
 
-    if (!m_session->OpenFileForWrite(ToServerName(remotePath))) {
+    if (!m_session->OpenForWrite(ToServerName(remotePath))) {
         ReadServerReply();
         return false;
     }
@@ -68,25 +68,25 @@ bool FtpTransfer::SendFile(FILE* local) {
         size_t sent = 0;
         while (sent < n) {
             size_t written = 0;
-            if (!m_session->WriteFile(piece.data() + sent, n - sent, written)) {
-                m_session->CloseFile();
+            if (!m_session->Write(piece.data() + sent, n - sent, written)) {
+                m_session->CloseRemoteFile();
                 ReadServerReply();
                 return false;
             }
             sent += written;
         }
         if (Cancelled()) {
-            m_session->CloseFile();
+            m_session->CloseRemoteFile();
             return false;
         }
     }
     // A read error is no end of file: the remote copy would be cut short.
     if (ferror(local)) {
-        m_session->CloseFile();
+        m_session->CloseRemoteFile();
         return false;
     }
     // The server's final reply tells whether it stored the file.
-    if (m_session->CloseFile()) return true;
+    if (m_session->CloseRemoteFile()) return true;
     ReadServerReply();
     return false;
 }

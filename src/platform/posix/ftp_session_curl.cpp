@@ -89,37 +89,47 @@ public:
         if (m_multi) curl_multi_wakeup(m_multi);
     }
 
-    bool SetCurrentDirectory(const std::string& path) override {
+    bool EnterFolder(const std::string& path) override {
         const std::string target = Resolve(path);
         if (!Quote({"CWD " + target})) return false;
         m_cwd = target;
         return true;
     }
 
-    bool CreateDirectory(const std::string& path) override { return Quote({"MKD " + Resolve(path)}); }
+    bool MakeFolder(const std::string& path) override { return Quote({"MKD " + Resolve(path)}); }
 
-    FtpFindResult FindFirstFile(const std::string& pattern, FtpFindData& entry) override {
+    FtpFindResult FindFirst(const std::string& pattern, FtpFindData& entry) override {
         m_found.clear();
         m_next = 0;
         if (!m_easy) return FtpFindResult::Failed;
         std::string folder = m_cwd;
         if (folder.back() != '/') folder += '/';
+        // A handle of its own: curl_easy_reset() does not free the wildcard
+        // state, cleaning the handle up does (the connection stays cached).
+        CURL* const commands = m_easy;
+        m_easy = curl_easy_init();
+        if (!m_easy) {
+            m_easy = commands;
+            return FtpFindResult::Failed;
+        }
         Prepare(m_base + "/" + EscapePath(folder, false) + EscapePath(pattern, true));
         curl_easy_setopt(m_easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
         curl_easy_setopt(m_easy, CURLOPT_WILDCARDMATCH, 1L);
         curl_easy_setopt(m_easy, CURLOPT_CHUNK_BGN_FUNCTION, &CurlFtpSession::OnListEntry);
         curl_easy_setopt(m_easy, CURLOPT_CHUNK_DATA, this);
         const CURLcode result = Perform();
+        curl_easy_cleanup(m_easy);
+        m_easy = commands;
         // A folder that lists nothing ends the match with "not found" (one
         // that cannot be entered with "access denied").
         if (result != CURLE_OK && result != CURLE_REMOTE_FILE_NOT_FOUND) {
             m_found.clear();
             return FtpFindResult::Failed;
         }
-        return FindNextFile(entry);
+        return FindNext(entry);
     }
 
-    FtpFindResult FindNextFile(FtpFindData& entry) override {
+    FtpFindResult FindNext(FtpFindData& entry) override {
         if (m_next >= m_found.size()) return FtpFindResult::NoMoreFiles;
         entry = m_found[m_next++];
         return FtpFindResult::Found;
@@ -138,7 +148,7 @@ public:
 
     std::string GetLastResponseInfo() const override { return m_lastReply; }
 
-    bool OpenFileForWrite(const std::string& path) override {
+    bool OpenForWrite(const std::string& path) override {
         if (!m_easy || m_uploading) return false;
         Prepare(m_base + "/" + EscapePath(Resolve(path), false));
         curl_easy_setopt(m_easy, CURLOPT_UPLOAD, 1L);
@@ -166,7 +176,7 @@ public:
         return true;
     }
 
-    bool WriteFile(const void* data, size_t size, size_t& written) override {
+    bool Write(const void* data, size_t size, size_t& written) override {
         written = 0;
         if (!m_uploading) return false;
         m_piece = static_cast<const char*>(data);
@@ -184,7 +194,7 @@ public:
         return true;
     }
 
-    bool CloseFile() override {
+    bool CloseRemoteFile() override {
         if (!m_uploading) return false;
         m_endOfFile = true;
         curl_easy_pause(m_easy, CURLPAUSE_CONT);

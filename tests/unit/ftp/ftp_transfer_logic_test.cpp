@@ -25,29 +25,27 @@ struct RecordingSession : FtpSession {
     }
     void Disconnect() override { calls.push_back("disconnect"); }
     void Abort() override {}
-    bool SetCurrentDirectory(const std::string& path) override {
+    bool EnterFolder(const std::string& path) override {
         calls.push_back("cd " + path);
         return folders.count(path) > 0;
     }
-    bool CreateDirectory(const std::string& path) override {
+    bool MakeFolder(const std::string& path) override {
         calls.push_back("mkdir " + path);
         folders.insert(path);
         if (onCreate) onCreate();
         return true;
     }
-    FtpFindResult FindFirstFile(const std::string&, FtpFindData&) override {
-        return FtpFindResult::NoMoreFiles;
-    }
-    FtpFindResult FindNextFile(FtpFindData&) override { return FtpFindResult::NoMoreFiles; }
+    FtpFindResult FindFirst(const std::string&, FtpFindData&) override { return FtpFindResult::NoMoreFiles; }
+    FtpFindResult FindNext(FtpFindData&) override { return FtpFindResult::NoMoreFiles; }
     void CloseFind() override {}
     bool Command(const std::string& command) override {
         calls.push_back(command);
         return true;
     }
     std::string GetLastResponseInfo() const override { return reply; }
-    bool OpenFileForWrite(const std::string&) override { return false; }
-    bool WriteFile(const void*, size_t, size_t&) override { return false; }
-    bool CloseFile() override { return false; }
+    bool OpenForWrite(const std::string&) override { return false; }
+    bool Write(const void*, size_t, size_t&) override { return false; }
+    bool CloseRemoteFile() override { return false; }
 
     std::vector<std::string> Made() const {
         std::vector<std::string> made;
