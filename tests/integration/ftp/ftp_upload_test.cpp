@@ -70,6 +70,10 @@ TEST_F(FtpUploadTest, EmptyFileAndNamesOutsideAsciiArrive) {
     EXPECT_EQ(server.root().ReadFile("e/empty.bin"), "");
     ASSERT_TRUE(m_ftp.UploadFile(Local("k", "한글"), L"/보고서/파일 #1%.bin", false));
     EXPECT_EQ(server.root().ReadFile("보고서/파일 #1%.bin"), "한글");
+    // The folder is found again under the same encoding, not made twice.
+    ASSERT_TRUE(m_ftp.UploadFile(Local("k2", "둘"), L"/보고서/둘.bin", false));
+    EXPECT_EQ(server.root().ReadFile("보고서/둘.bin"), "둘");
+    EXPECT_EQ(server.CountCommands("MKD"), 2u);  // "/e" and "/보고서"
 }
 
 TEST_F(FtpUploadTest, BareLocalNameIsReadFromTheExecutablesFolder) {
