@@ -146,7 +146,9 @@ TEST(SystemReportTest, ThisMachine) {
     EXPECT_FALSE(values["CpuInfo.CpuDescription"].empty());
     EXPECT_EQ(values["DisplayInfo.XScreen"], "0");  // no display
     const std::wstring mac = info.GetMacAddress();
-    if (!mac.empty()) EXPECT_EQ(mac.size(), 17u);
+    if (!mac.empty()) {
+        EXPECT_EQ(mac.size(), 17u);
+    }
 }
 
 }  // namespace
