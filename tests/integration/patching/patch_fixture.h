@@ -49,6 +49,15 @@ protected:
         dlg = std::make_unique<CGameLauncherDlg>(platform, *view,
                                                  std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});
         EXPECT_TRUE(dlg->OnInitDialog());
+        return Settle();
+    }
+    // The repair button on a ready launcher, then the same wait as Run.
+    int32_t Repair() {
+        dlg->OnBnClickedButtonRepair();
+        EXPECT_FALSE(view->ButtonsEnabled());
+        return Settle();
+    }
+    int32_t Settle() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (std::chrono::steady_clock::now() < deadline) {
             if (view->m_closeRequests > 0) break;
