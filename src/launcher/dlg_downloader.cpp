@@ -67,7 +67,7 @@ bool CGameLauncherDlg::URLDownload(const std::wstring& url, const std::wstring& 
 HRESULT CGameLauncherDlg::OnDownloadProgress(uint32_t progress, uint32_t progressMax, uint32_t statusCode,
                                              const wchar_t* statusText) {
     if (IsQuitting()) return E_ABORT;
-    const uint32_t previous = m_dwTotalRecv.load();
+    const uint64_t previous = m_dwTotalRecv.load();
     if (statusCode == BINDSTATUS_BEGINDOWNLOADDATA || statusCode == BINDSTATUS_DOWNLOADINGDATA ||
         statusCode == BINDSTATUS_ENDDOWNLOADDATA) {
         m_dwFileRecv = progress;

@@ -1,11 +1,9 @@
 // Rebuilding the client list from the files on disk.
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cwctype>
+#include <source_location>
 
 #include "common/path_util.h"
 #include "common/text_util.h"
@@ -13,6 +11,7 @@
 #include "launcher/launcher_messages.h"
 #include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
+#include "platform/folder_listing.h"
 
 namespace {
 bool EqualsIgnoringCase(const std::wstring& a, const wchar_t* b) {
@@ -35,13 +34,31 @@ bool IsSkippedFile(const std::wstring& name) {
 
 // Sizes of 2 GiB and more do not fit the list's field; they are recorded as
 // the largest value it holds.
-int32_t ListedSize(off_t size) { return size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size); }
+int32_t ListedSize(uint64_t size) { return size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size); }
 
-struct ScanEntry {
-    std::string name;
-    bool folder;
-    off_t size;
-};
+// A name the list cannot spell: its bytes, invalid UTF-8 shown as \xNN.
+std::wstring ShownName(const std::string& raw) {
+    std::wstring shown;
+    for (size_t i = 0; i < raw.size();) {
+        size_t next = i + 1;
+        while (next < raw.size() && (static_cast<unsigned char>(raw[next]) & 0xC0) == 0x80) ++next;
+        const std::string_view piece(raw.data() + i, next - i);
+        const std::wstring wide = text::FromUtf8(piece);
+        if (text::ToUtf8(wide) == piece) {
+            shown += wide;
+        } else {
+            for (unsigned char c : piece) shown += text::FormatW(L"\\x%02X", c);
+        }
+        i = next;
+    }
+    return shown;
+}
+
+void LogSkipped(CGameLauncherDlg& dlg, const std::wstring& why, const std::wstring& path,
+                std::source_location site = std::source_location::current()) {
+    dlg.WriteLauncherLog(L"Skipped (" + why + L"): " + path, L"CGameLauncherDlg::ScanClientFiles",
+                         static_cast<int32_t>(site.line()), L"dlg_install_scan.cpp");
+}
 }  // namespace
 
 HRESULT CGameLauncherDlg::RebuildClientList() {
@@ -55,46 +72,50 @@ HRESULT CGameLauncherDlg::RebuildClientList() {
 
 void CGameLauncherDlg::ScanClientFiles(const std::wstring& pattern) {
     // The pattern names a folder and "*" or "*.*": every entry of the folder.
+    // One that does not fit the path buffers is not scanned: cut, it would
+    // name another folder (an ancestor, scanned again without end).
     const std::wstring folder = GetParentPath(pattern);
+    if (pattern.size() > text::kMaxPathChars) return LogSkipped(*this, L"path too long", folder);
     std::wstring relativeFolder;
     const std::wstring root = GetParentPath(m_strInstallPath);
     if (folder.size() > root.size()) relativeFolder = folder.substr(root.size() + 1);
     ReplaceChar(relativeFolder, L'\\', L'/');
 
-    DIR* dir = opendir(NativePath(folder).c_str());
-    if (!dir) return;
+    std::vector<FolderEntry> entries;
+    if (!ListFolder(NativePath(folder), entries)) return;
     // Entries in name order, so that a rebuilt list does not depend on the
     // order the file system happens to keep.
-    std::vector<ScanEntry> entries;
-    while (dirent* e = readdir(dir)) {
-        std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        struct stat st {};
-        const std::string full = NativePath(folder) + "/" + name;
-        if (lstat(full.c_str(), &st) != 0) continue;
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+
+    for (const FolderEntry& e : entries) {
         // Links are not followed into folders (they may lead outside the
         // install folder or in a circle); devices and pipes are no game files.
-        if (S_ISLNK(st.st_mode) && (stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode))) continue;
-        if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) continue;
-        entries.push_back({name, S_ISDIR(st.st_mode), st.st_size});
-    }
-    closedir(dir);
-    std::sort(entries.begin(), entries.end(), [](const ScanEntry& a, const ScanEntry& b) { return a.name < b.name; });
-
-    for (const ScanEntry& e : entries) {
+        if (e.kind == FolderEntryKind::kOther) continue;
         const std::wstring name = text::FromUtf8(e.name);
-        if (e.folder) {
+        // A name that is not UTF-8 cannot be spelt in the list: read back, it
+        // would name no file and fail every checksum pass.
+        if (text::ToUtf8(name) != e.name) {
+            LogSkipped(*this, L"name is not UTF-8", folder + L"\\" + ShownName(e.name));
+            continue;
+        }
+        if (e.kind == FolderEntryKind::kFolder) {
             if (IsSkippedFolder(name)) continue;
             // The launcher's own download folder holds the server list while
             // it is compared; listing it would delete that list as obsolete
             // and leave a later comparison of this run without it.
             if (relativeFolder.empty() && name == L"Temp") continue;
-            ScanClientFiles(text::FormatCut(text::kMaxPathChars, L"%s\\%s\\*.*", folder.c_str(), name.c_str()));
+            ScanClientFiles(text::FormatW(L"%s\\%s\\*.*", folder.c_str(), name.c_str()));
             continue;
         }
         if (IsSkippedFile(name)) continue;
+        const std::wstring full = folder + L"\\" + name;
+        if (full.size() > text::kMaxPathChars) {
+            LogSkipped(*this, L"path too long", full);
+            continue;
+        }
         auto info = std::make_unique<PackFileInfo>();
-        info->SetPath(text::Cut(relativeFolder.empty() ? name : relativeFolder + L"\\" + name, 258));
+        info->SetPath(relativeFolder.empty() ? name : relativeFolder + L"\\" + name);
         info->nFileSize = ListedSize(e.size);
         // A file the list cannot record faithfully is neither recorded nor,
         // as obsolete, deleted.

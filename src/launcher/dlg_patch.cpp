@@ -76,13 +76,23 @@ void CGameLauncherDlg::Ls_Update() {
 
     for (const auto& entry : m_vecUpdateList) {
         if (IsQuitting()) return;
-        const std::wstring url = text::Cut(base + UrlPathOf(entry->szPath) + L".zip", text::kMaxPathChars);
+        // Whole: a URL has no length cap, and one cut would name another file.
+        const std::wstring url = base + UrlPathOf(entry->szPath) + L".zip";
         // Named after the file, not the encoded URL: "a b.dat.zip", as the server has it.
         const std::wstring archive = m_strInstallPath + L"Temp/" + GetLastPathComponent(entry->szPath) + L".zip";
         const std::wstring target = FullPath(entry->szPath);
         m_dwLastProgress = 0;
         m_dwFileRecv = 0;
         m_dwFileSize = static_cast<uint32_t>(entry->nDownloadSize);
+
+        // A local path the path buffers cannot hold is a file that cannot be
+        // written, reported as such; cut, it would name another file.
+        if (target.size() > text::kMaxPathChars || archive.size() > text::kMaxPathChars) {
+            const std::wstring& tooLong = target.size() > text::kMaxPathChars ? target : archive;
+            ReportNow(CannotOpenText(tooLong, ENAMETOOLONG, L"Unknown"), L"CGameLauncherDlg::Ls_Update");
+            SetState(STATE_QUIT);
+            return;
+        }
 
         // The comparison refuses lists with such paths; this is the last guard
         // before anything is written.

@@ -2,7 +2,7 @@
 #include "launcher/game_launcher_dlg.h"
 
 namespace {
-int32_t BarWidth(uint32_t received, uint32_t size) {
+int32_t BarWidth(uint64_t received, uint64_t size) {
     if (size == 0 || received == 0) return 0;
     // The quotient passes through single precision, as the bars always did.
     const float quotient = static_cast<float>(static_cast<double>(received) / static_cast<double>(size));
@@ -20,7 +20,7 @@ void CGameLauncherDlg::UpdateTotalBar() { UpdateBar(m_dwTotalRecv, m_dwTotalSize
 
 void CGameLauncherDlg::UpdateFileBar() { UpdateBar(m_dwFileRecv, m_dwFileSize, m_rcFileBar, kFileBarBack); }
 
-void CGameLauncherDlg::UpdateBar(uint32_t received, uint32_t size, RECT& fill, const RECT& frame) {
+void CGameLauncherDlg::UpdateBar(uint64_t received, uint64_t size, RECT& fill, const RECT& frame) {
     if (GetState() != STATE_UPDATE_FILES) return;
     const int32_t width = BarWidth(received, size);
     {

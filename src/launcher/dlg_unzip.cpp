@@ -36,7 +36,9 @@ void CGameLauncherDlg::Unzip_and_Checksum_Error(const std::wstring& relativePath
         const std::wstring target = FullPath(relativePath);
         if (!DeleteLocalFile(true, target)) return fail(kCodeLC1027, target);
     }
-    if (!DeleteLocalFile(true, text::Cut(archive, text::kMaxPathChars))) return fail(kCodeLC1029, archive);
+    // Whole: a cut path would name another file (Ls_Update refuses archive
+    // paths that do not fit).
+    if (!DeleteLocalFile(true, archive)) return fail(kCodeLC1029, archive);
     const std::wstring clientList = m_strInstallPath + L"packclit.lit";
     if (!DeleteLocalFile(true, clientList)) fail(kCodeLC1028, clientList);
 }
@@ -48,8 +50,10 @@ void CGameLauncherDlg::ResetPatchState() {
     m_view.InvalidateRect(&kStatusText, false);
 }
 
-uint32_t CGameLauncherDlg::GetTotalDownloadSize() {
-    uint32_t total = 0;
+uint64_t CGameLauncherDlg::GetTotalDownloadSize() {
+    // Each size is the list's unsigned 32-bit field; the sum is not: a patch
+    // of more than 4 GiB must not wrap to a small total.
+    uint64_t total = 0;
     for (const auto& entry : m_vecUpdateList) total += static_cast<uint32_t>(entry->nDownloadSize);
     return total;
 }

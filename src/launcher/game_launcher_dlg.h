@@ -28,7 +28,8 @@
 struct LauncherStatusSnapshot {
     int32_t state = 0;
     bool buttonsEnabled = false;
-    uint32_t fileSize = 0, fileRecv = 0, totalSize = 0, totalRecv = 0;
+    uint32_t fileSize = 0, fileRecv = 0;
+    uint64_t totalSize = 0, totalRecv = 0;
     std::wstring currentFile;
     RECT totalBar, fileBar;
 };
@@ -96,7 +97,7 @@ public:
     bool Build_byclientchecksum();
 
     // Patch application.
-    uint32_t GetTotalDownloadSize();
+    uint64_t GetTotalDownloadSize();  // 64-bit: a patch may pass 4 GiB
     int Unzip(const std::wstring& folder, const std::wstring& archive);
     void Unzip_and_Checksum_Error(const std::wstring& relativePath, const std::wstring& archive, bool deleteTarget);
     void ResetPatchState();
@@ -124,8 +125,10 @@ public:
     // The progress model.
     std::atomic<uint32_t> m_dwFileSize{0};
     std::atomic<uint32_t> m_dwFileRecv{0};
-    std::atomic<uint32_t> m_dwTotalSize{0};
-    std::atomic<uint32_t> m_dwTotalRecv{0};
+    // The whole-update totals are 64-bit: a patch of more than 4 GiB must not
+    // wrap them (each file's size is still the list's 32-bit field).
+    std::atomic<uint64_t> m_dwTotalSize{0};
+    std::atomic<uint64_t> m_dwTotalRecv{0};
     std::atomic<uint32_t> m_dwLastProgress{0};
     std::atomic<bool> m_bTextRefresh{false};
     static constexpr RECT kTotalBarEmpty{104, 475, 104, 485};
@@ -161,7 +164,7 @@ private:
     static std::wstring CannotOpenText(const std::wstring& path, int errorNumber, const wchar_t* zeroText);
     void PrepareWindow();
     // One bar: the fill from its counters (only while updating), its frame repainted.
-    void UpdateBar(uint32_t received, uint32_t size, RECT& fill, const RECT& frame);
+    void UpdateBar(uint64_t received, uint64_t size, RECT& fill, const RECT& frame);
 
     LauncherPlatform& m_platform;
     LauncherView& m_view;

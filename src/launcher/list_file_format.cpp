@@ -55,8 +55,10 @@ void ForEachPiece(std::wstring_view text, size_t maxChars, F&& onPiece) {
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = std::min(text.size(), pos + maxChars);
-        size_t lf = text.find(L'\n', pos);
-        if (lf != std::wstring_view::npos && lf < end) end = lf + 1;
+        // Only within the piece: a search to the end of a text without line
+        // ends made every piece cost the whole text.
+        const size_t lf = text.substr(pos, end - pos).find(L'\n');
+        if (lf != std::wstring_view::npos) end = pos + lf + 1;
         std::wstring_view piece = text.substr(pos, end - pos);
         size_t nul = piece.find(L'\0');
         if (nul != std::wstring_view::npos) piece = piece.substr(0, nul);
@@ -195,17 +197,21 @@ std::wstring DecodeListText(std::string_view bytes) {
     return text;
 }
 
-void ParseListText(std::string_view bytes, PackFileList& list, bool laterPathReplaces) {
+bool ParseListText(std::string_view bytes, PackFileList& list, bool laterPathReplaces) {
     const std::wstring text = DecodeListText(bytes);
     PackFileList entries;
     entries.reserve(text.size() / 64 + 1);
-    ForEachPiece(text, kLinePieceChars, [&entries](std::wstring_view piece) {
+    bool tooMany = false;
+    ForEachPiece(text, kLinePieceChars, [&entries, &tooMany](std::wstring_view piece) {
         auto entry = std::make_unique<PackFileInfo>();
         if (ParseListLine(piece, *entry)) entries.push_back(std::move(entry));
-        return true;
+        tooMany = entries.size() > kMaxListEntries;
+        return !tooMany;
     });
+    if (tooMany) return false;
     if (laterPathReplaces) KeepLastOfEachPath(entries);
     for (auto& e : entries) list.push_back(std::move(e));
+    return true;
 }
 
 std::wstring FormatListLine(const PackFileInfo& entry) {

@@ -45,17 +45,28 @@ bool ParseListLine(std::wstring_view line, PackFileInfo& entry);
 // The bytes of a list file as text: byte-order mark rules, CR LF read as LF.
 std::wstring DecodeListText(std::string_view bytes);
 
+// Bounds no real list comes near, so that a broken or hostile list is
+// refused instead of exhausting memory. A large client has some 10^4 files
+// and a line holds at most 259 characters (522 bytes): 10^5 files of the
+// longest paths would take 52 MB. The entry bound keeps a list of tiny lines
+// (4 bytes each, 16 million in 64 MiB) from costing gigabytes of entries.
+inline constexpr size_t kMaxListBytes = size_t{64} << 20;
+inline constexpr size_t kMaxListEntries = 250000;
+
 // Appends the entries of a list file's bytes to `list`. Lines are taken in
 // pieces of at most 259 characters (the line end counted), each piece a line;
 // a piece ends at its first NUL. With `laterPathReplaces`, an entry replaces
 // every earlier one of the same szPath read in this call: the result holds
 // the last occurrence of each path, in the order of those last occurrences.
 // That is how a list extended with AppendListEntry is read back.
-void ParseListText(std::string_view bytes, PackFileList& list, bool laterPathReplaces = false);
+// False, with the list unchanged, when the bytes hold more than
+// kMaxListEntries entries.
+bool ParseListText(std::string_view bytes, PackFileList& list, bool laterPathReplaces = false);
 
 // Reads the file at `path` ("\" separators allowed) and appends its entries
-// to `list`. False when it cannot be opened or read, errno telling why; the
-// list is then unchanged.
+// to `list`. False when it cannot be opened or read, errno telling why, or
+// when it is larger than a real list (kMaxListBytes, kMaxListEntries; errno
+// EFBIG); the list is then unchanged.
 bool ReadListFile(const std::wstring& path, PackFileList& list, bool laterPathReplaces = false);
 
 // One line as "%10ld|%10ld|%-32s|%s\n" prints it with a 32-bit long.

@@ -56,8 +56,12 @@ bool WriteAll(int fd, const char* data, size_t size) {
 
 bool ReadListFile(const std::wstring& path, PackFileList& list, bool laterPathReplaces) {
     std::string bytes;
-    if (!ReadFileBytes(path, bytes, std::numeric_limits<size_t>::max())) return false;
-    ParseListText(bytes, list, laterPathReplaces);
+    // One byte past the bound tells a list that is too large from one that fits.
+    if (!ReadFileBytes(path, bytes, kMaxListBytes + 1)) return false;
+    if (bytes.size() > kMaxListBytes || !ParseListText(bytes, list, laterPathReplaces)) {
+        errno = EFBIG;
+        return false;
+    }
     return true;
 }
 

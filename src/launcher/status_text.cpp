@@ -24,7 +24,9 @@ StatusText ComposeStatusText(const LauncherStatusSnapshot& s) {
             }
             break;
         default:
-            t.line1 = text::FormatW(GetLauncherMessage(33), s.totalRecv / 1000000, s.totalSize / 1000000);
+            // %d takes an int: whole megabytes of a 64-bit total fit one.
+            t.line1 = text::FormatW(GetLauncherMessage(33), static_cast<int>(s.totalRecv / 1000000),
+                                    static_cast<int>(s.totalSize / 1000000));
             t.line2 = text::FormatW(GetLauncherMessage(38), s.currentFile.c_str());
             break;
     }

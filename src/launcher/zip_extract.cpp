@@ -11,6 +11,7 @@
 #include "common/file_util.h"
 #include "common/path_util.h"
 #include "common/text_util.h"
+#include "launcher/zip_entry_name.h"
 
 namespace {
 constexpr int kUnixHost = 3;
@@ -69,19 +70,34 @@ bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
 
     for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
         unz_file_info64 info{};
-        char name[1024];
-        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0) != UNZ_OK) {
+        std::string rawName;
+        std::wstring stored;
+        // The name is as long as its header says (up to 64 KiB), read whole:
+        // a fixed buffer would cut it, without a terminator.
+        bool named = unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK;
+        if (named) {
+            rawName.resize(info.size_filename + 1);
+            named = unzGetCurrentFileInfo64(zip, &info, rawName.data(), static_cast<uLong>(rawName.size()),
+                                            nullptr, 0, nullptr, 0) == UNZ_OK;
+            rawName.resize(info.size_filename);
+        }
+        if (!named) {
             if (!onItem({L"", kZipOtherFailure})) break;
             continue;
         }
-        std::wstring stored = text::FromUtf8(name);
+        // A name that cannot be read as its maker meant it is not written
+        // under a guess.
+        const bool decoded = DecodeZipEntryName(rawName, info.flag, info.version, stored);
+        if (!decoded) stored = text::FromUtf8(rawName);  // for the report only
         std::wstring relative = stored;
         ReplaceChar(relative, L'/', L'\\');
         const bool isFolder = !relative.empty() && relative.back() == L'/';
         if (isFolder) relative.pop_back();
 
         int result = kZipOk;
-        if (!StaysInsideFolder(base, relative)) {
+        if (!decoded) {
+            result = kZipOtherFailure;
+        } else if (!StaysInsideFolder(base, relative)) {
             result = kZipOtherFailure;  // would land outside the folder
         } else if (isFolder) {
             result = CreateFoldersAlongPath(base + relative + L"/") ? kZipOk : kZipOtherFailure;

@@ -21,10 +21,13 @@
 
 class PatchRun : public ::testing::Test {
 protected:
-    PatchRun() : server(std::make_unique<TestHttpServer>(root.Join("server"))) {
+    // `installFolder`: below the test's folder; a long one brings the paths
+    // of the install near the path buffers' cap.
+    explicit PatchRun(std::string folder = "install")
+        : installFolder(std::move(folder)), server(std::make_unique<TestHttpServer>(root.Join("server"))) {
         setenv("QUON_PATCH_HOST", ("127.0.0.1:" + std::to_string(server->port())).c_str(), 1);
         CGameLauncherDlg::s_nUnzipGiveUps = 0;
-        std::filesystem::create_directories(root.Join("install"));
+        std::filesystem::create_directories(root.Join(installFolder));
     }
     ~PatchRun() override {
         if (dlg) dlg->OnDestroy();
@@ -32,10 +35,10 @@ protected:
     }
 
     void Publish(const std::map<std::wstring, PatchFile>& files) { WritePatchSet(root.Join("server/patch_qa"), files); }
-    std::string Install(const std::string& relative) const { return root.Join("install/" + relative); }
+    std::string Install(const std::string& relative) const { return root.Join(installFolder + "/" + relative); }
     bool Exists(const std::string& relative) const { return std::filesystem::exists(Install(relative)); }
     std::string Read(const std::string& relative) const { return ReadWholeFile(Install(relative)); }
-    void Put(const std::string& relative, const std::string& bytes) { root.WriteFile("install/" + relative, bytes); }
+    void Put(const std::string& relative, const std::string& bytes) { root.WriteFile(installFolder + "/" + relative, bytes); }
 
     // Starts a launcher as the updater would and waits until it is ready
     // (STATE_IDLE) or has asked to close. Returns the state it settled in.
@@ -46,6 +49,15 @@ protected:
         dlg = std::make_unique<CGameLauncherDlg>(platform, *view,
                                                  std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});
         EXPECT_TRUE(dlg->OnInitDialog());
+        return Settle();
+    }
+    // The repair button on a ready launcher, then the same wait as Run.
+    int32_t Repair() {
+        dlg->OnBnClickedButtonRepair();
+        EXPECT_FALSE(view->ButtonsEnabled());
+        return Settle();
+    }
+    int32_t Settle() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (std::chrono::steady_clock::now() < deadline) {
             if (view->m_closeRequests > 0) break;
@@ -60,8 +72,9 @@ protected:
     std::wstring Log() const { return text::DecodeUtf16LE(ReadWholeFile(Install("log/LauncherLog.txt")).substr(2)); }
 
     TempDir root;
+    std::string installFolder;
     std::unique_ptr<TestHttpServer> server;
-    std::wstring exe = root.wpath() + L"/install/QuonLauncher.exe";
+    std::wstring exe = text::FromUtf8(Install("QuonLauncher.exe"));
     TestPlatform platform{exe};
     std::unique_ptr<RecordingView> view;
     std::unique_ptr<CGameLauncherDlg> dlg;

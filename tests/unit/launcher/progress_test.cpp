@@ -66,6 +66,29 @@ TEST_F(Progress, DownloadReportsReplaceAFilesShareOnRetry) {
     EXPECT_EQ(dlg.OnDownloadProgress(600, 0, BINDSTATUS_DOWNLOADINGDATA, L""), E_ABORT);
 }
 
+TEST_F(Progress, APatchPast4GiBFillsItsBarSteadilyToTheEnd) {
+    for (int i = 0; i < 3; ++i) {
+        auto entry = std::make_unique<PackFileInfo>();
+        entry->nDownloadSize = 2000000000;
+        dlg.m_vecUpdateList.push_back(std::move(entry));
+    }
+    dlg.SetState(STATE_UPDATE_FILES);
+    dlg.m_dwTotalSize = dlg.GetTotalDownloadSize();
+    EXPECT_EQ(dlg.m_dwTotalSize.load(), 6000000000u);
+    int32_t last = 0;
+    for (int file = 0; file < 3; ++file) {
+        dlg.m_dwLastProgress = 0;  // as the update pass does before each file
+        for (uint32_t got = 0; got <= 2000000000u; got += 250000000u) {
+            dlg.OnDownloadProgress(got, 0, BINDSTATUS_DOWNLOADINGDATA, L"");
+            const RECT bar = dlg.GetTotalBar();
+            EXPECT_GE(bar.right - bar.left, last) << file << " " << got;
+            last = bar.right - bar.left;
+        }
+    }
+    EXPECT_EQ(last, 489);
+    EXPECT_EQ(ComposeStatusText(dlg.GetStatusSnapshot()).line1, L"6000 MB / Total 6000 MB");
+}
+
 TEST(StatusText, WhatEachStateShows) {
     LauncherStatusSnapshot s;
     s.state = STATE_CHECK_UPDATER;

@@ -1,0 +1,87 @@
+// Paths near the cap of the path buffers, names the list cannot spell, and
+// client lists too large to be real.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "patch_fixture.h"
+
+namespace {
+// An install folder deep enough that a short relative path still fits the
+// 259 characters of a path buffer and a longer one does not.
+class DeepInstall : public PatchRun {
+protected:
+    DeepInstall() : PatchRun(std::string(100, 'i') + "/" + std::string(100, 'j')) {}
+};
+
+std::string Repeat(const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+}
+}  // namespace
+
+TEST_F(PatchRun, AnArchiveUrlLongerThanAPathBufferIsFetchedWhole) {
+    // Percent-encoded, the name passes 259 characters; the local path does not.
+    const std::string name = "Data/" + Repeat("\xc3\xa9", 45) + ".dat";
+    Publish({{L"Data\\" + text::FromUtf8(Repeat("\xc3\xa9", 45)) + L".dat", {"accented"}}});
+    EXPECT_EQ(Run(), STATE_IDLE);
+    EXPECT_EQ(Read(name), "accented");
+    EXPECT_EQ(Fetches(name), 1);
+}
+
+TEST_F(DeepInstall, PathsPastTheCapAreSkippedByTheScanAndReportedByTheUpdateNotFetched) {
+    ASSERT_LT(Install("a.dat").size(), 240u);
+    const std::string onDisk = "Data/" + std::string(40, 'x') + ".dat";
+    const std::string listed = "Data/" + std::string(40, 'y') + ".dat";
+    ASSERT_GT(Install(listed).size(), 259u);
+    Put(onDisk, "the player's");
+    Put("Data/short.dat", "obsolete");
+    Publish({{text::FromUtf8("Data\\" + std::string(40, 'y') + ".dat"), {"long"}}, {L"a.dat", {"a"}}});
+    EXPECT_EQ(Run(), STATE_END);
+
+    // The scan kept what it could not list, with a log line, and went on.
+    EXPECT_EQ(Read(onDisk), "the player's");
+    EXPECT_FALSE(Exists("Data/short.dat"));
+    EXPECT_NE(Log().find(L"Skipped (path too long): "), std::wstring::npos) << text::ToUtf8(Log());
+    // The update reported the entry as a file it cannot write.
+    ASSERT_EQ(view->Boxes().size(), 1u);
+    EXPECT_EQ(view->Boxes()[0],
+              text::FormatW(GetLauncherMessage(8), text::FromUtf8(strerror(ENAMETOOLONG)).c_str(),
+                            ENAMETOOLONG, text::FromUtf8(Install(listed)).c_str()));
+    EXPECT_EQ(Fetches(listed), 0);
+    EXPECT_FALSE(std::filesystem::exists(Install(listed).substr(0, 259)));  // nor under a cut name
+}
+
+TEST_F(PatchRun, NamesThatAreNotUtf8AreSkippedTheRestScannedAndPatched) {
+    Put("bad\xff.dat", "raw bytes");
+    Put("Data/b\xfe/x.dat", "raw folder");
+    Put("Data/obsolete.dat", "gone");
+    Put("a.dat", "old");
+    Publish({{L"a.dat", {"a"}}});
+    EXPECT_EQ(Run(), STATE_IDLE);
+    EXPECT_TRUE(view->Boxes().empty());
+    EXPECT_EQ(Read("a.dat"), "a");
+    EXPECT_FALSE(Exists("Data/obsolete.dat"));
+    EXPECT_EQ(Read("bad\xff.dat"), "raw bytes");
+    EXPECT_EQ(Read("Data/b\xfe/x.dat"), "raw folder");
+    EXPECT_NE(Log().find(L"Skipped (name is not UTF-8): "), std::wstring::npos);
+    EXPECT_NE(Log().find(L"bad\\xFF.dat"), std::wstring::npos) << text::ToUtf8(Log());
+
+    // The next rebuild is as clean: nothing fetched that is in place.
+    EXPECT_EQ(Repair(), STATE_IDLE);
+    EXPECT_TRUE(view->Boxes().empty());
+    EXPECT_EQ(Fetches("a.dat"), 1);
+}
+
+TEST_F(PatchRun, AClientListTooLargeToBeRealIsRebuiltFromTheDisk) {
+    Put("a.dat", "a");
+    Put("packclit.lit", "");
+    // Sparse: no disk space, but larger than any real install's list.
+    ASSERT_EQ(truncate(Install("packclit.lit").c_str(), static_cast<off_t>(kMaxListBytes) + 2), 0);
+    Publish({{L"a.dat", {"a"}}});
+    EXPECT_EQ(Run(), STATE_IDLE);
+    EXPECT_EQ(Fetches("a.dat"), 0);  // found on disk by the rebuild
+    EXPECT_LT(std::filesystem::file_size(Install("packclit.lit")), 1000u);
+}
