@@ -8,6 +8,6 @@ int main(int argc, char** argv) {
     // it was started from. Should that fail, the folder stays as it was.
     EnterExecutableFolder();
     const int status = RunLauncher(argc, argv);
-    RemoveRunLeftoversWhenAlone(ExecutableFolder());
+    RemoveTempLeftoversWhenAlone(ExecutableFolder());
     return status;
 }

@@ -15,32 +15,43 @@ bool IsOldPartialDownload(std::string_view name) {
     return name[name.size() - kSuffix.size() - 7] == '.';
 }
 
-}  // namespace
-
-void RemoveRunLeftovers(const std::wstring& installPath) {
+std::string RootOf(const std::wstring& installPath) {
     std::string root = NativePath(installPath);
     while (root.size() > 1 && root.back() == '/') root.pop_back();
-    if (root.empty()) return;
+    return root;
+}
 
-    fsys::WalkTree(root, [](const std::string& path, fsys::Kind kind) {
-        if (kind != fsys::Kind::kFile) return;
-        if (fsys::IsTemporaryName(path.substr(path.find_last_of('/') + 1))) fsys::RemoveFile(path);
-    });
-
-    // Temp only when it is a real folder: through a link it would be
-    // somebody else's.
+// The server list, temporaries and old partial downloads in Temp; Temp
+// itself when nothing else is left in it. Only a real folder: through a link
+// it would be somebody else's.
+void RemoveTempScratch(const std::string& root) {
     const std::string temp = root + "/Temp";
     std::vector<fsys::FolderEntry> entries;
     if (fsys::KindOf(temp) != fsys::Kind::kFolder || !fsys::ListFolder(temp, entries)) return;
     for (const fsys::FolderEntry& e : entries) {
         if (e.kind != fsys::Kind::kFile) continue;
-        if (e.name.starts_with("packserv.") || IsOldPartialDownload(e.name))
+        if (e.name.starts_with("packserv.") || fsys::IsTemporaryName(e.name) ||
+            IsOldPartialDownload(e.name)) {
             fsys::RemoveFile(temp + "/" + e.name);
+        }
     }
     fsys::RemoveEmptyFolder(temp);
 }
 
-void RemoveRunLeftoversWhenAlone(const std::wstring& installPath) {
-    const auto lock = InstanceLock::TryAcquire(L"QUON Launcher");
-    if (lock) RemoveRunLeftovers(installPath);
+}  // namespace
+
+void RemoveRunLeftovers(const std::wstring& installPath) {
+    const std::string root = RootOf(installPath);
+    if (root.empty()) return;
+    fsys::WalkTree(root, [](const std::string& path, fsys::Kind kind) {
+        if (kind != fsys::Kind::kFile) return;
+        if (fsys::IsTemporaryName(path.substr(path.find_last_of('/') + 1))) fsys::RemoveFile(path);
+    });
+    RemoveTempScratch(root);
+}
+
+void RemoveTempLeftoversWhenAlone(const std::wstring& installPath) {
+    const std::string root = RootOf(installPath);
+    if (root.empty() || IsInstanceLockHeld(L"QUON Launcher")) return;
+    RemoveTempScratch(root);
 }

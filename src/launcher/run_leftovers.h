@@ -9,8 +9,9 @@
 // launcher can work in the folder (the instance lock is held).
 void RemoveRunLeftovers(const std::wstring& installPath);
 
-// The same at the end of the process, when no launcher of this user runs any
-// more (the instance lock is free and taken for the while): what a close at
-// an awkward moment left (a ready launcher closed before it emptied Temp)
-// goes at once.
-void RemoveRunLeftoversWhenAlone(const std::wstring& installPath);
+// At the end of the process: empties Temp of the run's scratch files (a ready
+// launcher closed before it emptied Temp leaves the server list there),
+// unless another launcher of this user runs by now. The lock is only looked
+// at, never taken: an updater waiting for it to come free starts the next
+// launcher at once, and that one must not find it held.
+void RemoveTempLeftoversWhenAlone(const std::wstring& installPath);
