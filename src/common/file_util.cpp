@@ -1,67 +1,77 @@
 #include "common/file_util.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <fnmatch.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
-#include <filesystem>
 
 #include "common/path_util.h"
 #include "common/text_util.h"
+#include "platform/file_system.h"
+
+namespace {
+
+// "*" any run, "?" one character; the rest literal. Enough for the patterns
+// the launcher passes.
+bool MatchesWildcard(std::string_view name, std::string_view pattern) {
+    size_t n = 0, p = 0, star = std::string_view::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+void DeleteMatching(const std::string& folder, const std::string& pattern) {
+    std::vector<fsys::FolderEntry> entries;
+    if (!fsys::ListFolder(folder, entries)) return;
+    for (const fsys::FolderEntry& e : entries) {
+        if (!MatchesWildcard(e.name, pattern)) continue;
+        const std::string full = folder + "/" + e.name;
+        if (e.kind == fsys::Kind::kFolder) {
+            DeleteMatching(full, pattern);
+            fsys::RemoveEmptyFolder(full);
+        } else {
+            fsys::RemoveFile(full);  // a link goes as a link
+        }
+    }
+}
+
+}  // namespace
 
 bool DeleteLocalFile(bool missingIsSuccess, std::wstring_view path) {
     const std::string p = NativePath(path);
-    struct stat st {};
-    if (lstat(p.c_str(), &st) != 0) return missingIsSuccess;
-    if (S_ISDIR(st.st_mode)) {
-        errno = EISDIR;
-        return false;
-    }
-    if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) chmod(p.c_str(), st.st_mode | S_IWUSR);
-    return unlink(p.c_str()) == 0;
+    const fsys::Kind kind = fsys::KindOf(p);
+    if (kind == fsys::Kind::kMissing || kind == fsys::Kind::kUnknown) return missingIsSuccess;
+    return fsys::RemoveFile(p);
 }
 
 void RemoveFolderTree(std::wstring_view path) {
-    std::error_code ec;
-    std::filesystem::remove_all(NativePath(path), ec);
+    fsys::RemoveTree(NativePath(path));
 }
-
-namespace {
-void DeleteMatching(const std::string& folder, const std::string& pattern) {
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return;
-    while (dirent* e = readdir(dir)) {
-        std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        if (fnmatch(pattern.c_str(), name.c_str(), 0) != 0) continue;
-        std::string full = folder + "/" + name;
-        struct stat st {};
-        if (lstat(full.c_str(), &st) != 0) continue;
-        if (S_ISDIR(st.st_mode)) {
-            chmod(full.c_str(), 0755);
-            DeleteMatching(full, pattern);
-            rmdir(full.c_str());
-        } else {
-            unlink(full.c_str());
-        }
-    }
-    closedir(dir);
-}
-}  // namespace
 
 void DeleteFilesInFolder(std::wstring_view folder, std::wstring_view pattern) {
     if (folder.empty()) return;
     std::string f = NativePath(folder);
     while (f.size() > 1 && f.back() == '/') f.pop_back();
+    // A link in place of the folder is removed as a link: emptying it would
+    // delete the files of wherever it points.
+    if (fsys::KindOf(f) == fsys::Kind::kLink) {
+        fsys::RemoveFile(f);
+        return;
+    }
     // "*.*" means every entry on Windows, dots or not.
-    std::string pat = pattern == L"*.*" ? "*" : text::ToUtf8(pattern);
+    const std::string pat = pattern == L"*.*" ? "*" : text::ToUtf8(pattern);
     DeleteMatching(f, pat);
-    chmod(f.c_str(), 0755);
-    rmdir(f.c_str());
+    fsys::RemoveEmptyFolder(f);
 }
 
 bool StaysInsideFolder(std::wstring_view base, std::wstring_view relative) {
@@ -70,55 +80,25 @@ bool StaysInsideFolder(std::wstring_view base, std::wstring_view relative) {
     if (!path.empty() && path.back() != '/') path += '/';
     const std::string rel = NativePath(relative);
     for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
-        struct stat st {};
-        if (lstat((path + rel.substr(0, slash)).c_str(), &st) != 0) return true;  // the rest is made anew
-        if (!S_ISDIR(st.st_mode)) return false;  // a link, or a file where a folder should be
+        const fsys::Kind kind = fsys::KindOf(path + rel.substr(0, slash));
+        if (kind == fsys::Kind::kMissing) return true;  // the rest is made anew
+        if (kind != fsys::Kind::kFolder) return false;  // a link, or a file where a folder should be
     }
     return true;
 }
 
 bool FileExists(std::wstring_view path) {
-    struct stat st {};
-    return stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return fsys::KindOfTarget(NativePath(path)) == fsys::Kind::kFile;
 }
 
 bool FolderExists(std::wstring_view path) {
-    struct stat st {};
-    return stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return fsys::KindOfTarget(NativePath(path)) == fsys::Kind::kFolder;
+}
+
+bool NothingAt(std::wstring_view path) {
+    return fsys::KindOf(NativePath(path)) == fsys::Kind::kMissing;
 }
 
 bool WriteFileAtomically(std::wstring_view path, std::string_view bytes) {
-    const std::string target = NativePath(path);
-    std::string tmp = target + ".XXXXXX";
-    int fd = mkstemp(tmp.data());
-    if (fd < 0) return false;
-    fchmod(fd, 0644);
-    size_t done = 0;
-    bool ok = true;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    // No fsync: the rename already guarantees old-or-new against a crash or a
-    // kill of the process, and syncing after every patched file costs more
-    // than the whole patch on slow disks.
-    int saved = errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (ok && rename(tmp.c_str(), target.c_str()) != 0) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
-        unlink(tmp.c_str());
-        errno = saved;
-    }
-    return ok;
+    return fsys::WriteFileAtomically(NativePath(path), bytes, fsys::Durability::kFileAndFolder);
 }

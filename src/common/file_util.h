@@ -19,10 +19,15 @@ void DeleteFilesInFolder(std::wstring_view folder, std::wstring_view pattern);
 // are fine: they will be made as real folders.
 bool StaysInsideFolder(std::wstring_view base, std::wstring_view relative);
 
+// A regular file (links followed) / a folder is there.
 bool FileExists(std::wstring_view path);
 bool FolderExists(std::wstring_view path);
+// Nothing at all is there: no file, folder, link or entry that cannot be
+// looked at. The test to use before creating something in its place, since
+// a folder or an unreadable file is not a missing file.
+bool NothingAt(std::wstring_view path);
 
 // Writes `bytes` to `path` through a temporary file in the same folder and a
-// rename, so that a crash leaves either the old or the new file. On failure
-// the old file is untouched and errno tells why.
+// rename, synced before and after, so that a crash or a power cut leaves
+// either the old or the new file. On failure errno tells why.
 bool WriteFileAtomically(std::wstring_view path, std::string_view bytes);

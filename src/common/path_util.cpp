@@ -1,11 +1,9 @@
 #include "common/path_util.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "common/text_util.h"
+#include "platform/file_system.h"
 
 namespace {
 bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\' || c == L':'; }
@@ -30,10 +28,9 @@ bool CreateFoldersAlongPath(std::wstring_view path) {
         if (path[i] != L'\\' && path[i] != L'/') continue;
         if (i > 0 && path[i - 1] == L':') continue;
         if (i == 0) continue;  // the root of an absolute Linux path
-        std::string folder = NativePath(path.substr(0, i));
-        if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return false;
-        struct stat st {};
-        if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+        const std::string folder = NativePath(path.substr(0, i));
+        if (!fsys::MakeFolder(folder) && errno != EEXIST) return false;
+        if (fsys::KindOfTarget(folder) != fsys::Kind::kFolder) return false;
     }
     return true;
 }
@@ -47,9 +44,7 @@ void ReplaceChar(std::wstring& text, wchar_t newChar, wchar_t oldChar) {
 void RemoveChar(std::wstring& text, wchar_t ch) { std::erase(text, ch); }
 
 void GetModuleFolder(std::wstring& out, bool cut) {
-    char buf[4096];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-    out = n > 0 ? text::FromUtf8(std::string_view(buf, n)) : std::wstring();
+    out = text::FromUtf8(fsys::ExecutablePath());
     if (cut) {
         size_t slash = out.find_last_of(L"/\\");
         if (slash != std::wstring::npos) out.resize(slash);

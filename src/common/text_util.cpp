@@ -1,5 +1,6 @@
 #include "common/text_util.h"
 
+#include <cstdint>
 #include <cwchar>
 #include <vector>
 
@@ -57,43 +58,53 @@ std::wstring FromUtf8(std::string_view text) {
     return out;
 }
 
-std::string EncodeUtf16LE(std::wstring_view text) {
-    std::string out;
-    out.reserve(text.size() * 2);
-    auto put = [&out](char16_t u) {
-        out += static_cast<char>(u & 0xFF);
-        out += static_cast<char>(u >> 8);
+std::string EncodeUtf16LE(std::wstring_view text, LineEnds lineEnds) {
+    // At most four bytes per character (a surrogate pair or CR LF); sized
+    // once, since whole lists go through here.
+    std::string bytes(text.size() * 4, '\0');
+    char* out = bytes.data();
+    auto put = [&out](uint32_t unit) {
+        *out++ = static_cast<char>(unit & 0xFF);
+        *out++ = static_cast<char>(unit >> 8);
     };
     for (wchar_t wc : text) {
-        auto c = static_cast<char32_t>(wc);
-        if (c >= 0x10000 && c <= 0x10FFFF) {
-            c -= 0x10000;
-            put(static_cast<char16_t>(0xD800 + (c >> 10)));
-            put(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+        const auto c = static_cast<uint32_t>(wc);
+        if (c == L'\n' && lineEnds == LineEnds::kCrLf) {
+            put(L'\r');
+            put(L'\n');
+        } else if (c < 0x10000) {
+            put(c);
+        } else if (c <= 0x10FFFF) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
         } else {
-            put(c > 0x10FFFF ? u'\uFFFD' : static_cast<char16_t>(c));
+            put(0xFFFD);
         }
     }
-    return out;
+    bytes.resize(static_cast<size_t>(out - bytes.data()));
+    return bytes;
 }
 
 std::wstring DecodeUtf16LE(std::string_view bytes) {
-    std::wstring out;
-    out.reserve(bytes.size() / 2);
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        char16_t u = static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
-            char16_t l = static_cast<unsigned char>(bytes[i + 2]) |
-                         (static_cast<unsigned char>(bytes[i + 3]) << 8);
-            if (l >= 0xDC00 && l <= 0xDFFF) {
-                out += static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (l - 0xDC00));
-                i += 2;
-                continue;
+    std::wstring text(bytes.size() / 2, L'\0');
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t units = bytes.size() / 2;
+    size_t out = 0;
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t u = p[2 * i] | (p[2 * i + 1] << 8);
+        if (u >= 0xD800 && u <= 0xDFFF) {
+            const uint32_t low = i + 1 < units ? (p[2 * i + 2] | (p[2 * i + 3] << 8)) : 0;
+            if (u <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            } else {
+                u = 0xFFFD;
             }
         }
-        out += (u >= 0xD800 && u <= 0xDFFF) ? L'\uFFFD' : static_cast<wchar_t>(u);
+        text[out++] = static_cast<wchar_t>(u);
     }
-    return out;
+    text.resize(out);
+    return text;
 }
 
 namespace {

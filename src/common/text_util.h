@@ -11,10 +11,14 @@ namespace text {
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
 
-// UTF-16LE code units as bytes (surrogate pairs for characters above U+FFFF).
-std::string EncodeUtf16LE(std::wstring_view text);
-// Decodes UTF-16LE bytes; an odd trailing byte is dropped, lone surrogates
-// become U+FFFD.
+// The one UTF-16 codec of the program (list files, the launcher log).
+enum class LineEnds { kAsIs, kCrLf };
+// UTF-16LE code units as bytes (surrogate pairs for characters above U+FFFF,
+// U+FFFD for values beyond Unicode). With kCrLf every LF is written as CR LF,
+// as a text-mode write does.
+std::string EncodeUtf16LE(std::wstring_view text, LineEnds lineEnds = LineEnds::kAsIs);
+// Decodes UTF-16LE bytes as the C run-time's text mode reads them: pairs
+// joined, a lone surrogate becomes U+FFFD, an odd trailing byte is dropped.
 std::wstring DecodeUtf16LE(std::string_view bytes);
 
 // printf-style formatting in which %s and %c take wide arguments, as the

@@ -1,8 +1,4 @@
 // Error reporting and the launcher log.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstring>
 
 #include "common/file_util.h"
@@ -10,6 +6,9 @@
 #include "common/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
+#include "launcher/run_leftovers.h"
+#include "platform/file_system.h"
+#include "platform/process_facts.h"
 
 namespace {
 constexpr size_t kMaxLogLineChars = 1023;
@@ -42,9 +41,7 @@ std::wstring CGameLauncherDlg::GetExecuteErrorText(int result) {
 std::wstring CGameLauncherDlg::CannotOpenText(const std::wstring& path, int errorNumber, const wchar_t* zeroText) {
     std::wstring reason = zeroText;
     if (errorNumber != 0) {
-        char buf[512];
-        // GNU strerror_r returns the text, possibly not in buf.
-        reason = text::Cut(text::FromUtf8(strerror_r(errorNumber, buf, sizeof(buf))), text::kMaxPathChars);
+        reason = text::Cut(text::FromUtf8(fsys::SystemErrorText(errorNumber)), text::kMaxPathChars);
     }
     return text::FormatW(GetLauncherMessage(8), reason.c_str(), errorNumber, path.c_str());
 }
@@ -87,39 +84,29 @@ void CGameLauncherDlg::WriteLauncherLog(const std::wstring& message, const std::
                           function + L"] Message :[" + message + L"]\n";
     if (record.size() > kMaxLogLineChars) record.resize(kMaxLogLineChars);
 
-    std::wstring crlf;
-    crlf.reserve(record.size() + 8);
-    for (wchar_t c : record) {
-        if (c == L'\n') crlf += L'\r';
-        crlf += c;
-    }
-    const std::string bytes = text::EncodeUtf16LE(crlf);
+    const std::string bytes = text::EncodeUtf16LE(record, text::LineEnds::kCrLf);
     const std::string path = NativePath(m_strInstallPath + L"log/LauncherLog.txt");
 
     // Both threads log; one lock keeps a record and its byte-order mark whole.
     std::lock_guard lock(m_logLock);
-    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return;
-    struct stat st {};
+    fsys::File file;
+    if (!file.Open(path, fsys::File::Mode::kAppend)) return;
     std::string out;
-    if (fstat(fd, &st) == 0 && st.st_size == 0) out = "\xFF\xFE";
+    if (file.Size() == 0) out = "\xFF\xFE";
     out += bytes;
-    size_t done = 0;
-    while (done < out.size()) {
-        ssize_t n = write(fd, out.data() + done, out.size() - done);
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
-    close(fd);
+    file.Write(out);
 }
 
 void CGameLauncherDlg::ResetLauncherLog() {
+    // Start-up is the one moment no other launcher works in this folder (the
+    // instance lock is held), so the scraps of an interrupted run go now.
+    RemoveRunLeftovers(m_strInstallPath);
     // The log folder of the install folder, never one below the current
     // folder: started from elsewhere that would be somebody else's folder.
     const std::wstring folder = m_strInstallPath + L"log";
     DeleteFilesInFolder(folder, L"*.*");
-    if (!FolderExists(folder)) mkdir(NativePath(folder).c_str(), 0755);
-    const std::string file = NativePath(folder + L"/LauncherLog.txt");
-    int fd = open(file.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd >= 0) close(fd);
+    const std::string native = NativePath(folder);
+    if (fsys::KindOf(native) == fsys::Kind::kMissing) fsys::MakeFolder(native);
+    fsys::File file;
+    file.Open(native + "/LauncherLog.txt", fsys::File::Mode::kCreateTruncate);
 }

@@ -63,21 +63,25 @@ HRESULT CGameLauncherDlg::ReadUpdateListFile() {
     return S_OK;
 }
 
-void CGameLauncherDlg::WriteClientListFile() {
-    if (m_vecClientList.empty()) return;
+bool CGameLauncherDlg::WriteClientListFile() {
+    if (m_vecClientList.empty()) return true;
     // An entry whose line would not read back as written (a path too long for
     // one line) is left out: read back cut short, it would name another file.
     // Left out, its file is only fetched again when the server lists it.
     if (std::all_of(m_vecClientList.begin(), m_vecClientList.end(),
                     [](const auto& entry) { return IsListableEntry(*entry); })) {
-        WriteListFile(m_strInstallPath + L"packclit.lit", m_vecClientList);
-        return;
+        return WriteListFile(m_strInstallPath + L"packclit.lit", m_vecClientList);
     }
     PackFileList listable;
     for (const auto& entry : m_vecClientList) {
         if (IsListableEntry(*entry)) listable.push_back(std::make_unique<PackFileInfo>(*entry));
     }
-    WriteListFile(m_strInstallPath + L"packclit.lit", listable);
+    return WriteListFile(m_strInstallPath + L"packclit.lit", listable);
+}
+
+void CGameLauncherDlg::StopOnClientListFailure(int error, const wchar_t* function) {
+    ReportNow(CannotOpenText(FullPath(L"packclit.lit"), error, L"Unknown"), function);
+    SetState(STATE_QUIT);
 }
 
 void CGameLauncherDlg::DeleteObsoleteFile(const std::wstring& path) {
@@ -123,7 +127,12 @@ void CGameLauncherDlg::Ls_CompareFileList() {
         DeleteObsoleteFile(entry->szPath);
         return true;
     });
-    WriteClientListFile();
+    // A list that cannot be recorded would be read back stale by the next
+    // run: stop here rather than patch files nobody records.
+    if (!WriteClientListFile()) {
+        StopOnClientListFailure(errno, L"CGameLauncherDlg::Ls_CompareFileList");
+        return;
+    }
 
     std::unordered_set<std::wstring> installed;
     for (const auto& entry : m_vecClientList) {

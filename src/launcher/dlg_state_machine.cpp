@@ -1,10 +1,9 @@
 // The worker loop, the dispatcher and the small state handlers.
-#include <sys/stat.h>
-
 #include "common/file_util.h"
 #include "common/path_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
+#include "platform/file_system.h"
 
 unsigned CGameLauncherDlg::LauncherThreadProc(CGameLauncherDlg* dlg) {
     while (dlg->GetState() != STATE_END && !dlg->m_bStopRequested) {
@@ -34,7 +33,14 @@ void CGameLauncherDlg::ProcessState() {
 }
 
 void CGameLauncherDlg::Ls_UpdateFileList() {
-    mkdir(NativePath(m_strInstallPath + L"Temp").c_str(), 0755);
+    // Temp must be a real folder of the install folder: a file in its way
+    // would fail every download, a link would write elsewhere.
+    const std::string temp = NativePath(m_strInstallPath + L"Temp");
+    if (!fsys::MakeFolder(temp) && fsys::KindOf(temp) != fsys::Kind::kFolder) {
+        ShowAndLog(GetLauncherMessage(4), L"CGameLauncherDlg::Ls_UpdateFileList");
+        SetState(STATE_QUIT);
+        return;
+    }
     if (!GetUpdateListFile()) {
         // A closing window asked for the stop; there is nothing to tell.
         if (!m_bStopRequested) ReportNow(GetLauncherMessage(5), L"CGameLauncherDlg::Ls_UpdateFileList");

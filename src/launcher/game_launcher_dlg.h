@@ -87,7 +87,13 @@ public:
     bool CheckSumUpdateListFile();
     HRESULT ReadClientListFile();
     HRESULT ReadUpdateListFile();
-    void WriteClientListFile();
+    // False, errno telling why, when packclit.lit could not be written; an
+    // empty client list writes nothing and succeeds.
+    bool WriteClientListFile();
+    // Shows and logs that packclit.lit could not be written or extended
+    // (entry 8 with the system's reason) and stops the run: files not
+    // recorded must not end as a finished update.
+    void StopOnClientListFailure(int error, const wchar_t* function);
     void DeleteObsoleteFile(const std::wstring& path);
 
     // Install scan.

@@ -23,30 +23,6 @@ bool IsBlankOrDropped(wchar_t c) {
     return c == L' ' || c == L'\t' || c == L'\b' || c == L'\r' || c == L'\n';
 }
 
-// UTF-16LE as the C run-time's text mode reads it: pairs joined, a lone
-// surrogate becomes U+FFFD, an odd last byte is dropped.
-std::wstring DecodeUtf16(std::string_view bytes) {
-    std::wstring text(bytes.size() / 2, L'\0');
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const size_t units = bytes.size() / 2;
-    size_t out = 0;
-    for (size_t i = 0; i < units; ++i) {
-        uint32_t u = p[2 * i] | (p[2 * i + 1] << 8);
-        if (u >= 0xD800 && u <= 0xDFFF) {
-            uint32_t low = i + 1 < units ? (p[2 * i + 2] | (p[2 * i + 3] << 8)) : 0;
-            if (u <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
-                u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            } else {
-                u = 0xFFFD;
-            }
-        }
-        text[out++] = static_cast<wchar_t>(u);
-    }
-    text.resize(out);
-    return text;
-}
-
 // Calls `onPiece` for every piece of at most `maxChars` characters (the LF
 // counted) that a line-by-line reader with that buffer would deliver, each cut
 // at its first NUL as a C string would be.
@@ -183,9 +159,9 @@ std::wstring DecodeListText(std::string_view bytes) {
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         text = text::FromUtf8(bytes.substr(3));
     } else if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") {
-        text = DecodeUtf16(bytes.substr(2));
+        text = text::DecodeUtf16LE(bytes.substr(2));
     } else {
-        text = DecodeUtf16(bytes);
+        text = text::DecodeUtf16LE(bytes);
     }
     // Text mode: CR LF is read as LF; a lone CR stays.
     size_t out = 0;
@@ -221,29 +197,7 @@ std::wstring FormatListLine(const PackFileInfo& entry) {
 }
 
 std::string EncodeListText(std::wstring_view text) {
-    // At most four bytes per character (a surrogate pair or CR LF).
-    std::string bytes(text.size() * 4, '\0');
-    char* out = bytes.data();
-    auto put = [&out](uint32_t unit) {
-        *out++ = static_cast<char>(unit & 0xFF);
-        *out++ = static_cast<char>(unit >> 8);
-    };
-    for (wchar_t wc : text) {
-        const auto c = static_cast<uint32_t>(wc);
-        if (c == L'\n') {
-            put(L'\r');
-            put(L'\n');
-        } else if (c < 0x10000) {
-            put(c);
-        } else if (c <= 0x10FFFF) {
-            put(0xD800 + ((c - 0x10000) >> 10));
-            put(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            put(0xFFFD);
-        }
-    }
-    bytes.resize(static_cast<size_t>(out - bytes.data()));
-    return bytes;
+    return text::EncodeUtf16LE(text, text::LineEnds::kCrLf);
 }
 
 std::string SerializeList(const PackFileList& list) {

@@ -1,13 +1,11 @@
 #include "common/diagnostics/log_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cwchar>
 
 #include "common/path_util.h"
 #include "common/text_util.h"
+#include "platform/file_system.h"
+#include "platform/process_facts.h"
 
 namespace {
 
@@ -25,10 +23,7 @@ std::wstring FormatLogTime(const std::tm& local) {
 
 void FormatLogTime(wchar_t* out, size_t capacity) {
     if (!out || capacity == 0) return;
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    const std::wstring text = FormatLogTime(local);
+    const std::wstring text = FormatLogTime(fsys::LocalTime(std::time(nullptr)));
     const size_t n = std::min(text.size(), capacity - 1);
     std::wmemcpy(out, text.data(), n);
     out[n] = L'\0';
@@ -76,22 +71,14 @@ void WriteLogLine(const wchar_t* sourceFile, int line, const wchar_t* function, 
     wchar_t time[256];
     FormatLogTime(time, 256);
     const std::wstring text =
-        BuildLogLine(time, function, message, FileNameWithExtension(exe), static_cast<long>(gettid()),
+        BuildLogLine(time, function, message, FileNameWithExtension(exe), fsys::CurrentThreadId(),
                      FileNameWithExtension(sourceFile ? sourceFile : L""), line);
     // UTF-8 written as bytes: no locale is involved, so reports from any
     // thread leave number formatting elsewhere in the process as it was.
     const std::string bytes = text::ToUtf8(text);
 
-    const int fd =
-        open(NativePath(logPath ? logPath : L"").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return;
+    fsys::File file;
+    if (!file.Open(NativePath(logPath ? logPath : L""), fsys::File::Mode::kAppend)) return;
     // One write per line keeps lines of concurrent reports whole.
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
-    close(fd);
+    file.Write(bytes);
 }

@@ -1,7 +1,5 @@
 #include "common/game_option/game_option.h"
 
-#include <sys/stat.h>
-
 #include <boost/property_tree/exceptions.hpp>
 #include <exception>
 
@@ -9,6 +7,7 @@
 #include "common/file_util.h"
 #include "common/game_option/option_json.h"
 #include "common/text_util.h"
+#include "platform/file_system.h"
 
 namespace COMMON_UTIL {
 namespace GAME_OPTION {
@@ -69,7 +68,10 @@ bool GameOption::Load(const std::wstring& defaultFile, const std::locale& locale
         const int version = GetValue<int>(defaults, L"GameOptionVersion").value_or(0);
 
         pt::wptree tree;
-        if (!FileExists(kOptionFile)) {
+        // Only when nothing is there: a folder or an unreadable file of that
+        // name is a file that cannot be read, not a missing one, and must not
+        // be replaced by the defaults.
+        if (NothingAt(kOptionFile)) {
             tree = defaults.get_child(L"GameOptionDefault");
             markedForSave = true;
         } else {
@@ -176,7 +178,7 @@ void GameOption::Save(const std::locale& locale) {
     }
     // Temporary file and rename: the game client never reads a torn file.
     if (WriteFileAtomically(kOptionFile, bytes)) return;
-    if (mkdir("Config", 0755) != 0) {
+    if (!fsys::MakeFolder("Config")) {
         RT_ASSERT(true, false, kSaveName, L"Config폴더 생성 실패");
         return;
     }

@@ -1,12 +1,11 @@
 #include "common/game_option/option_json.h"
 
 #include <boost/property_tree/json_parser.hpp>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "common/path_util.h"
 #include "common/text_util.h"
+#include "platform/file_system.h"
 
 namespace COMMON_UTIL {
 namespace GAME_OPTION {
@@ -15,10 +14,11 @@ namespace json = boost::property_tree::json_parser;
 
 void ReadJsonFile(const std::wstring& path, boost::property_tree::wptree& tree, const std::locale& locale) {
     const std::string narrow = NativePath(path);
-    std::ifstream in(narrow, std::ios::binary);
-    if (!in) throw json::json_parser_error("cannot open file", narrow, 0);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw json::json_parser_error("cannot read file", narrow, 0);
+    fsys::File in;
+    if (!in.Open(narrow, fsys::File::Mode::kRead))
+        throw json::json_parser_error("cannot open file", narrow, 0);
+    std::string bytes;
+    if (!in.ReadAll(bytes)) throw json::json_parser_error("cannot read file", narrow, 0);
     // Editors on Windows like to start UTF-8 files with a byte-order mark.
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
 

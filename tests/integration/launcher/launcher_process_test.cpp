@@ -104,7 +104,7 @@ TEST_F(LauncherProcess, InterruptDuringADownloadEndsPromptlyAndLeavesNoPartialFi
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     EXPECT_FALSE(std::filesystem::exists(Install("big.dat")));
     for (const auto& entry : std::filesystem::recursive_directory_iterator(Install(""))) {
-        EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+        EXPECT_EQ(entry.path().string().find(".qtmp-"), std::string::npos) << entry.path();
     }
 }
 

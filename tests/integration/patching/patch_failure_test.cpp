@@ -109,3 +109,21 @@ TEST_F(PatchRun, LinkedFoldersInTheInstallAreNeverWrittenOrDeletedThrough) {
     ASSERT_EQ(view->Boxes().size(), 1u);
     EXPECT_EQ(view->Boxes()[0], GetLauncherMessage(4));
 }
+
+TEST_F(PatchRun, ClientListThatCannotBeWrittenStopsBeforeAnythingIsPatched) {
+    Publish({{L"keep.dat", {"keep"}}, {L"new.dat", {"new"}}});
+    Put("keep.dat", "keep");
+    // Something no write can replace (root ignores permission bits; a
+    // folder stops everyone).
+    std::filesystem::create_directories(Install("packclit.lit"));
+    EXPECT_EQ(Run(), STATE_END);
+    ASSERT_FALSE(view->Boxes().empty());
+    const std::wstring list = root.wpath() + L"/install/packclit.lit";
+    EXPECT_EQ(view->Boxes()[0],
+              text::FormatW(GetLauncherMessage(8), L"Is a directory", EISDIR, list.c_str()));
+    EXPECT_EQ(view->Boxes().size(), 1u);
+    EXPECT_NE(Log().find(L"Function :[CGameLauncherDlg::Ls_CompareFileList]"), std::wstring::npos);
+    EXPECT_EQ(Fetches("new.dat"), 0);
+    EXPECT_FALSE(Exists("new.dat"));
+    EXPECT_FALSE(view->ButtonsEnabled());
+}

@@ -1,0 +1,17 @@
+#pragma once
+// Small facts about the running process that the common library's
+// diagnostics need.
+#include <ctime>
+#include <string>
+
+namespace fsys {
+
+// The system's id of the calling thread (as a debugger shows it).
+long CurrentThreadId();
+// `when` as local time.
+std::tm LocalTime(std::time_t when);
+// The system's text for a C run-time error number ("No such file or
+// directory"), UTF-8.
+std::string SystemErrorText(int error);
+
+}  // namespace fsys

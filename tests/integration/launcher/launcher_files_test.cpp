@@ -1,0 +1,114 @@
+// Where the launcher reads, writes and deletes on disk: only inside its
+// install folder, whatever the working folder, links or leftovers it meets.
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "launcher_fixture.h"
+
+namespace stdfs = std::filesystem;
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& condition, int ms = 10000) {
+    for (int i = 0; i < ms / 10 && !condition(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return condition();
+}
+
+}  // namespace
+
+TEST_F(LauncherProcess, LogLinkedToAnotherFolderIsReplacedNotEmptied) {
+    WritePatchSet(root.Join("server/patch_qa"), {{L"a.dat", {"a"}}});
+    root.WriteFile("elsewhere/precious.txt", "mine");
+    root.WriteFile("elsewhere/sub/deep.txt", "mine too");
+    stdfs::create_directory_symlink(root.Join("elsewhere"), Install("log"));
+
+    auto run = Start({"QA", "FromUpdater"});
+    EXPECT_EQ(run->Wait(), 0) << run->Output();
+    EXPECT_EQ(ReadWholeFile(root.Join("elsewhere/precious.txt")), "mine");
+    EXPECT_EQ(ReadWholeFile(root.Join("elsewhere/sub/deep.txt")), "mine too");
+    EXPECT_FALSE(stdfs::is_symlink(Install("log")));
+    EXPECT_TRUE(stdfs::is_regular_file(Install("log/LauncherLog.txt")));
+    EXPECT_FALSE(stdfs::exists(root.Join("elsewhere/LauncherLog.txt")));
+}
+
+TEST_F(LauncherProcess, StartedFromAnotherFolderKeepsEveryFileInTheInstallFolder) {
+    // Installed and listed already: nothing is patched, so nothing else
+    // makes the install folder current.
+    const std::string defaults =
+        "{\"GameOptionVersion\": \"2\", \"GameOptionDefault\": {\"ScreenWidth\": \"1280\"}}";
+    WritePatchSet(root.Join("server/patch_qa"), {{L"DefaultOption.json", {defaults}}});
+    std::ofstream(Install("DefaultOption.json")) << defaults;
+    // The working folder is the test's root, not the install folder. Opening
+    // the video options loads (and here creates) the option file.
+    auto run = Start({"QA", "FromUpdater"}, "options\ncancel\n");
+    EXPECT_EQ(run->Wait(), 0) << run->Output();
+    EXPECT_TRUE(stdfs::is_regular_file(Install("Config/Option.json"))) << run->Output();
+    EXPECT_EQ(server.RequestCount("/patch_qa/DefaultOption.json.zip"), 0);
+    for (const char* name : {"Config", "log", "Temp", "log.txt", "packclit.lit"}) {
+        EXPECT_FALSE(stdfs::exists(root.Join(name))) << name;
+    }
+}
+
+TEST_F(LauncherProcess, TempThatCannotBeAFolderIsReportedAsSuchBeforeAnyDownload) {
+    WritePatchSet(root.Join("server/patch_qa"), {{L"a.dat", {"a"}}});
+    // Entry 4 and no download failure or entry 5 after it; the status line
+    // may come before or after the box.
+    auto ExpectOnlyFolderFailure = [](const std::string& output) {
+        EXPECT_NE(output.find(Utf8(GetLauncherMessage(4))), std::string::npos) << output;
+        EXPECT_EQ(output.find("Failed to"), std::string::npos) << output;
+    };
+    std::ofstream(Install("Temp")) << "a file in the way";
+    {
+        auto run = Start({"QA", "FromUpdater"});
+        EXPECT_EQ(run->Wait(), 2);
+        ExpectOnlyFolderFailure(run->Output());
+        EXPECT_EQ(server.TotalRequests(), 0);
+    }
+    // A link would write the downloads elsewhere.
+    stdfs::remove(Install("Temp"));
+    stdfs::create_directories(root.Join("elsewhere"));
+    stdfs::create_directory_symlink(root.Join("elsewhere"), Install("Temp"));
+    {
+        auto run = Start({"QA", "FromUpdater"});
+        EXPECT_EQ(run->Wait(), 2);
+        ExpectOnlyFolderFailure(run->Output());
+        EXPECT_EQ(server.TotalRequests(), 0);
+        EXPECT_TRUE(stdfs::is_empty(root.Join("elsewhere")));
+    }
+}
+
+TEST_F(LauncherProcess, LeftoversOfAnInterruptedRunGoAtTheNextStartAndAReadyCloseLeavesNone) {
+    WritePatchSet(root.Join("server/patch_qa"), {{L"Data\\a.dat", {"a"}}});
+    const std::vector<std::string> leftovers = {"Data/a.dat.qtmp-Ab12Cd",     "Temp/packserv.txt",
+                                                "Temp/packserv.md5",          "Temp/a.dat.zip.qtmp-x1Y2z3",
+                                                "Temp/a.dat.zip.AbCdEf.part", "packclit.lit.qtmp-000000"};
+    for (const auto& name : leftovers) root.WriteFile("install/" + name, "left");
+    root.WriteFile("install/Data/a.dat.qtmp-not-ours", "a game file");
+    root.WriteFile("elsewhere/b.dat.qtmp-Zz9Zz9", "not the launcher's");
+    stdfs::create_directory_symlink(root.Join("elsewhere"), Install("Linked"));
+
+    server.StallAfter("/patch_qa/packserv.txt", 10, std::chrono::seconds(20));
+    {
+        auto run = Start({"QA", "FromUpdater"});
+        ASSERT_TRUE(WaitFor([&] { return server.RequestCount("/patch_qa/packserv.txt") > 0; }));
+        for (const auto& name : leftovers) EXPECT_FALSE(stdfs::exists(Install(name))) << name;
+        run->Kill(SIGKILL);
+        run->Wait();
+    }
+    EXPECT_EQ(ReadWholeFile(Install("Data/a.dat.qtmp-not-ours")), "a game file");
+    EXPECT_EQ(ReadWholeFile(root.Join("elsewhere/b.dat.qtmp-Zz9Zz9")), "not the launcher's");
+
+    // Nothing to fetch: ready with the server list still in Temp, and closed
+    // at once by the end of the input.
+    server.ClearFaults();
+    std::ofstream(Install("Data/a.dat")) << "a";
+    stdfs::remove(Install("Data/a.dat.qtmp-not-ours"));
+    auto run = Start({"QA", "FromUpdater"});
+    EXPECT_EQ(run->Wait(), 0) << run->Output();
+    EXPECT_FALSE(stdfs::exists(Install("Temp")));
+    for (const auto& entry : stdfs::recursive_directory_iterator(Install(""))) {
+        EXPECT_EQ(entry.path().string().find(".qtmp-"), std::string::npos) << entry.path();
+    }
+}

@@ -1,0 +1,107 @@
+// The file-system service on real files: removal never leaves the folder it
+// is given, commits replace whole files, names stay within the system's cap.
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/file_util.h"
+#include "common/text_util.h"
+#include "support/temp_dir.h"
+
+namespace stdfs = std::filesystem;
+
+namespace {
+
+// A folder outside the tree under test, with a file that must survive.
+struct Outside {
+    Outside(const TempDir& dir) : path(dir.Join("outside")) { dir.WriteFile("outside/keep.txt", "keep"); }
+    bool Intact() const { return stdfs::exists(path + "/keep.txt"); }
+    std::string path;
+};
+
+}  // namespace
+
+TEST(FileSystem, RemovalTakesLinksAsLinksAndNeverTouchesTheirTargets) {
+    TempDir dir;
+    Outside outside(dir);
+    dir.WriteFile("tree/a/b.txt", "b");
+    stdfs::create_directory_symlink(outside.path, dir.Join("tree/a/link"));
+    stdfs::permissions(dir.Join("tree/a"), stdfs::perms::owner_read | stdfs::perms::owner_exec);
+    EXPECT_TRUE(fsys::RemoveTree(dir.Join("tree")));
+    EXPECT_FALSE(stdfs::exists(dir.Join("tree")));
+    EXPECT_TRUE(outside.Intact());
+
+    // The tree itself a link: only the link goes.
+    stdfs::create_directory_symlink(outside.path, dir.Join("linked"));
+    EXPECT_EQ(fsys::KindOf(dir.Join("linked")), fsys::Kind::kLink);
+    EXPECT_EQ(fsys::KindOfTarget(dir.Join("linked")), fsys::Kind::kFolder);
+    std::vector<fsys::FolderEntry> entries;
+    EXPECT_FALSE(fsys::ListFolder(dir.Join("linked"), entries));
+    EXPECT_TRUE(fsys::RemoveTree(dir.Join("linked")));
+    EXPECT_TRUE(outside.Intact());
+
+    // The shared emptying helper, given a link for its folder.
+    stdfs::create_directory_symlink(outside.path, dir.Join("log"));
+    DeleteFilesInFolder(text::FromUtf8(dir.Join("log")), L"*.*");
+    EXPECT_FALSE(stdfs::exists(dir.Join("log")));
+    EXPECT_TRUE(outside.Intact());
+    EXPECT_TRUE(fsys::RemoveTree(dir.Join("missing")));
+}
+
+TEST(FileSystem, KindsTellMissingFromThereButNotAFile) {
+    TempDir dir;
+    dir.WriteFile("f", "x");
+    stdfs::create_directory(dir.Join("d"));
+    stdfs::create_symlink("loop", dir.Join("loop"));
+    EXPECT_EQ(fsys::KindOf(dir.Join("f")), fsys::Kind::kFile);
+    EXPECT_EQ(fsys::KindOf(dir.Join("d")), fsys::Kind::kFolder);
+    EXPECT_EQ(fsys::KindOf(dir.Join("nothing")), fsys::Kind::kMissing);
+    EXPECT_EQ(fsys::KindOf(dir.Join("f/below")), fsys::Kind::kMissing);
+    EXPECT_EQ(fsys::KindOfTarget(dir.Join("loop")), fsys::Kind::kUnknown);
+    EXPECT_FALSE(NothingAt(text::FromUtf8(dir.Join("d"))));
+    EXPECT_FALSE(NothingAt(text::FromUtf8(dir.Join("loop"))));
+    EXPECT_TRUE(NothingAt(text::FromUtf8(dir.Join("nothing"))));
+    fsys::File file;
+    EXPECT_FALSE(file.Open(dir.Join("d"), fsys::File::Mode::kRead));
+    EXPECT_EQ(errno, EISDIR);
+    EXPECT_FALSE(fsys::MakeFolder(dir.Join("f")));
+    EXPECT_EQ(errno, EEXIST);
+}
+
+TEST(FileSystem, CommitReplacesWholeFilesAndLeavesNoTemporary) {
+    TempDir dir;
+    const std::string target = dir.Join("list.lit");
+    dir.WriteFile("list.lit", "old");
+    for (fsys::Durability durability : {fsys::Durability::kNone, fsys::Durability::kFileAndFolder}) {
+        fsys::TempFile temp;
+        ASSERT_TRUE(temp.Create(target));
+        EXPECT_TRUE(fsys::IsTemporaryName(stdfs::path(temp.TempPath()).filename().string()));
+        EXPECT_TRUE(temp.Write("new"));
+        EXPECT_EQ(ReadWholeFile(target), "old");
+        temp.Discard();
+        EXPECT_EQ(ReadWholeFile(target), "old");
+        EXPECT_TRUE(fsys::WriteFileAtomically(target, "new", durability));
+        EXPECT_EQ(ReadWholeFile(target), "new");
+        dir.WriteFile("list.lit", "old");
+    }
+    // A name at the system's cap still gets a temporary beside it.
+    const std::string longName = dir.Join(std::string(250, 'n'));
+    fsys::FolderSyncBatch batch;
+    fsys::TempFile temp;
+    ASSERT_TRUE(temp.Create(longName));
+    EXPECT_LE(stdfs::path(temp.TempPath()).filename().string().size(), 255u);
+    EXPECT_TRUE(temp.Write("x"));
+    EXPECT_TRUE(temp.Commit(fsys::Durability::kFileAndFolder, 0, &batch));
+    EXPECT_TRUE(batch.Flush());
+    // A folder in the target's place is refused, not replaced.
+    stdfs::create_directory(dir.Join("folder"));
+    EXPECT_FALSE(fsys::WriteFileAtomically(dir.Join("folder"), "x"));
+    EXPECT_TRUE(stdfs::is_directory(dir.Join("folder")));
+    EXPECT_EQ(std::distance(stdfs::directory_iterator(dir.path()), stdfs::directory_iterator()), 3);
+
+    EXPECT_FALSE(fsys::IsTemporaryName(".qtmp-abcdef"));
+    EXPECT_FALSE(fsys::IsTemporaryName("a.qtmp-abc"));
+    EXPECT_TRUE(fsys::IsTemporaryName("a.dat.qtmp-Ab12Cd"));
+}
