@@ -165,11 +165,14 @@ int main() {
     close(input);
     RemoveTree(scratch);
 
-    printf("idle: launcher %.3f%% of one core, %.1f context switches/s; sleep %.3f%%, %.1f/s; "
-           "closed in %.3f s (status %d)\n",
-           ours.cpuPercent, ours.switchesPerSecond, peer.cpuPercent, peer.switchesPerSecond, closeSeconds, status);
-    printf("RATIO idle: ready launcher = %.3f%% of one core and %.1f context switches/s over %.0f s "
-           "(sleep: %.3f%%, %.1f/s), target <= 0.1%% and < 20/s\n",
-           ours.cpuPercent, ours.switchesPerSecond, kSampleSeconds, peer.cpuPercent, peer.switchesPerSecond);
+    printf(
+        "idle: launcher %.3f%% of one core, %.1f context switches/s; sleep %.3f%%, %.1f/s; "
+        "closed in %.3f s (status %d)\n",
+        ours.cpuPercent, ours.switchesPerSecond, peer.cpuPercent, peer.switchesPerSecond, closeSeconds,
+        status);
+    printf(
+        "RATIO idle: ready launcher = %.3f%% of one core and %.1f context switches/s over %.0f s "
+        "(sleep: %.3f%%, %.1f/s), target <= 0.1%% and < 20/s\n",
+        ours.cpuPercent, ours.switchesPerSecond, kSampleSeconds, peer.cpuPercent, peer.switchesPerSecond);
     return status == 0 && ours.cpuPercent <= 0.1 && ours.switchesPerSecond < 20 ? 0 : 1;
 }
