@@ -77,9 +77,7 @@ void CGameLauncherDlg::SetButtonsEnabled(bool enabled) {
     m_view.SetButtonsEnabled(enabled);
 }
 
-bool CGameLauncherDlg::IsQuitting() const {
-    return m_bStopRequested.load() || GetState() == STATE_QUIT;
-}
+bool CGameLauncherDlg::IsQuitting() const { return m_bStopRequested.load() || GetState() == STATE_QUIT; }
 
 void CGameLauncherDlg::StopWorker() {
     if (!m_worker.joinable()) return;

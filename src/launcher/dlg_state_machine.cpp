@@ -63,35 +63,16 @@ void CGameLauncherDlg::WakeWorker() {
 
 void CGameLauncherDlg::ProcessState() {
     switch (GetState()) {
-        case STATE_CHECK_UPDATER:
-            Ls_CheckUpdater();
-            break;
-        case STATE_RUN_UPDATER:
-            Ls_RunUpdater();
-            break;
-        case STATE_GET_FILE_LIST:
-            Ls_UpdateFileList();
-            break;
-        case STATE_COMPARE_LISTS:
-            Ls_CompareFileList();
-            break;
-        case STATE_UPDATE_FILES:
-            Ls_Update();
-            break;
-        case STATE_READY:
-            Ls_Ready();
-            break;
-        case STATE_IDLE:
-            Ls_Idle();
-            break;
-        case STATE_QUIT:
-            Ls_Quit();
-            break;
-        case STATE_ERROR:
-            Ls_Error();
-            break;
-        default:
-            break;
+        case STATE_CHECK_UPDATER: Ls_CheckUpdater(); break;
+        case STATE_RUN_UPDATER: Ls_RunUpdater(); break;
+        case STATE_GET_FILE_LIST: Ls_UpdateFileList(); break;
+        case STATE_COMPARE_LISTS: Ls_CompareFileList(); break;
+        case STATE_UPDATE_FILES: Ls_Update(); break;
+        case STATE_READY: Ls_Ready(); break;
+        case STATE_IDLE: Ls_Idle(); break;
+        case STATE_QUIT: Ls_Quit(); break;
+        case STATE_ERROR: Ls_Error(); break;
+        default: break;
     }
 }
 
@@ -114,13 +95,9 @@ void CGameLauncherDlg::Ls_Ready() {
     m_view.InvalidateRect(&kStatusText, false);
 }
 
-void CGameLauncherDlg::Ls_Idle() {
-    RemoveFolderTree(m_strInstallPath + L"Temp");
-}
+void CGameLauncherDlg::Ls_Idle() { RemoveFolderTree(m_strInstallPath + L"Temp"); }
 
-void CGameLauncherDlg::Ls_Quit() {
-    SetState(STATE_END);
-}
+void CGameLauncherDlg::Ls_Quit() { SetState(STATE_END); }
 
 void CGameLauncherDlg::OnBnClickedButtonRepair() {
     // The button is live only while the worker idles.

@@ -16,9 +16,7 @@ namespace {
 constexpr int kUnixHost = 3;
 constexpr size_t kChunk = 256 * 1024;
 
-bool IsDiskFull(int error) {
-    return error == ENOSPC || error == EDQUOT || error == EFBIG;
-}
+bool IsDiskFull(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
 
 // Writes the current item to a temporary beside the target, then renames it
 // over the target, so a failed item never leaves a torn file behind.
