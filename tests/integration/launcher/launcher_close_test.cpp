@@ -39,18 +39,40 @@ bool HasLeftovers(const std::string& folder) {
     return false;
 }
 
-// An archive of one item of `bytes` zeros, written in pieces.
-void WriteZerosZip(const std::string& path, const std::string& name, uint64_t bytes) {
+// An archive of one item of `mebibytes` MiB of zeros. Compressing gigabytes
+// would cost the test seconds, so one MiB is compressed once (flushed so that
+// every copy stands alone) and its output repeated as the raw item.
+void WriteZerosZip(const std::string& path, const std::string& name, unsigned mebibytes) {
+    const std::vector<Bytef> zeros(1 << 20, 0);
+    z_stream stream{};
+    ASSERT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    auto compress = [&](int flush) {
+        std::vector<Bytef> out(1 << 16);
+        stream.next_in = const_cast<Bytef*>(zeros.data());
+        stream.avail_in = flush == Z_FINISH ? 0 : static_cast<uInt>(zeros.size());
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        deflate(&stream, flush);
+        out.resize(out.size() - stream.avail_out);
+        return out;
+    };
+    const std::vector<Bytef> first = compress(Z_FULL_FLUSH), unit = compress(Z_FULL_FLUSH);
+    ASSERT_EQ(compress(Z_FULL_FLUSH), unit);  // each further MiB compresses alike
+    const std::vector<Bytef> tail = compress(Z_FINISH);
+    deflateEnd(&stream);
+    const uLong unitCrc = crc32(0, zeros.data(), static_cast<uInt>(zeros.size()));
+    uLong crc = unitCrc;
+    for (unsigned i = 1; i < mebibytes; ++i) crc = crc32_combine(crc, unitCrc, zeros.size());
+
     zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
     ASSERT_NE(zip, nullptr);
     zip_fileinfo info{};
-    ASSERT_EQ(zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 1, 1),
+    ASSERT_EQ(zipOpenNewFileInZip2_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 9, 1, 1),
               ZIP_OK);
-    const std::vector<char> zeros(1 << 20, '\0');
-    for (uint64_t done = 0; done < bytes; done += zeros.size()) {
-        zipWriteInFileInZip(zip, zeros.data(), static_cast<unsigned>(std::min<uint64_t>(zeros.size(), bytes - done)));
-    }
-    zipCloseFileInZip(zip);
+    zipWriteInFileInZip(zip, first.data(), static_cast<unsigned>(first.size()));
+    for (unsigned i = 1; i < mebibytes; ++i) zipWriteInFileInZip(zip, unit.data(), static_cast<unsigned>(unit.size()));
+    zipWriteInFileInZip(zip, tail.data(), static_cast<unsigned>(tail.size()));
+    zipCloseFileInZipRaw64(zip, static_cast<ZPOS64_T>(mebibytes) << 20, crc);
     zipClose(zip, nullptr);
 }
 
@@ -144,7 +166,7 @@ TEST_F(LauncherProcess, CloseDuringTheChecksumOfALargeFileEndsWithinTwoSeconds) 
 TEST_F(LauncherProcess, CloseDuringAnUnzipEndsWithinTwoSecondsAndLeavesNoTornFile) {
     // The checksum in the list does not matter: the run is closed before it.
     WritePatchSet(root.Join("server/patch_qa"), {{L"big.dat", {"x", "", std::string(32, '0')}}});
-    WriteZerosZip(root.Join("server/patch_qa/big.dat.zip"), "big.dat", 3ull << 30);
+    WriteZerosZip(root.Join("server/patch_qa/big.dat.zip"), "big.dat", 3 << 10);
     std::ofstream(Install("big.dat")) << "old";
     auto run = Start({"QA", "FromUpdater"});
     bool unpacking = false;
