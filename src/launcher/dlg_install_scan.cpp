@@ -137,7 +137,8 @@ bool CGameLauncherDlg::Build_byclientchecksum() {
         const std::wstring full = FullPath(entry->szPath);
         wchar_t sum[260] = {};
         errno = 0;
-        if (!ChecksumOfFile(sum, full)) {
+        if (!ChecksumOfFile(sum, full, &m_bStopRequested)) {
+            if (m_bStopRequested) return false;  // closing, not a read failure
             ReportNow(CannotOpenText(full, errno, L"Unkown"), L"CGameLauncherDlg::Build_byclientchecksum");
             m_view.PostClose();
             return false;

@@ -24,7 +24,12 @@ CGameLauncherDlg::CGameLauncherDlg(LauncherPlatform& platform, LauncherView& vie
     m_strInstallPath = GetParentPath(m_strExecutablePath) + L"/";
 }
 
-CGameLauncherDlg::~CGameLauncherDlg() { StopWorker(); }
+CGameLauncherDlg::~CGameLauncherDlg() {
+    StopWorker();
+    // Released by its own worker (a view that broke the thread rules): the
+    // thread object must not outlive the dialog joinable.
+    if (m_worker.joinable()) m_worker.detach();
+}
 
 std::wstring CGameLauncherDlg::FullPath(const std::wstring& relative) const {
     std::wstring path = m_strInstallPath + relative;
@@ -77,10 +82,10 @@ bool CGameLauncherDlg::IsQuitting() const { return m_bStopRequested.load() || Ge
 void CGameLauncherDlg::StopWorker() {
     if (!m_worker.joinable()) return;
     m_bStopRequested = true;
-    if (m_worker.get_id() == std::this_thread::get_id()) {
-        m_worker.detach();  // never join oneself; the loop ends on the stop flag
-        return;
-    }
+    WakeWorker();
+    // The worker cannot wait for itself; its loop ends on the flag and the
+    // window's thread joins it before the dialog goes.
+    if (m_worker.get_id() == std::this_thread::get_id()) return;
     m_worker.join();
 }
 

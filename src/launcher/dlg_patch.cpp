@@ -150,7 +150,8 @@ void CGameLauncherDlg::Ls_Update() {
 
         wchar_t sum[260] = {};
         errno = 0;
-        if (!ChecksumOfFile(sum, target)) {
+        if (!ChecksumOfFile(sum, target, &m_bStopRequested)) {
+            if (m_bStopRequested) return;  // closing: the file is whole, just not recorded
             ReportNow(CannotOpenText(target, errno, L"Unknown"), L"CGameLauncherDlg::Ls_Update");
             Unzip_and_Checksum_Error(entry->szPath, archive, true);
             ResetPatchState();

@@ -1,20 +1,64 @@
 // The worker loop, the dispatcher and the small state handlers.
+#include <cxxabi.h>
+
+#include <chrono>
+
 #include "common/file_util.h"
 #include "common/path_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "platform/file_system.h"
 
+namespace {
+// A ready launcher removes a Temp folder made behind its back at this pace;
+// the worker sleeps in between unless something happens.
+constexpr auto kIdleSweep = std::chrono::seconds(1);
+}  // namespace
+
 unsigned CGameLauncherDlg::LauncherThreadProc(CGameLauncherDlg* dlg) {
-    while (dlg->GetState() != STATE_END && !dlg->m_bStopRequested) {
-        dlg->ProcessState();
-        dlg->m_platform.SleepMs(1);
+    // The last line of defence: the launcher's own code throws nothing, but
+    // the standard library may (bad_alloc, length_error). The player hears
+    // of it as of any unexpected error, and the launcher ends in order.
+    try {
+        dlg->RunWorkerLoop();
+    } catch (const abi::__forced_unwind&) {
+        throw;  // thread cancellation is no error
+    } catch (...) {
+        try {
+            dlg->ReportNow(GetLauncherMessage(7), L"CGameLauncherDlg::LauncherThreadProc");
+        } catch (...) {
+            // Nothing left to report with; ending is still better than a crash.
+        }
+        dlg->m_nState = STATE_END;
     }
     dlg->m_platform.SleepMs(1);
     // A stop requested by the window's thread means the window is closing
     // already; only a run that ended by itself asks it to close.
     if (!dlg->m_bStopRequested) dlg->m_view.PostClose();
     return 0;
+}
+
+void CGameLauncherDlg::RunWorkerLoop() {
+    while (GetState() != STATE_END && !m_bStopRequested) {
+        ProcessState();
+        if (GetState() == STATE_IDLE) {
+            WaitWhileIdle();
+        } else {
+            m_platform.SleepMs(1);
+        }
+    }
+}
+
+void CGameLauncherDlg::WaitWhileIdle() {
+    std::unique_lock lock(m_wakeLock);
+    m_wake.wait_for(lock, kIdleSweep, [this] { return GetState() != STATE_IDLE || m_bStopRequested; });
+}
+
+void CGameLauncherDlg::WakeWorker() {
+    // Taking the lock orders the change before the waiter's next look at it:
+    // a wake-up cannot fall between its check and its sleep.
+    { std::lock_guard lock(m_wakeLock); }
+    m_wake.notify_all();
 }
 
 void CGameLauncherDlg::ProcessState() {

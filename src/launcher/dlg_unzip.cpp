@@ -8,13 +8,17 @@
 
 int CGameLauncherDlg::Unzip(const std::wstring& folder, const std::wstring& archive) {
     bool diskFull = false;
-    const bool opened = ExtractZipArchive(archive, folder, [&](const ZipItemReport& item) {
-        // Other item failures are left to the checksum that follows.
-        if (item.result != kZipWriteFailure) return true;
-        diskFull = true;
-        return false;
-    });
-    if (!opened) return 1;
+    const bool opened = ExtractZipArchive(
+        archive, folder,
+        [&](const ZipItemReport& item) {
+            // Other item failures are left to the checksum that follows.
+            if (item.result != kZipWriteFailure) return true;
+            diskFull = true;
+            return false;
+        },
+        &m_bStopRequested);
+    // Stopped half-way: nothing of it is to be checked or reported.
+    if (!opened || m_bStopRequested) return 1;
     if (diskFull) {
         ReportNow(text::FormatW(L"%s\n%s", GetLauncherMessage(12), kCodeLC9999), L"CGameLauncherDlg::Unzip");
         return 1;

@@ -9,6 +9,7 @@
 // update states and by the window's thread only while the worker idles; the
 // worker is stopped and joined before anything it uses is released.
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -116,7 +117,11 @@ public:
 
     // Accessors used by front-ends and tests.
     int32_t GetState() const { return m_nState.load(); }
-    void SetState(int32_t state) { m_nState.store(state); }
+    // Every change wakes an idle worker, so a click is taken up at once.
+    void SetState(int32_t state) {
+        m_nState.store(state);
+        WakeWorker();
+    }
     std::wstring GetPendingError() const;
     std::wstring GetCaption() const;
     bool IsWorkerRunning() const { return m_worker.joinable(); }
@@ -164,6 +169,11 @@ private:
     // The worker stops at the next check once this holds.
     bool IsQuitting() const;
     void StopWorker();
+    // The idle worker sleeps on m_wake until a state change, a stop or the
+    // next sweep of Temp; whoever changes what it waits for calls this.
+    void WakeWorker();
+    void WaitWhileIdle();
+    void RunWorkerLoop();
     void SetButtonsEnabled(bool enabled);
     // Entry 8 for a file that cannot be read: the system's text for the error
     // number (at most 259 characters, `zeroText` for 0), the number, the path.
@@ -183,6 +193,8 @@ private:
     std::atomic<bool> m_bStopRequested{false};
     std::atomic<bool> m_bButtonsEnabled{false};
     std::thread m_worker;
+    std::mutex m_wakeLock;
+    std::condition_variable m_wake;
 
     mutable std::mutex m_textLock;  // guards the texts and rectangles below
     std::wstring m_strPendingError;

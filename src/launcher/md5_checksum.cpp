@@ -183,10 +183,15 @@ wchar_t* CMD5Checksum::Final(wchar_t* out) {
     return out;
 }
 
-bool ChecksumOfStream(wchar_t* out, FILE* stream) {
+bool ChecksumOfStream(wchar_t* out, FILE* stream, const std::atomic<bool>* stop) {
     CMD5Checksum md5;
     uint8_t piece[1024];
-    for (;;) {
+    constexpr unsigned kPiecesBetweenStopChecks = 256;  // 256 KiB
+    for (unsigned pieces = 0;; ++pieces) {
+        if (stop && pieces % kPiecesBetweenStopChecks == 0 && stop->load(std::memory_order_relaxed)) {
+            out[0] = L'\0';
+            return false;
+        }
         size_t n = fread(piece, 1, sizeof(piece), stream);
         if (n == 0) break;
         md5.Update(piece, n);
@@ -195,7 +200,7 @@ bool ChecksumOfStream(wchar_t* out, FILE* stream) {
     return true;
 }
 
-bool ChecksumOfFile(wchar_t* out, const std::wstring& path) {
+bool ChecksumOfFile(wchar_t* out, const std::wstring& path, const std::atomic<bool>* stop) {
     FILE* f = fopen(NativePath(path).c_str(), "rb");
     if (!f) return false;
     // A large stdio buffer: the 1024-byte pieces then cost a copy each, not
@@ -205,7 +210,11 @@ bool ChecksumOfFile(wchar_t* out, const std::wstring& path) {
     static constexpr size_t kStreamBuffer = 256 * 1024;
     thread_local std::unique_ptr<char[]> buffer(new char[kStreamBuffer]);
     setvbuf(f, buffer.get(), _IOFBF, kStreamBuffer);
-    ChecksumOfStream(out, f);
+    if (!ChecksumOfStream(out, f, stop)) {
+        fclose(f);
+        errno = ECANCELED;
+        return false;
+    }
     // A failed read (a folder, an I/O error) must not pass for the digest of
     // the bytes read before it.
     if (ferror(f)) {

@@ -1,6 +1,7 @@
 #pragma once
 // MD5 message digest (RFC 1321) and its text form: 32 lower-case hex digits.
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -26,9 +27,11 @@ private:
 };
 
 // Digest of everything readable from `stream` (read errors end the input
-// like its end). Always true.
-bool ChecksumOfStream(wchar_t* out, FILE* stream);
+// like its end). False only when `stop` was raised on the way (checked
+// between blocks, so a closing launcher does not wait for a large file);
+// `out` is then empty.
+bool ChecksumOfStream(wchar_t* out, FILE* stream, const std::atomic<bool>* stop = nullptr);
 // Digest of a file; `path` may use "\" separators. False when the file cannot
 // be opened or a read fails (a folder, an I/O error), errno telling why and
-// `out` left empty.
-bool ChecksumOfFile(wchar_t* out, const std::wstring& path);
+// `out` left empty; errno is ECANCELED when `stop` was raised.
+bool ChecksumOfFile(wchar_t* out, const std::wstring& path, const std::atomic<bool>* stop = nullptr);

@@ -21,7 +21,8 @@ bool IsDiskFull(int error) { return error == ENOSPC || error == EDQUOT || error 
 
 // Writes the current item to a temporary beside the target, then renames it
 // over the target, so a failed item never leaves a torn file behind.
-int WriteItem(unzFile zip, const std::string& target, mode_t mode, std::vector<char>& buffer) {
+int WriteItem(unzFile zip, const std::string& target, mode_t mode, std::vector<char>& buffer,
+              const std::atomic<bool>* stop) {
     if (unzOpenCurrentFile(zip) != UNZ_OK) return kZipOtherFailure;
     std::string tmp = target + ".qtmp-XXXXXX";
     int fd = mkstemp(tmp.data());
@@ -32,6 +33,10 @@ int WriteItem(unzFile zip, const std::string& target, mode_t mode, std::vector<c
     }
     int result = kZipOk;
     for (;;) {
+        if (stop && stop->load(std::memory_order_relaxed)) {
+            result = kZipOtherFailure;
+            break;
+        }
         int n = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
         if (n == 0) break;
         if (n < 0) {
@@ -61,7 +66,8 @@ int WriteItem(unzFile zip, const std::string& target, mode_t mode, std::vector<c
 }  // namespace
 
 bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
-                       const std::function<bool(const ZipItemReport&)>& onItem) {
+                       const std::function<bool(const ZipItemReport&)>& onItem,
+                       const std::atomic<bool>* stop) {
     unzFile zip = unzOpen64(NativePath(archive).c_str());
     if (!zip) return false;
     std::vector<char> buffer(kChunk);
@@ -69,6 +75,7 @@ bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
     if (!base.empty() && base.back() != L'/' && base.back() != L'\\') base += L'/';
 
     for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
+        if (stop && stop->load(std::memory_order_relaxed)) break;
         unz_file_info64 info{};
         std::string rawName;
         std::wstring stored;
@@ -109,7 +116,7 @@ bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
             if ((info.version >> 8) == kUnixHost && S_ISREG((info.external_fa >> 16)) && perms != 0) {
                 mode = (perms & 0777) | 0600;  // the launcher must be able to replace it later
             }
-            result = WriteItem(zip, NativePath(base + relative), mode, buffer);
+            result = WriteItem(zip, NativePath(base + relative), mode, buffer, stop);
         }
         if (!onItem({stored, result})) break;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // Extracting every item of a zip archive below a folder, refusing any item
 // whose name would land outside it.
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -17,5 +18,8 @@ struct ZipItemReport {
 
 // Opens the archive; false when it cannot be read as a zip at all.
 // `onItem` sees every item's result and may stop the pass by returning false.
+// Once `stop` is raised the pass ends within one block: the item being
+// written is dropped (its target untouched) and no further item is begun.
 bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
-                       const std::function<bool(const ZipItemReport&)>& onItem);
+                       const std::function<bool(const ZipItemReport&)>& onItem,
+                       const std::atomic<bool>* stop = nullptr);

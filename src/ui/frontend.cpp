@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -52,7 +53,18 @@ int RunLauncher(int argc, char** argv) {
     }
     std::vector<std::wstring> arguments;
     for (int i = 0; i < argc; ++i) arguments.push_back(text::FromUtf8(argv[i]));
-    // The window front-end comes with a display; until then, and whenever it
-    // is asked for, the console serves.
+    [[maybe_unused]] const FrontEndKind kind =
+        ChooseFrontEnd(getenv("QUON_LAUNCHER_UI"), getenv("DISPLAY"), getenv("WAYLAND_DISPLAY"));
+#ifdef QUON_HAVE_GTK
+    // The window front-end's entry goes here:
+    // if (kind == FrontEndKind::kWindow) return RunGtk(std::move(arguments));
+#else
+    // A build without the window serves every player from the console; only
+    // an explicit request for the window is worth a word.
+    const char* asked = getenv("QUON_LAUNCHER_UI");
+    if (kind == FrontEndKind::kWindow && asked && std::string(asked) == "gtk") {
+        std::fputs("QUON_LAUNCHER_UI=gtk: this build has no window; using the console.\n", stderr);
+    }
+#endif
     return RunConsole(std::move(arguments));
 }

@@ -1,9 +1,13 @@
 #pragma once
-// A LauncherView for tests: records what the launcher asked of its window and
-// answers message boxes at once.
+// A LauncherView for tests: records what the launcher asked of its window.
+// Message boxes are answered at once, or, with HoldBoxes, a box from another
+// thread than the window's (the one that made the view) blocks that thread
+// until the test answers it or closes the view, as a window's box would.
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "launcher/launcher_view.h"
@@ -11,10 +15,35 @@
 class RecordingView : public LauncherView {
 public:
     void ShowMessageBox(const std::wstring& text, const std::wstring& caption, unsigned style) override {
-        std::lock_guard lock(m_lock);
+        std::unique_lock lock(m_lock);
         m_boxes.push_back(text);
         m_lastCaption = caption;
         m_lastStyle = style;
+        if (!m_holdBoxes || m_closing || std::this_thread::get_id() == m_windowThread) return;
+        const size_t ticket = m_boxes.size();
+        ++m_pendingBoxes;
+        m_boxAnswered.wait(lock, [&] { return m_closing || m_answeredUpTo >= ticket; });
+        --m_pendingBoxes;
+    }
+    void HoldBoxes(bool hold) {
+        std::lock_guard lock(m_lock);
+        m_holdBoxes = hold;
+    }
+    int PendingBoxes() const {
+        std::lock_guard lock(m_lock);
+        return m_pendingBoxes;
+    }
+    void AnswerBoxes() {
+        std::lock_guard lock(m_lock);
+        m_answeredUpTo = m_boxes.size();
+        m_boxAnswered.notify_all();
+    }
+    // What a closing window does before the dialog joins its worker: every
+    // pending box is answered, and later ones are not waited for.
+    void Close() {
+        std::lock_guard lock(m_lock);
+        m_closing = true;
+        m_boxAnswered.notify_all();
     }
     void InvalidateRect(const RECT*, bool) override { ++m_invalidations; }
     void SetButtonsEnabled(bool enabled) override {
@@ -30,7 +59,10 @@ public:
         std::lock_guard lock(m_lock);
         m_timersKilled.push_back(id);
     }
-    void UpdateWindowNow() override { ++m_paintsNow; }
+    void UpdateWindowNow() override {
+        ++m_paintsNow;
+        if (std::this_thread::get_id() != m_windowThread) ++m_offThreadPaints;  // against the rules
+    }
     void PostClose() override { ++m_closeRequests; }
 
     std::vector<std::wstring> Boxes() const {
@@ -61,9 +93,16 @@ public:
     std::atomic<int> m_closeRequests{0};
     std::atomic<int> m_invalidations{0};
     std::atomic<int> m_paintsNow{0};
+    std::atomic<int> m_offThreadPaints{0};
 
 private:
+    const std::thread::id m_windowThread = std::this_thread::get_id();
     mutable std::mutex m_lock;
+    std::condition_variable m_boxAnswered;
+    bool m_holdBoxes = false;
+    bool m_closing = false;
+    int m_pendingBoxes = 0;
+    size_t m_answeredUpTo = 0;
     std::vector<std::wstring> m_boxes;
     std::wstring m_lastCaption;
     unsigned m_lastStyle = 0;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 
 #include "common/text_util.h"
 #include "launcher/game_launcher_dlg.h"
@@ -123,6 +124,38 @@ void ConsoleView::PostClose() {
     Wake();
 }
 
+bool ConsoleView::HasPendingInput() const {
+    return m_inputEnded || m_inputBuffer.find('\n') != std::string::npos;
+}
+
+bool ConsoleView::WaitForInput() {
+    for (;;) {
+        pollfd fds[2] = {{m_inputFd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        if (poll(fds, m_wakePipe[0] >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR) continue;
+            return true;  // let the read tell what is wrong
+        }
+        if (fds[1].revents & POLLIN) {
+            DrainWakePipe();
+            // Other wake-ups stay noted in their flags for the loop.
+            if (m_closeSignalled) return false;
+            std::lock_guard lock(m_lock);
+            if (m_closeRequested) return false;
+        }
+        if (fds[0].revents) return true;
+    }
+}
+
+void ConsoleView::DrainWakePipe() {
+    char buf[64];
+    ssize_t n;
+    while ((n = read(m_wakePipe[0], buf, sizeof(buf))) > 0) {
+        for (ssize_t i = 0; i < n; ++i) {
+            if (buf[i] == 2) m_closeSignalled = true;
+        }
+    }
+}
+
 bool ConsoleView::ReadLine(std::string& line) {
     for (;;) {
         size_t nl = m_inputBuffer.find('\n');
@@ -138,9 +171,12 @@ bool ConsoleView::ReadLine(std::string& line) {
             m_inputBuffer.clear();
             return true;
         }
+        // A close (a signal, the worker's end) must not wait for a line the
+        // player may never type.
+        if (!WaitForInput()) return false;
         char buf[4096];
         ssize_t n = read(m_inputFd, buf, sizeof(buf));
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) {
             m_inputEnded = true;
             continue;
@@ -149,11 +185,14 @@ bool ConsoleView::ReadLine(std::string& line) {
     }
 }
 
+ConsoleView::Clock::duration ConsoleView::RenderInterval() const {
+    return m_outputIsTerminal ? kTerminalRenderInterval : kPlainRenderInterval;
+}
+
 void ConsoleView::RenderStatus(bool force) {
     if (!m_dlg) return;
     const auto now = Clock::now();
-    const auto interval = m_outputIsTerminal ? kTerminalRenderInterval : kPlainRenderInterval;
-    if (!force && now - m_lastRender < interval) return;
+    if (!force && now - m_lastRender < RenderInterval()) return;
     {
         std::lock_guard lock(m_lock);
         m_statusDirty = false;
@@ -165,8 +204,8 @@ void ConsoleView::RenderStatus(bool force) {
         line = status.line1;
         if (!status.line2.empty()) line += (line.empty() ? L"" : L"  ") + status.line2;
         if (status.showBars && snapshot.fileSize > 0 && snapshot.state == STATE_UPDATE_FILES) {
-            line += text::FormatW(L"  [%u%%]", static_cast<unsigned>(
-                                                   100.0 * snapshot.fileRecv / static_cast<double>(snapshot.fileSize)));
+            line += text::FormatW(L"  [%u%%]", static_cast<unsigned>(100.0 * snapshot.fileRecv /
+                                                                     static_cast<double>(snapshot.fileSize)));
         }
     }
     if (line.empty() || line == m_lastStatus) return;
@@ -182,11 +221,14 @@ void ConsoleView::RenderStatus(bool force) {
 }
 
 int ConsoleView::NextTimeoutMs() {
-    auto next = Clock::now() + std::chrono::milliseconds(500);
+    // Nothing due means no time-out at all: an idle console sleeps until a
+    // line, a wake-up or a signal comes.
     std::lock_guard lock(m_lock);
-    if (m_statusDirty) next = std::min(next, m_lastRender + kPlainRenderInterval);
-    for (const auto& [id, timer] : m_timers) next = std::min(next, timer.second);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
+    std::optional<Clock::time_point> next;
+    if (m_statusDirty) next = m_lastRender + RenderInterval();
+    for (const auto& [id, timer] : m_timers) next = next ? std::min(*next, timer.second) : timer.second;
+    if (!next) return -1;
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(*next - Clock::now()).count();
     return ms < 0 ? 0 : static_cast<int>(ms) + 1;
 }
 
@@ -207,6 +249,14 @@ void ConsoleView::RunDueTimers() {
     }
 }
 
+bool ConsoleView::HandleInputLine() {
+    std::string line;
+    if (!ReadLine(line)) return false;  // end of input closes the launcher
+    if (ParseConsoleCommand(line) == ConsoleCommand::kClose) return false;
+    HandleCommand(line);
+    return true;
+}
+
 void ConsoleView::RunLoop() {
     for (;;) {
         BoxRequest* box = nullptr;
@@ -217,9 +267,9 @@ void ConsoleView::RunLoop() {
                 box = m_boxes.front();
                 m_boxes.pop_front();
             }
-            close = m_closeRequested;
+            close = m_closeRequested || m_closeSignalled;
             dirty = m_statusDirty;
-            acceptInput = m_buttonsEnabled && !m_inputEnded;
+            acceptInput = m_buttonsEnabled;
         }
         if (box) {
             ShowBoxHere(box->text);
@@ -231,24 +281,19 @@ void ConsoleView::RunLoop() {
         if (close) break;
         if (dirty) RenderStatus(false);
         RunDueTimers();
+        // Lines that came with an earlier read are handled before waiting:
+        // the descriptor may stay quiet after the last of them.
+        if (acceptInput && HasPendingInput()) {
+            if (!HandleInputLine()) break;
+            continue;
+        }
 
         pollfd fds[2] = {{m_wakePipe[0], POLLIN, 0}, {m_inputFd, POLLIN, 0}};
         const int count = acceptInput ? 2 : 1;
         if (poll(fds, count, NextTimeoutMs()) < 0 && errno != EINTR) break;
-        if (fds[0].revents & POLLIN) {
-            char buf[64];
-            ssize_t n;
-            bool closeSignal = false;
-            while ((n = read(m_wakePipe[0], buf, sizeof(buf))) > 0) {
-                for (ssize_t i = 0; i < n; ++i) closeSignal |= buf[i] == 2;
-            }
-            if (closeSignal) break;
-        }
+        if (fds[0].revents & POLLIN) DrainWakePipe();
         if (count == 2 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
-            std::string line;
-            if (!ReadLine(line)) break;  // end of input closes the launcher
-            if (ParseConsoleCommand(line) == ConsoleCommand::kClose) break;
-            HandleCommand(line);
+            if (!HandleInputLine()) break;
         }
     }
     std::lock_guard lock(m_lock);
@@ -267,9 +312,14 @@ void ConsoleView::HandleCommand(const std::string& line) {
     RenderStatus(true);
     ConsoleCommand command = ParseConsoleCommand(line);
     switch (command) {
-        case ConsoleCommand::kStart: m_dlg->OnBnClickedButtonStart(); break;
-        case ConsoleCommand::kRepair: m_dlg->OnBnClickedButtonRepair(); break;
-        case ConsoleCommand::kClose: break;  // the loop closes
+        case ConsoleCommand::kStart:
+            m_dlg->OnBnClickedButtonStart();
+            break;
+        case ConsoleCommand::kRepair:
+            m_dlg->OnBnClickedButtonRepair();
+            break;
+        case ConsoleCommand::kClose:
+            break;  // the loop closes
         case ConsoleCommand::kOptions:
             RunOptionsCommand([this](std::string& l) { return ReadLine(l); },
                               [this](const std::string& t) {
@@ -277,7 +327,8 @@ void ConsoleView::HandleCommand(const std::string& line) {
                                   std::fflush(m_out);
                               });
             break;
-        case ConsoleCommand::kEmpty: break;
+        case ConsoleCommand::kEmpty:
+            break;
         case ConsoleCommand::kUnknown:
             std::fprintf(m_out, "%s\n", kConsoleHelp);
             std::fflush(m_out);

@@ -44,7 +44,13 @@ private:
 
     void Wake();
     void ShowBoxHere(const std::wstring& text);
-    bool ReadLine(std::string& line);  // blocking; false at end of input
+    // Blocking; false at the end of input or once the window is to close.
+    bool ReadLine(std::string& line);
+    bool HasPendingInput() const;  // a whole line buffered, or the end seen
+    bool WaitForInput();           // false when a close came first
+    void DrainWakePipe();
+    bool HandleInputLine();  // false when the input says close
+    Clock::duration RenderInterval() const;
     void HandleCommand(const std::string& line);
     void RenderStatus(bool force);
     int NextTimeoutMs();
@@ -71,6 +77,7 @@ private:
     // Only the loop's thread touches these.
     std::string m_inputBuffer;
     bool m_inputEnded = false;
+    bool m_closeSignalled = false;  // a terminating signal arrived
     std::wstring m_lastStatus;
     Clock::time_point m_lastRender{};
 };
