@@ -1,12 +1,14 @@
 // The worker loop, the dispatcher and the small state handlers.
 #include <sys/stat.h>
 
+#include "common/crash/exception_handler.h"
 #include "common/file_util.h"
 #include "common/path_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 
 unsigned CGameLauncherDlg::LauncherThreadProc(CGameLauncherDlg* dlg) {
+    ExceptionHandler::PrepareCurrentThread();
     while (dlg->GetState() != STATE_END && !dlg->m_bStopRequested) {
         dlg->ProcessState();
         dlg->m_platform.SleepMs(1);
