@@ -34,7 +34,9 @@ std::vector<std::string> BuildEnvironment(const std::map<std::string, std::strin
 }
 }  // namespace
 
-std::string CrashProgramPath(const std::string& program) { return std::string(QUON_BIN_DIR) + "/" + program; }
+std::string CrashProgramPath(const std::string& program) {
+    return program[0] == '/' ? program : std::string(QUON_BIN_DIR) + "/" + program;
+}
 
 pid_t StartCrash(const std::string& folder, const CrashRun& run) {
     const std::string exe = CrashProgramPath(run.program);
@@ -42,6 +44,11 @@ pid_t StartCrash(const std::string& folder, const CrashRun& run) {
     std::vector<char*> envp;
     for (const auto& entry : envText) envp.push_back(const_cast<char*>(entry.c_str()));
     envp.push_back(nullptr);
+    std::vector<std::string> args = run.args.empty() ? std::vector<std::string>{run.mode} : run.args;
+    args.insert(args.begin(), exe);
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
         if (run.newSession) setsid();
@@ -52,8 +59,7 @@ pid_t StartCrash(const std::string& folder, const CrashRun& run) {
         const int devnull = open("/dev/null", O_RDWR);
         dup2(devnull, STDIN_FILENO);
         if (chdir(folder.c_str()) != 0) _exit(121);
-        char* argv[] = {const_cast<char*>(exe.c_str()), const_cast<char*>(run.mode.c_str()), nullptr};
-        execve(exe.c_str(), argv, envp.data());
+        execve(exe.c_str(), argv.data(), envp.data());
         _exit(122);
     }
     return pid;

@@ -12,8 +12,9 @@
 #include "support/temp_dir.h"
 
 struct CrashRun {
-    std::string program = "crash_victim";
-    std::string mode;
+    std::string program = "crash_victim";  // in the build's bin folder, or a full path
+    std::string mode;                      // the program's one argument
+    std::vector<std::string> args;         // instead of `mode`, when given
     // Added to (or, when empty, removed from) the test's environment; the
     // display and the crash variables are removed unless given.
     std::map<std::string, std::string> env;
