@@ -15,18 +15,28 @@ static ExceptionHandler g_exceptionHandler;
 
 namespace {
 std::atomic<bool> g_busy{true};
+volatile bool g_deeper = true;
 
-__attribute__((noinline)) void WriteThroughNull(volatile int* target) { *target = 42; }
-__attribute__((noinline)) void NullWriteTwoFramesDeep() { WriteThroughNull(nullptr); }
+__attribute__((noinline)) void WriteThroughNull(int* target) {
+    *static_cast<volatile int*>(target) = 42;
+}
+__attribute__((noinline)) void NullWriteTwoFramesDeep() {
+    WriteThroughNull(nullptr);
+}
 
-__attribute__((noinline)) void CallAbort() { abort(); }
+__attribute__((noinline)) void CallAbort() {
+    abort();
+}
 
-__attribute__((noinline)) int DivideByZero(volatile int divisor) { return 100 / divisor; }
+__attribute__((noinline)) int DivideByZero(int divisor) {
+    volatile int by = divisor;
+    return 100 / by;
+}
 
 __attribute__((noinline)) int RecurseForever(int depth) {
     volatile char frame[256];
     frame[depth % sizeof frame] = static_cast<char>(depth);
-    return RecurseForever(depth + 1) + frame[0];
+    return g_deeper ? RecurseForever(depth + 1) + frame[0] : 0;
 }
 
 __attribute__((noinline)) void CrashInWorker() {
@@ -35,7 +45,7 @@ __attribute__((noinline)) void CrashInWorker() {
 }
 __attribute__((noinline)) void BusyMainLoop() {
     volatile unsigned long spins = 0;
-    while (g_busy.load()) ++spins;
+    while (g_busy.load()) spins = spins + 1;
 }
 
 struct Base {
@@ -47,9 +57,13 @@ struct Base {
 struct Derived : Base {
     void Hook() override {}
 };
-__attribute__((noinline)) void PureVirtualCall() { Derived derived; }
+__attribute__((noinline)) void PureVirtualCall() {
+    Derived derived;
+}
 
-__attribute__((noinline)) void ThrowUncaught() { throw std::runtime_error("nobody catches this"); }
+__attribute__((noinline)) void ThrowUncaught() {
+    throw std::runtime_error("nobody catches this");
+}
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -49,7 +49,13 @@ std::wstring ExceptionHandler::GetText() {
     return Text();
 }
 
-const CrashPromptTexts& CurrentCrashPromptTexts() { return g_fixed[g_fixedCurrent.load()]; }
+const CrashPromptTexts& CurrentCrashPromptTexts() {
+    return g_fixed[g_fixedCurrent.load()];
+}
 
-int32_t ExceptionHandler::GetReportMode() { return g_reportMode.load(); }
-void ExceptionHandler::SetReportMode(int32_t mode) { g_reportMode.store(mode); }
+int32_t ExceptionHandler::GetReportMode() {
+    return g_reportMode.load();
+}
+void ExceptionHandler::SetReportMode(int32_t mode) {
+    g_reportMode.store(mode);
+}

@@ -11,8 +11,8 @@
 namespace {
 constexpr const wchar_t* kDumpFolder = L"\\dumps\\";
 
-bool WriteDump(pid_t process, pid_t threadId, const CrashException* exception, const CrashAssertion* assertion,
-               std::wstring* dumpPath) {
+bool WriteDump(pid_t process, pid_t threadId, const CrashException* exception,
+               const CrashAssertion* assertion, std::wstring* dumpPath) {
     MinidumpGenerator generator(kDumpFolder);
     return generator.WriteMinidump(process, threadId, threadId, exception, assertion, kMiniDumpNormal, true,
                                    dumpPath);
@@ -28,7 +28,9 @@ void ExceptionHandler::Install() {
     InstallCrashHooks();
 }
 
-void ExceptionHandler::PrepareCurrentThread() { PrepareThreadForCrash(); }
+void ExceptionHandler::PrepareCurrentThread() {
+    PrepareThreadForCrash();
+}
 
 bool ExceptionHandler::RunHelperIfRequested(int& status) {
     if (!IsCrashHelperProcess()) return false;
@@ -37,12 +39,14 @@ bool ExceptionHandler::RunHelperIfRequested(int& status) {
 }
 
 int ExceptionHandler::HandleException(pid_t process, pid_t threadId, const CrashException& exception) {
-    if (GetReportMode() == CRASH_REPORT_DUMP_ONLY && ShowCrashPrompt(GetCaption(), GetText()) != kCrashPromptYes)
+    if (GetReportMode() == CRASH_REPORT_DUMP_ONLY &&
+        ShowCrashPrompt(GetCaption(), GetText()) != kCrashPromptYes)
         return 0;
     return WriteMinidumpWithException(process, threadId, &exception, nullptr) ? 1 : 0;
 }
 
-bool ExceptionHandler::WriteMinidumpWithException(pid_t process, pid_t threadId, const CrashException* exception,
+bool ExceptionHandler::WriteMinidumpWithException(pid_t process, pid_t threadId,
+                                                  const CrashException* exception,
                                                   const CrashAssertion* assertion) {
     const int32_t mode = GetReportMode();
     if (mode == CRASH_REPORT_DUMP_ONLY) return WriteDump(process, threadId, exception, assertion, nullptr);

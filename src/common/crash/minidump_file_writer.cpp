@@ -128,7 +128,8 @@ void WriteException(DumpBuffer& out, const SnapshotException& exception, std::ve
     const size_t count = std::min(exception.parameters.size(), minidump::kMaxExceptionParameters);
     out.Put(static_cast<uint32_t>(count));
     out.Zeros(4);
-    for (size_t i = 0; i < minidump::kMaxExceptionParameters; ++i) out.Put(i < count ? exception.parameters[i] : 0);
+    for (size_t i = 0; i < minidump::kMaxExceptionParameters; ++i)
+        out.Put(i < count ? exception.parameters[i] : 0);
     out.PutLocation(context);
     streams.push_back({minidump::kExceptionStream, {minidump::kExceptionStreamSize, rva}});
 }
@@ -174,8 +175,10 @@ std::vector<uint8_t> MinidumpFileWriter::Build(const ProcessSnapshot& snapshot,
     WriteMemoryList(out, snapshot, stacks, streams);
     if (snapshot.hasException) WriteException(out, snapshot.exception, streams);
     WriteSystemInfo(out, snapshot.system, streams);
-    for (const auto& [type, bytes] : snapshot.rawStreams) streams.push_back({type, out.Append(bytes.data(), bytes.size())});
-    for (const auto& stream : user) streams.push_back({stream.type, out.Append(stream.bytes.data(), stream.bytes.size())});
+    for (const auto& [type, bytes] : snapshot.rawStreams)
+        streams.push_back({type, out.Append(bytes.data(), bytes.size())});
+    for (const auto& stream : user)
+        streams.push_back({stream.type, out.Append(stream.bytes.data(), stream.bytes.size())});
 
     out.PutAt<uint32_t>(0, minidump::kSignature);
     out.PutAt<uint32_t>(4, minidump::kVersion);

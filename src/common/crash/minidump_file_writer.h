@@ -16,8 +16,9 @@ struct MinidumpUserStream {
 class MinidumpFileWriter {
 public:
     // The whole dump as bytes; `flags` is the dump type recorded in the header.
-    static std::vector<uint8_t> Build(const ProcessSnapshot& snapshot, const std::vector<MinidumpUserStream>& user,
-                                      uint64_t flags, uint32_t timeStamp);
+    static std::vector<uint8_t> Build(const ProcessSnapshot& snapshot,
+                                      const std::vector<MinidumpUserStream>& user, uint64_t flags,
+                                      uint32_t timeStamp);
     // Writes the dump to an open file; false when not every byte was written.
     static bool Write(int fd, const std::vector<uint8_t>& bytes);
 };

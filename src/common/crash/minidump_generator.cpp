@@ -32,8 +32,8 @@ std::wstring ModuleBaseName(const std::wstring& path) {
 bool MinidumpGenerator::WriteMinidump(pid_t process, pid_t threadId, pid_t requestingThreadId,
                                       const CrashException* exception, const CrashAssertion* assertion,
                                       uint32_t dumpType, bool clientPointers, std::wstring* dumpPath) {
-    return WriteMinidump(process, threadId, requestingThreadId, exception, assertion, dumpType, clientPointers,
-                         dumpPath, nullptr);
+    return WriteMinidump(process, threadId, requestingThreadId, exception, assertion, dumpType,
+                         clientPointers, dumpPath, nullptr);
 }
 
 bool MinidumpGenerator::WriteMinidump(pid_t process, pid_t threadId, pid_t, const CrashException* exception,
@@ -60,7 +60,8 @@ bool MinidumpGenerator::WriteMinidump(pid_t process, pid_t threadId, pid_t, cons
     }
 
     ProcessSnapshot snapshot;
-    bool ok = CaptureProcessSnapshot(process, threadId, exception ? &exception->registers : nullptr, snapshot);
+    bool ok =
+        CaptureProcessSnapshot(process, threadId, exception ? &exception->registers : nullptr, snapshot);
     if (ok && exception) {
         snapshot.hasException = true;
         snapshot.exception.threadId = static_cast<uint32_t>(threadId);

@@ -18,13 +18,13 @@ public:
     // folder under a bare file name, where the report packing looks for them.
     explicit MinidumpGenerator(std::wstring dumpFolder) : m_strDumpFolder(std::move(dumpFolder)) {}
 
-    bool WriteMinidump(pid_t process, pid_t threadId, pid_t requestingThreadId, const CrashException* exception,
-                       const CrashAssertion* assertion, uint32_t dumpType, bool clientPointers,
-                       std::wstring* dumpPath);
+    bool WriteMinidump(pid_t process, pid_t threadId, pid_t requestingThreadId,
+                       const CrashException* exception, const CrashAssertion* assertion, uint32_t dumpType,
+                       bool clientPointers, std::wstring* dumpPath);
     // With MiniDumpWithFullMemory, also creates "<dump>-full.dmp" (empty).
-    bool WriteMinidump(pid_t process, pid_t threadId, pid_t requestingThreadId, const CrashException* exception,
-                       const CrashAssertion* assertion, uint32_t dumpType, bool clientPointers,
-                       std::wstring* dumpPath, std::wstring* fullDumpPath);
+    bool WriteMinidump(pid_t process, pid_t threadId, pid_t requestingThreadId,
+                       const CrashException* exception, const CrashAssertion* assertion, uint32_t dumpType,
+                       bool clientPointers, std::wstring* dumpPath, std::wstring* fullDumpPath);
 
 private:
     std::wstring m_strDumpFolder;

@@ -2,4 +2,6 @@
 // says so, so the crashed process ends by its signal as after a failed login.
 #include "common/crash_report/crash_report_upload.h"
 
-bool UploadCrashReport(const std::wstring&) { return false; }
+bool UploadCrashReport(const std::wstring&) {
+    return false;
+}

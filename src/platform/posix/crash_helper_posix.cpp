@@ -59,7 +59,9 @@ Amd64Registers RegistersOf(const CrashRequest& request) {
 
 }  // namespace
 
-bool IsCrashHelperProcess() { return std::getenv(kCrashHelperVariable) != nullptr; }
+bool IsCrashHelperProcess() {
+    return std::getenv(kCrashHelperVariable) != nullptr;
+}
 
 int RunCrashHelper() {
     const int fd = std::atoi(std::getenv(kCrashHelperVariable));

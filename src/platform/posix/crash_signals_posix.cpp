@@ -39,7 +39,9 @@ CrashRequest g_request;
 char g_helperVariable[64];
 char* g_helperEnvironment[kMaxEnvironment];
 
-pid_t CurrentThreadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
+pid_t CurrentThreadId() {
+    return static_cast<pid_t>(syscall(SYS_gettid));
+}
 
 void SetAltStack(void* base, size_t size) {
     stack_t stack{};

@@ -28,7 +28,8 @@ std::vector<MapsEntry> ReadMaps(pid_t process) {
         char permissions[8] = {};
         int pathAt = 0;
         unsigned long long start, end, offset;
-        if (sscanf(line.c_str(), "%llx-%llx %7s %llx %*s %*s %n", &start, &end, permissions, &offset, &pathAt) < 4)
+        if (sscanf(line.c_str(), "%llx-%llx %7s %llx %*s %*s %n", &start, &end, permissions, &offset,
+                   &pathAt) < 4)
             continue;
         entry.start = start;
         entry.end = end;
@@ -43,7 +44,8 @@ std::vector<MapsEntry> ReadMaps(pid_t process) {
 bool ReadProcessMemory(int memFd, uint64_t address, void* out, size_t size) {
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = pread(memFd, static_cast<char*>(out) + done, size - done, static_cast<off_t>(address + done));
+        const ssize_t n =
+            pread(memFd, static_cast<char*>(out) + done, size - done, static_cast<off_t>(address + done));
         if (n <= 0) return false;
         done += static_cast<size_t>(n);
     }
@@ -75,8 +77,9 @@ namespace {
 
 std::vector<uint8_t> ReadBuildId(int memFd, uint64_t base) {
     Elf64_Ehdr header;
-    if (!ReadProcessMemory(memFd, base, &header, sizeof header) || memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
-        header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_phentsize != sizeof(Elf64_Phdr))
+    if (!ReadProcessMemory(memFd, base, &header, sizeof header) ||
+        memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64 ||
+        header.e_phentsize != sizeof(Elf64_Phdr))
         return {};
     std::vector<Elf64_Phdr> phdrs(header.e_phnum);
     if (!ReadProcessMemory(memFd, base + header.e_phoff, phdrs.data(), phdrs.size() * sizeof(Elf64_Phdr)))
@@ -98,7 +101,8 @@ std::vector<uint8_t> ReadBuildId(int memFd, uint64_t base) {
             const size_t desc = name + ((note.n_namesz + 3) & ~3u);
             const size_t next = desc + ((note.n_descsz + 3) & ~3u);
             if (next > notes.size()) break;
-            if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 && memcmp(notes.data() + name, "GNU", 4) == 0)
+            if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 &&
+                memcmp(notes.data() + name, "GNU", 4) == 0)
                 return {notes.begin() + desc, notes.begin() + desc + note.n_descsz};
             at = next;
         }
@@ -123,7 +127,8 @@ std::vector<SnapshotModule> ListModules(int memFd, const std::vector<MapsEntry>&
             memcmp(magic, ELFMAG, SELFMAG) != 0)
             continue;
         byPath[entry.path] = modules.size();
-        modules.push_back({entry.start, entry.end - entry.start, entry.path, ReadBuildId(memFd, entry.start)});
+        modules.push_back(
+            {entry.start, entry.end - entry.start, entry.path, ReadBuildId(memFd, entry.start)});
     }
     return modules;
 }
@@ -151,7 +156,8 @@ SnapshotSystem ReadSystemFacts() {
     utsname name{};
     if (uname(&name) == 0) {
         sscanf(name.release, "%u.%u.%u", &system.majorVersion, &system.minorVersion, &system.buildNumber);
-        system.version = std::string(name.sysname) + " " + name.release + " " + name.version + " " + name.machine;
+        system.version =
+            std::string(name.sysname) + " " + name.release + " " + name.version + " " + name.machine;
     }
     return system;
 }

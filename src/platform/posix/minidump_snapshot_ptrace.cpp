@@ -77,7 +77,7 @@ bool ReadRegisters(pid_t thread, Amd64Registers& regs) {
 void AddRawStreams(pid_t process, ProcessSnapshot& snapshot) {
     const std::string proc = "/proc/" + std::to_string(process) + "/";
     const std::pair<uint32_t, std::string> files[] = {
-        {minidump::kLinuxCpuInfo, "/proc/cpuinfo"},     {minidump::kLinuxProcStatus, proc + "status"},
+        {minidump::kLinuxCpuInfo, "/proc/cpuinfo"},      {minidump::kLinuxProcStatus, proc + "status"},
         {minidump::kLinuxLsbRelease, "/etc/os-release"}, {minidump::kLinuxCmdLine, proc + "cmdline"},
         {minidump::kLinuxAuxv, proc + "auxv"},           {minidump::kLinuxMaps, proc + "maps"},
     };

@@ -14,12 +14,14 @@ struct CrashCase {
     const char* mode;
     int signal;
     const char* stopReason;
-    std::vector<const char*> functions;  // in the crashed thread's backtrace
+    std::vector<const char*> functions;     // in the crashed thread's backtrace
     std::vector<const char*> otherThreads;  // in the backtrace of the other threads
-    bool asks = true;  // the pure-virtual call writes its dump without asking
+    bool asks = true;                       // the pure-virtual call writes its dump without asking
 };
 
-void PrintTo(const CrashCase& c, std::ostream* os) { *os << c.mode; }
+void PrintTo(const CrashCase& c, std::ostream* os) {
+    *os << c.mode;
+}
 
 class CrashDumpTest : public ::testing::TestWithParam<CrashCase> {
 protected:
@@ -46,7 +48,8 @@ size_t CountListedThreads(const std::string& lldb) {
 TEST_P(CrashDumpTest, YesWritesADumpThatLldbUnwindsToTheCrashingFunctions) {
     const CrashCase& c = GetParam();
     const time_t before = std::time(nullptr);
-    const int status = RunCrash(folder.path(), {.mode = c.mode, .env = {{"QUON_CRASH_PROMPT_ANSWER", "yes"}}});
+    const int status =
+        RunCrash(folder.path(), {.mode = c.mode, .env = {{"QUON_CRASH_PROMPT_ANSWER", "yes"}}});
     const time_t after = std::time(nullptr);
 
     if (c.asks) {
@@ -66,7 +69,8 @@ TEST_P(CrashDumpTest, YesWritesADumpThatLldbUnwindsToTheCrashingFunctions) {
     const std::string lldb = ReadDumpWithLldb(folder.Join(dumps[0]), CrashProgramPath("crash_victim"));
     EXPECT_NE(lldb.find("stop reason = " + std::string(c.stopReason)), std::string::npos) << lldb;
     const std::string crashed = ThreadBacktrace(lldb, "* thread #");
-    for (const char* function : c.functions) EXPECT_NE(crashed.find(function), std::string::npos) << function << "\n" << lldb;
+    for (const char* function : c.functions)
+        EXPECT_NE(crashed.find(function), std::string::npos) << function << "\n" << lldb;
     // Every thread is listed, each with a backtrace that reaches its own code.
     EXPECT_EQ(CountListedThreads(lldb), 1 + c.otherThreads.size()) << lldb;
     for (const char* function : c.otherThreads) {
@@ -86,12 +90,19 @@ TEST_P(CrashDumpTest, NoLeavesNoDumpAndTheSignalEndsTheProcess) {
 INSTANTIATE_TEST_SUITE_P(
     Crashes, CrashDumpTest,
     ::testing::Values(
-        CrashCase{"null", SIGSEGV, "signal SIGSEGV", {"WriteThroughNull", "NullWriteTwoFramesDeep", "main"}, {}},
+        CrashCase{
+            "null", SIGSEGV, "signal SIGSEGV", {"WriteThroughNull", "NullWriteTwoFramesDeep", "main"}, {}},
         CrashCase{"abort", SIGABRT, "signal SIGABRT", {"abort", "CallAbort", "main"}, {}},
         CrashCase{"divide", SIGFPE, "signal SIGFPE", {"DivideByZero", "main"}, {}},
         CrashCase{"overflow", SIGSEGV, "signal SIGSEGV", {"RecurseForever"}, {}},
-        CrashCase{"thread", SIGSEGV, "signal SIGSEGV", {"WriteThroughNull", "CrashInWorker"}, {"BusyMainLoop"}},
-        CrashCase{"pure", SIGABRT, "signal SIGABRT", {"__cxa_pure_virtual", "CallHook", "PureVirtualCall"}, {}, false},
+        CrashCase{
+            "thread", SIGSEGV, "signal SIGSEGV", {"WriteThroughNull", "CrashInWorker"}, {"BusyMainLoop"}},
+        CrashCase{"pure",
+                  SIGABRT,
+                  "signal SIGABRT",
+                  {"__cxa_pure_virtual", "CallHook", "PureVirtualCall"},
+                  {},
+                  false},
         CrashCase{"terminate", SIGABRT, "signal SIGABRT", {"std::terminate", "ThrowUncaught"}, {}}),
     [](const auto& info) { return std::string(info.param.mode); });
 

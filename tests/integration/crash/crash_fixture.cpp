@@ -21,12 +21,14 @@ std::vector<std::string> BuildEnvironment(const std::map<std::string, std::strin
         const size_t eq = text.find('=');
         if (eq != std::string::npos) env[text.substr(0, eq)] = text.substr(eq + 1);
     }
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QUON_CRASH_PROMPT_ANSWER", "QUON_CRASH_REPORT_MODE",
-                             "QUON_CRASH_HELPER"})
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QUON_CRASH_PROMPT_ANSWER",
+                             "QUON_CRASH_REPORT_MODE", "QUON_CRASH_HELPER"})
         env.erase(name);
     for (const auto& [name, value] : overrides) {
-        if (value.empty()) env.erase(name);
-        else env[name] = value;
+        if (value.empty())
+            env.erase(name);
+        else
+            env[name] = value;
     }
     std::vector<std::string> out;
     for (const auto& [name, value] : env) out.push_back(name + "=" + value);
@@ -106,8 +108,8 @@ std::string ReadDumpWithLldb(const std::string& dump, const std::string& exe) {
         dup2(devnull, STDIN_FILENO);
         dup2(out, STDOUT_FILENO);
         dup2(devnull, STDERR_FILENO);
-        execlp("lldb", "lldb", "--batch", "--core", dump.c_str(), exe.c_str(), "-o", "thread list", "-o", "bt all",
-               static_cast<char*>(nullptr));
+        execlp("lldb", "lldb", "--batch", "--core", dump.c_str(), exe.c_str(), "-o", "thread list", "-o",
+               "bt all", static_cast<char*>(nullptr));
         _exit(127);
     }
     if (WaitCrash(pid, 60000) == -1) return "lldb timed out";
@@ -117,7 +119,7 @@ std::string ReadDumpWithLldb(const std::string& dump, const std::string& exe) {
 std::string ExpectedDumpName(const std::string& program, time_t when) {
     std::tm t{};
     localtime_r(&when, &t);
-    return program + "(crashed)_" + std::to_string(t.tm_year + 1900) + "-" + std::to_string(t.tm_mon + 1) + "-" +
-           std::to_string(t.tm_mday) + "-" + std::to_string(t.tm_hour) + "-" + std::to_string(t.tm_min) + "-" +
-           std::to_string(t.tm_sec) + ".dmp";
+    return program + "(crashed)_" + std::to_string(t.tm_year + 1900) + "-" + std::to_string(t.tm_mon + 1) +
+           "-" + std::to_string(t.tm_mday) + "-" + std::to_string(t.tm_hour) + "-" +
+           std::to_string(t.tm_min) + "-" + std::to_string(t.tm_sec) + ".dmp";
 }

@@ -18,8 +18,8 @@ struct CrashRun {
     // Added to (or, when empty, removed from) the test's environment; the
     // display and the crash variables are removed unless given.
     std::map<std::string, std::string> env;
-    bool newSession = false;         // no controlling terminal unless `terminal`
-    std::string terminal;            // pseudo-terminal to make controlling
+    bool newSession = false;  // no controlling terminal unless `terminal`
+    std::string terminal;     // pseudo-terminal to make controlling
     int timeoutMs = 30000;
 };
 

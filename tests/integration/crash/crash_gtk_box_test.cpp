@@ -65,7 +65,8 @@ protected:
 
     // Crashes with the box on the display, waits for it and types `key`.
     int CrashAndAnswer(const std::string& key, std::string& windowName) {
-        const pid_t pid = StartCrash(folder.path(), {.mode = "null", .env = {{"DISPLAY", m_display}}, .newSession = true});
+        const pid_t pid =
+            StartCrash(folder.path(), {.mode = "null", .env = {{"DISPLAY", m_display}}, .newSession = true});
         std::string window;
         for (int i = 0; i < 200 && window.empty(); ++i) {
             window = Capture({"xdotool", "search", "--onlyvisible", "--name", "^Notice$"}, m_display);

@@ -26,13 +26,16 @@ std::string ReadUntil(int master, const std::string& text) {
     while (seen.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
         char buffer[256];
         const ssize_t n = read(master, buffer, sizeof buffer);
-        if (n > 0) seen.append(buffer, static_cast<size_t>(n));
-        else std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (n > 0)
+            seen.append(buffer, static_cast<size_t>(n));
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return seen;
 }
 
-void AnswerOnTerminal(const std::string& folder, const std::string& answer, int& status, std::string& question) {
+void AnswerOnTerminal(const std::string& folder, const std::string& answer, int& status,
+                      std::string& question) {
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
     ASSERT_EQ(grantpt(master), 0);
@@ -73,7 +76,8 @@ TEST_F(CrashPromptTest, WithoutDisplayAndTerminalNothingIsWritten) {
 }
 
 TEST_F(CrashPromptTest, ASignalSentFromOutsideIsACrashToo) {
-    const pid_t pid = StartCrash(folder.path(), {.mode = "wait", .env = {{"QUON_CRASH_PROMPT_ANSWER", "no"}}});
+    const pid_t pid =
+        StartCrash(folder.path(), {.mode = "wait", .env = {{"QUON_CRASH_PROMPT_ANSWER", "no"}}});
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     kill(pid, SIGBUS);
     const int status = WaitCrash(pid, 30000);

@@ -10,11 +10,11 @@ namespace {
 class CrashUploadModeTest : public ::testing::Test {
 protected:
     int Crash(const std::string& answer) {
-        return RunCrash(folder.path(), {.program = "crash_victim_upload",
-                                        .mode = "null",
-                                        .env = {{"QUON_CRASH_REPORT_MODE", "upload"},
-                                                {"QUON_CRASH_PROMPT_ANSWER", answer}},
-                                        .newSession = true});
+        return RunCrash(folder.path(),
+                        {.program = "crash_victim_upload",
+                         .mode = "null",
+                         .env = {{"QUON_CRASH_REPORT_MODE", "upload"}, {"QUON_CRASH_PROMPT_ANSWER", answer}},
+                         .newSession = true});
     }
     TempDir folder;
 };

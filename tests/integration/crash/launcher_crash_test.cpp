@@ -33,7 +33,8 @@ TEST(LauncherCrashTest, ACrashWhilePatchingLeavesADumpOfEveryThread) {
     kill(pid, SIGSEGV);
     const int status = WaitCrash(pid, 30000);
     const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - crash).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - crash)
+            .count();
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 128 + SIGSEGV);
 

@@ -39,7 +39,8 @@ ProcessSnapshot TwoThreadSnapshot() {
     regs.rip = 0x401000;
     regs.rsp = 0x7ff000;
     for (uint32_t tid : {100u, 101u}) {
-        SnapshotThread thread{tid, BuildMinidumpContext(regs), {0x7ff000 - 128, std::vector<uint8_t>(256, 0xab)}};
+        SnapshotThread thread{
+            tid, BuildMinidumpContext(regs), {0x7ff000 - 128, std::vector<uint8_t>(256, 0xab)}};
         snapshot.threads.push_back(thread);
     }
     snapshot.modules.push_back({0x400000, 0x2000, "/opt/quon/QuonLauncher.exe", {0xde, 0xad, 0xbe, 0xef}});
@@ -47,7 +48,8 @@ ProcessSnapshot TwoThreadSnapshot() {
     snapshot.exception.threadId = 101;
     snapshot.exception.code = 11;
     snapshot.exception.context = BuildMinidumpContext(regs);
-    snapshot.rawStreams.emplace_back(minidump::kLinuxMaps, "400000-402000 r-xp 00000000 08:01 1 /opt/quon/QuonLauncher.exe\n");
+    snapshot.rawStreams.emplace_back(minidump::kLinuxMaps,
+                                     "400000-402000 r-xp 00000000 08:01 1 /opt/quon/QuonLauncher.exe\n");
     return snapshot;
 }
 
@@ -60,9 +62,11 @@ TEST(MinidumpLayoutTest, EveryStreamOnceAndTheTwoDefaultUserStreams) {
     for (uint32_t type : {0u, 1u}) {
         ASSERT_TRUE(directory.count(type));
         EXPECT_EQ(directory.at(type).size, 7u);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(dump.data()) + directory.at(type).rva, 7), "Default");
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(dump.data()) + directory.at(type).rva, 7),
+                  "Default");
     }
-    for (uint32_t type : {3u, 4u, 5u, 6u, 7u, uint32_t{minidump::kLinuxMaps}}) EXPECT_TRUE(directory.count(type)) << type;
+    for (uint32_t type : {3u, 4u, 5u, 6u, 7u, uint32_t{minidump::kLinuxMaps}})
+        EXPECT_TRUE(directory.count(type)) << type;
 
     const Entry system = directory.at(minidump::kSystemInfoStream);
     EXPECT_EQ(At<uint16_t>(dump, system.rva), minidump::kProcessorArchitectureAmd64);
