@@ -14,7 +14,7 @@ struct MapsEntry {
 };
 
 std::vector<MapsEntry> ReadMaps(pid_t process);
-std::string ReadWholeFile(const std::string& path);
+std::string ReadProcFile(const std::string& path);
 
 // Reads process memory through /proc/<pid>/mem; false unless all bytes came.
 bool ReadProcessMemory(int memFd, uint64_t address, void* out, size_t size);

@@ -12,7 +12,7 @@
 
 #include "platform/posix/minidump_maps.h"
 
-std::string ReadWholeFile(const std::string& path) {
+std::string ReadProcFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
@@ -21,7 +21,7 @@ std::string ReadWholeFile(const std::string& path) {
 
 std::vector<MapsEntry> ReadMaps(pid_t process) {
     std::vector<MapsEntry> maps;
-    std::istringstream lines(ReadWholeFile("/proc/" + std::to_string(process) + "/maps"));
+    std::istringstream lines(ReadProcFile("/proc/" + std::to_string(process) + "/maps"));
     std::string line;
     while (std::getline(lines, line)) {
         MapsEntry entry;
@@ -136,7 +136,7 @@ std::vector<SnapshotModule> ListModules(int memFd, const std::vector<MapsEntry>&
 SnapshotSystem ReadSystemFacts() {
     SnapshotSystem system;
     system.processorCount = static_cast<uint8_t>(std::min<long>(255, sysconf(_SC_NPROCESSORS_ONLN)));
-    std::istringstream cpuinfo(ReadWholeFile("/proc/cpuinfo"));
+    std::istringstream cpuinfo(ReadProcFile("/proc/cpuinfo"));
     std::string line;
     unsigned model = 0, stepping = 0;
     auto value = [&line] { return line.substr(line.find(':') + 2); };

@@ -81,7 +81,7 @@ void AddRawStreams(pid_t process, ProcessSnapshot& snapshot) {
         {minidump::kLinuxLsbRelease, "/etc/os-release"}, {minidump::kLinuxCmdLine, proc + "cmdline"},
         {minidump::kLinuxAuxv, proc + "auxv"},           {minidump::kLinuxMaps, proc + "maps"},
     };
-    for (const auto& [type, path] : files) snapshot.rawStreams.emplace_back(type, ReadWholeFile(path));
+    for (const auto& [type, path] : files) snapshot.rawStreams.emplace_back(type, ReadProcFile(path));
 }
 }  // namespace
 
