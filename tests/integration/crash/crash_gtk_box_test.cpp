@@ -50,11 +50,13 @@ protected:
             _exit(127);
         }
         close(ready[1]);
-        char number[16] = {};
-        const ssize_t n = read(ready[0], number, sizeof number - 1);
+        // The number and its line end come in separate writes.
+        std::string number;
+        char c;
+        while (read(ready[0], &c, 1) == 1 && c != '\n') number += c;
         close(ready[0]);
-        ASSERT_GT(n, 0) << "Xvfb did not start";
-        m_display = ":" + std::string(number, static_cast<size_t>(n - 1));
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+        m_display = ":" + number;
     }
     void TearDown() override {
         if (m_xvfb > 0) {
