@@ -31,7 +31,8 @@ struct sigaction g_previousActions[std::size(kCrashSignals)];  // kept, never ca
 std::terminate_handler g_previousTerminate = nullptr;          // kept, never called
 std::atomic<bool> g_installed{false};
 std::atomic<pid_t> g_handlingThread{0};
-char g_selfPath[PATH_MAX];
+// The running executable even when its file was replaced (self-update).
+char g_selfPath[] = "/proc/self/exe";
 alignas(16) char g_firstThreadStack[kAltStackSize];
 
 // Static storage: the handler may run on a small or overflowed stack.
@@ -223,8 +224,6 @@ extern "C" [[noreturn]] void __cxa_pure_virtual() {
 }
 
 void InstallCrashHooks() {
-    const ssize_t n = readlink("/proc/self/exe", g_selfPath, sizeof g_selfPath - 1);
-    g_selfPath[n > 0 ? n : 0] = '\0';
     SetAltStack(g_firstThreadStack, sizeof g_firstThreadStack);
     struct sigaction action {};
     action.sa_sigaction = OnCrashSignal;

@@ -88,7 +88,13 @@ void AddRawStreams(pid_t process, ProcessSnapshot& snapshot) {
 std::wstring ProcessExecutablePath(pid_t process) {
     char path[PATH_MAX];
     const ssize_t n = readlink(("/proc/" + std::to_string(process) + "/exe").c_str(), path, sizeof path - 1);
-    return n > 0 ? text::FromUtf8(std::string_view(path, static_cast<size_t>(n))) : std::wstring();
+    if (n <= 0) return std::wstring();
+    std::string_view link(path, static_cast<size_t>(n));
+    // A file replaced while it runs (a self-update) keeps its name.
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (link.size() > kDeleted.size() && link.substr(link.size() - kDeleted.size()) == kDeleted)
+        link.remove_suffix(kDeleted.size());
+    return text::FromUtf8(link);
 }
 
 bool CaptureProcessSnapshot(pid_t process, pid_t crashedThread, const Amd64Registers* crashedRegisters,

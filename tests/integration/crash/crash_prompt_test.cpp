@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 #include <thread>
 
 #include "integration/crash/crash_fixture.h"
@@ -84,6 +85,22 @@ TEST_F(CrashPromptTest, ASignalSentFromOutsideIsACrashToo) {
     // Answered No: the sent signal still ends the process by its default action.
     ASSERT_TRUE(WIFSIGNALED(status)) << status;
     EXPECT_EQ(WTERMSIG(status), SIGBUS);
+}
+
+TEST_F(CrashPromptTest, AProgramWhoseFileWasReplacedStillGetsItsDump) {
+    // A self-update replaces the running launcher's file.
+    const std::string copy = folder.Join("victim");
+    std::filesystem::copy_file(CrashProgramPath("crash_victim"), copy);
+    const pid_t pid = StartCrash(
+        folder.path(), {.program = copy, .mode = "wait", .env = {{"QUON_CRASH_PROMPT_ANSWER", "yes"}}});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::filesystem::remove(copy);
+    kill(pid, SIGSEGV);
+    const int status = WaitCrash(pid, 30000);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    const auto dumps = ListDumps(folder.path());
+    ASSERT_EQ(dumps.size(), 1u);
+    EXPECT_EQ(dumps[0].rfind("victim(crashed)_", 0), 0u) << dumps[0];
 }
 
 TEST_F(CrashPromptTest, ASecondCrashInTheSameSecondLeavesTheFirstDumpAlone) {
