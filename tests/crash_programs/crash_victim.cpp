@@ -1,5 +1,6 @@
 // A program that crashes in the way its argument names, with the crash
 // handler installed as the launcher installs it. The crash tests run it.
+#include <dirent.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,6 +17,20 @@ static ExceptionHandler g_exceptionHandler;
 namespace {
 std::atomic<bool> g_busy{true};
 volatile bool g_deeper = true;
+
+// Leaves the number of threads in "threads.txt", for the test to compare
+// with the dump (a sanitizer runtime may add threads of its own).
+void NoteThreadCount() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
+        closedir(dir);
+    }
+    if (FILE* file = fopen("threads.txt", "w")) {
+        fprintf(file, "%d", count);
+        fclose(file);
+    }
+}
 
 __attribute__((noinline)) void WriteThroughNull(int* target) {
     *static_cast<volatile int*>(target) = 42;
@@ -41,6 +56,7 @@ __attribute__((noinline)) int RecurseForever(int depth) {
 
 __attribute__((noinline)) void CrashInWorker() {
     ExceptionHandler::PrepareCurrentThread();
+    NoteThreadCount();
     WriteThroughNull(nullptr);
 }
 __attribute__((noinline)) void BusyMainLoop() {
@@ -71,6 +87,7 @@ int main(int argc, char** argv) {
     if (ExceptionHandler::RunHelperIfRequested(status)) return status;
     ExceptionHandler::SetMessage(L"Notice", L"An error has occurred.\nDo you record error?");
     const char* mode = argc > 1 ? argv[1] : "";
+    if (strcmp(mode, "thread") != 0) NoteThreadCount();
     if (!strcmp(mode, "null")) NullWriteTwoFramesDeep();
     if (!strcmp(mode, "abort")) CallAbort();
     if (!strcmp(mode, "divide")) return DivideByZero(0);
