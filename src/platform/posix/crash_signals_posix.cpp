@@ -2,7 +2,6 @@
 // the crash. It records the crash, starts the helper (this executable again,
 // in helper mode), lets it trace this process, waits for its answer and ends.
 #include <fcntl.h>
-#include <limits.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
