@@ -1,13 +1,20 @@
+#include "common/crash/exception_handler.h"
 #include "launcher/run_leftovers.h"
 #include "launcher/working_folder.h"
 #include "ui/frontend.h"
 
+// Installed during static initialisation, before any start-up code runs.
+static ExceptionHandler g_exceptionHandler;
+
 int main(int argc, char** argv) {
+    // The crash helper works in the crashed launcher's folder, as inherited.
+    int status = 0;
+    if (ExceptionHandler::RunHelperIfRequested(status)) return status;
     // From the first line on, every relative file the launcher touches
     // (Config/, log.txt, dumps) lies in its install folder, whichever folder
     // it was started from. Should that fail, the folder stays as it was.
     EnterExecutableFolder();
-    const int status = RunLauncher(argc, argv);
+    status = RunLauncher(argc, argv);
     RemoveTempLeftoversWhenAlone(ExecutableFolder());
     return status;
 }

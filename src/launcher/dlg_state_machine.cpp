@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "common/crash/exception_handler.h"
 #include "common/file_util.h"
 #include "common/path_util.h"
 #include "launcher/game_launcher_dlg.h"
@@ -16,6 +17,7 @@ constexpr auto kIdleSweep = std::chrono::seconds(1);
 }  // namespace
 
 unsigned CGameLauncherDlg::LauncherThreadProc(CGameLauncherDlg* dlg) {
+    ExceptionHandler::PrepareCurrentThread();
     // The last line of defence: the launcher's own code throws nothing, but
     // the standard library may (bad_alloc, length_error). The player hears
     // of it as of any unexpected error, and the launcher ends in order.

@@ -1,0 +1,24 @@
+#pragma once
+// Lays a process snapshot out as a minidump: header, stream directory, the
+// thread, module, memory, exception and system streams, the raw Linux
+// streams, and user streams.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/crash/process_snapshot.h"
+
+struct MinidumpUserStream {
+    uint32_t type = 0;
+    std::string bytes;
+};
+
+class MinidumpFileWriter {
+public:
+    // The whole dump as bytes; `flags` is the dump type recorded in the header.
+    static std::vector<uint8_t> Build(const ProcessSnapshot& snapshot,
+                                      const std::vector<MinidumpUserStream>& user, uint64_t flags,
+                                      uint32_t timeStamp);
+    // Writes the dump to an open file; false when not every byte was written.
+    static bool Write(int fd, const std::vector<uint8_t>& bytes);
+};
