@@ -4,7 +4,8 @@
 # network processes) with the page shown. Each round is a fresh browser in
 # the same program on an Xvfb desktop; the first round starts cold, the
 # others are warm. Build first: cmake --build <dir> --target gui_widgets.
-# Takes the machine's desktop-session lock itself.
+# Takes the machine's desktop-session lock itself, unless the caller says it
+# holds it already (QUON_SESSION_LOCK_HELD=1).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${BENCH_BUILD:-build-bench}"
@@ -15,7 +16,9 @@ if [ ! -x "$prog" ]; then
   echo "notice_page: no $prog; build the gui_widgets target first"
   exit 1
 fi
-if ! out=$(flock /tmp/quon-user-session.lock "$prog" \
+lock=(flock /tmp/quon-user-session.lock)
+[ "${QUON_SESSION_LOCK_HELD:-0}" = 1 ] && lock=()
+if ! out=$("${lock[@]}" "$prog" \
     --gtest_filter='NoticeBrowserTest.ShowsThePage*' --gtest_repeat="$rounds" 2>&1); then
   echo "$out" | tail -40
   echo "notice_page: the page test failed"
