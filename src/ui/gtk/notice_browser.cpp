@@ -24,8 +24,9 @@ NoticeBrowser::NoticeBrowser(GtkFixed* fixed, int x, int y, int width, int heigh
 
 NoticeBrowser::~NoticeBrowser() {
     // Takes the view off the layout if the window still stands, and ends its
-    // web process; our reference keeps the object valid until then.
-    gtk_widget_destroy(m_view);
+    // web process; our reference keeps the object valid until then. A window
+    // destroyed first has destroyed the view already.
+    if (gtk_widget_get_parent(m_view)) gtk_widget_destroy(m_view);
     g_object_unref(m_view);
     g_object_unref(m_context);
     g_object_unref(m_dataManager);

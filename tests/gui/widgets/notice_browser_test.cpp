@@ -187,7 +187,10 @@ TEST_F(NoticeBrowserTest, AServerThatNeverAnswersBlocksNeitherTheWindowNorItsClo
     g_source_remove(timer);
     EXPECT_GE(ticks, 50);
     EXPECT_FALSE(events.finished);
+    // The window goes first, as when the launcher closes mid-load; the
+    // browser object after it.
     const auto closing = std::chrono::steady_clock::now();
+    window.reset();
     browser.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - closing, 2s) << "closing waited for the pending page";
 }
