@@ -11,6 +11,9 @@
 #include "common/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "ui/console/console_view.h"
+#ifdef QUON_HAVE_GTK
+#include "ui/gtk/gtk_launcher.h"
+#endif
 
 namespace {
 ConsoleView* g_consoleView = nullptr;
@@ -52,7 +55,13 @@ int RunLauncher(int argc, char** argv) {
     }
     std::vector<std::wstring> arguments;
     for (int i = 0; i < argc; ++i) arguments.push_back(text::FromUtf8(argv[i]));
-    // The window front-end comes with a display; until then, and whenever it
-    // is asked for, the console serves.
+    // The window with a display (QUON_LAUNCHER_UI=gtk asks for it), the
+    // console without one or when QUON_LAUNCHER_UI=console asks for it.
+    const char* ui = std::getenv("QUON_LAUNCHER_UI");
+    const std::string choice = ui ? ui : "";
+#ifdef QUON_HAVE_GTK
+    if (choice != "console" && InitGtkFrontEnd()) return RunGtkLauncher(std::move(arguments));
+    if (choice == "gtk") std::fputs("QuonLauncher: no display for the window; using the console\n", stderr);
+#endif
     return RunConsole(std::move(arguments));
 }
