@@ -61,7 +61,9 @@ int RunLauncher(int argc, char** argv) {
     const std::string choice = ui ? ui : "";
 #ifdef QUON_HAVE_GTK
     if (choice != "console" && InitGtkFrontEnd()) return RunGtkLauncher(std::move(arguments));
-    if (choice == "gtk") std::fputs("QuonLauncher: no display for the window; using the console\n", stderr);
+    if (choice == "gtk")
+        std::fprintf(stderr, "QuonLauncher: cannot open the display \"%s\" for the window; using the console\n",
+                     std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
 #endif
     return RunConsole(std::move(arguments));
 }

@@ -18,6 +18,7 @@ bool CBmpButton::Create(GtkFixed* fixed, int left, int top, int right, int botto
                                         GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
     g_signal_connect(m_widget, "draw", G_CALLBACK(OnDraw), this);
     g_signal_connect(m_widget, "motion-notify-event", G_CALLBACK(OnMotion), this);
+    g_signal_connect(m_widget, "enter-notify-event", G_CALLBACK(OnEnter), this);
     g_signal_connect(m_widget, "leave-notify-event", G_CALLBACK(OnLeave), this);
     g_signal_connect(m_widget, "button-press-event", G_CALLBACK(OnPress), this);
     g_signal_connect(m_widget, "button-release-event", G_CALLBACK(OnRelease), this);
@@ -92,25 +93,37 @@ gboolean CBmpButton::OnDraw(GtkWidget*, cairo_t* cr, CBmpButton* self) {
     return TRUE;
 }
 
-gboolean CBmpButton::OnMotion(GtkWidget*, GdkEventMotion* event, CBmpButton* self) {
-    const bool inside = self->Inside(event->x, event->y);
-    if (inside != self->m_pointerInside) {
-        self->m_pointerInside = inside;
-        gtk_widget_queue_draw(self->m_widget);
+void CBmpButton::PointerAt(double x, double y) {
+    const bool inside = Inside(x, y);
+    if (inside != m_pointerInside) {
+        m_pointerInside = inside;
+        gtk_widget_queue_draw(m_widget);
     }
     // Hover tracking starts with the first move and fires once the pointer
     // has rested for the hover time.
-    self->m_bTracking = true;
-    if (!self->m_bHover && inside) {
-        self->CancelHoverTimer();
-        self->m_hoverTimer = g_timeout_add(kHoverTimeMs, G_SOURCE_FUNC(OnHoverTime), self);
+    m_bTracking = true;
+    if (!m_bHover && inside) {
+        CancelHoverTimer();
+        m_hoverTimer = g_timeout_add(kHoverTimeMs, G_SOURCE_FUNC(OnHoverTime), this);
     }
+}
+
+gboolean CBmpButton::OnMotion(GtkWidget*, GdkEventMotion* event, CBmpButton* self) {
+    self->PointerAt(event->x, event->y);
+    return FALSE;
+}
+
+// A pointer that jumps onto the button may bring no motion event with it;
+// entering counts as the first move.
+gboolean CBmpButton::OnEnter(GtkWidget*, GdkEventCrossing* event, CBmpButton* self) {
+    if (event->mode == GDK_CROSSING_NORMAL) self->PointerAt(event->x, event->y);
     return FALSE;
 }
 
 gboolean CBmpButton::OnHoverTime(CBmpButton* self) {
     self->m_hoverTimer = 0;
     self->m_bHover = true;
+
     gtk_widget_queue_draw(self->m_widget);
     return G_SOURCE_REMOVE;
 }

@@ -34,11 +34,13 @@ public:
 private:
     static gboolean OnDraw(GtkWidget*, cairo_t* cr, CBmpButton* self);
     static gboolean OnMotion(GtkWidget*, GdkEventMotion* event, CBmpButton* self);
+    static gboolean OnEnter(GtkWidget*, GdkEventCrossing* event, CBmpButton* self);
     static gboolean OnLeave(GtkWidget*, GdkEventCrossing* event, CBmpButton* self);
     static gboolean OnPress(GtkWidget*, GdkEventButton* event, CBmpButton* self);
     static gboolean OnRelease(GtkWidget*, GdkEventButton* event, CBmpButton* self);
     static gboolean OnHoverTime(CBmpButton* self);
     void Draw(cairo_t* cr) const;
+    void PointerAt(double x, double y);
     bool Inside(double x, double y) const;
     void CancelHoverTimer();
 
