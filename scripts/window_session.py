@@ -5,7 +5,6 @@ windows included); a D-Bus session keeps the accessibility bus private. Used by
 scripts/screenshot-window and scripts/bench-window with /usr/bin/python3.
 """
 import os
-import select
 import shutil
 import signal
 import struct
@@ -19,18 +18,31 @@ READY_COLOUR = (186, 157, 224)
 class Desktop:
     def __init__(self, width=1280, height=1024):
         self.dir = tempfile.mkdtemp(prefix="quon-desktop-")
-        read_fd, write_fd = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-nolisten", "tcp", "-screen", "0",
-             "%dx%dx24" % (width, height), "-fbdir", self.dir],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_fd)
-        ready, _, _ = select.select([read_fd], [], [], 10)
-        number = os.read(read_fd, 16).decode().strip() if ready else ""
-        os.close(read_fd)
-        if not number:
+        self.xvfb = None
+        # A display number of our own, free of a lock file, proven by a client.
+        # -noreset: otherwise the server resets whenever its last client leaves
+        # and turns new clients away meanwhile.
+        for attempt in range(20):
+            number = 300 + (os.getpid() * 7 + attempt * 13) % 600
+            if os.path.exists("/tmp/.X%d-lock" % number):
+                continue
+            self.display = ":%d" % number
+            proc = subprocess.Popen(["Xvfb", self.display, "-noreset", "-nolisten", "tcp", "-screen", "0",
+                                     "%dx%dx24" % (width, height), "-fbdir", self.dir],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, close_fds=True)
+
+            def answering():
+                return proc.poll() is None and subprocess.run(
+                    ["xdotool", "getdisplaygeometry"], env=dict(os.environ, DISPLAY=self.display),
+                    capture_output=True).returncode == 0
+
+            if wait_for(answering, 10, 0.02):
+                self.xvfb = proc
+                break
+            proc.kill()
+            proc.wait()
+        if not self.xvfb:
             raise RuntimeError("Xvfb did not start")
-        self.display = ":" + number
         self.dbus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"],
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.bus = self.dbus.stdout.readline().strip()

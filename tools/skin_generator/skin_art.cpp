@@ -117,7 +117,8 @@ void DrawNoticeFrame(cairo_t* cr) {
     cairo_set_source_rgb(cr, 0.98, 0.84, 0.42);
     cairo_rectangle(cr, 494, 134, 60, 2);
     cairo_fill(cr);
-    cairo_set_source_rgb(cr, 0.93, 0.93, 0.95);
+    // A thin edge around the page.
+    cairo_set_source_rgb(cr, 0.30, 0.34, 0.48);
     cairo_rectangle(cr, 487, 148, 320, 275);
     cairo_fill(cr);
 }

@@ -7,12 +7,15 @@ constexpr guint kHoverTimeMs = 1;
 
 CBmpButton::~CBmpButton() {
     CancelHoverTimer();
-    if (m_widget) g_signal_handlers_disconnect_by_data(m_widget, this);
+    if (!m_widget) return;
+    g_signal_handlers_disconnect_by_data(m_widget, this);
+    g_object_unref(m_widget);
 }
 
 bool CBmpButton::Create(GtkFixed* fixed, int left, int top, int right, int bottom, std::function<void()> onClick) {
     m_onClick = std::move(onClick);
-    m_widget = gtk_drawing_area_new();
+    // Our own reference: the window may destroy its children before we go.
+    m_widget = GTK_WIDGET(g_object_ref_sink(gtk_drawing_area_new()));
     gtk_widget_set_size_request(m_widget, right - left, bottom - top);
     gtk_widget_add_events(m_widget, GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK | GDK_ENTER_NOTIFY_MASK |
                                         GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);

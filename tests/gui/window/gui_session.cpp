@@ -72,20 +72,14 @@ GuiSession::GuiSession() {
         const int number = 300 + static_cast<int>((getpid() * 7 + attempt * 13) % 600);
         if (access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0) continue;
         const std::string display = ":" + std::to_string(number);
-        const pid_t server = SpawnServer({"/usr/bin/Xvfb", display, "-nolisten", "tcp", "-screen", "0", "1280x1024x24",
+        const pid_t server = SpawnServer({"/usr/bin/Xvfb", display, "-noreset", "-nolisten", "tcp", "-screen", "0", "1280x1024x24",
                                           "-fbdir", m_dir.path()},
                                          -1, -1, open((m_dir.path() + "/xvfb.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         m_display = display;
-        // A fresh Xvfb may still turn a client away after its first answer:
-        // it must answer several times in a row.
-        int answers = 0;
-        if (WaitFor(
-                [&] {
-                    const bool up = waitpid(server, nullptr, WNOHANG) == 0 && !Xdotool({"getdisplaygeometry"}).empty();
-                    answers = up ? answers + 1 : 0;
-                    return answers >= 5;
-                },
-                10000)) {
+        // -noreset: otherwise the server resets whenever its last client
+        // leaves (our probe, a test's xdotool) and turns clients away meanwhile.
+        if (WaitFor([&] { return waitpid(server, nullptr, WNOHANG) == 0 && !Xdotool({"getdisplaygeometry"}).empty(); },
+                    10000)) {
             m_xvfb = server;
             break;
         }

@@ -37,13 +37,13 @@ protected:
     void Publish(const std::map<std::wstring, PatchFile>& files) { WritePatchSet(root.Join("server/patch"), files); }
 
     // The launcher as the updater starts it, with the display deciding the
-    // front-end.
-    void Start(std::vector<std::string> args = {"Live", "FromUpdater"}) {
+    // front-end unless `ui` names one.
+    void Start(std::vector<std::string> args = {"Live", "FromUpdater"}, const std::string& ui = "") {
         auto env = session.Env();
         env["QUON_PATCH_HOST"] = "127.0.0.1:" + std::to_string(server.port());
         env["QUON_WEB_HOST"] = "127.0.0.1:" + std::to_string(server.port());
         env["QUON_RUNTIME_DIR"] = root.Join("runtime");
-        env["QUON_LAUNCHER_UI"] = "gtk";
+        env["QUON_LAUNCHER_UI"] = ui;
         env["QUON_DOWNLOAD_STALL_SECONDS"] = "30";
         // Test machines' containers may refuse the user namespaces of WebKit's
         // sandbox; users keep it on, the tests turn it off.

@@ -101,3 +101,12 @@ TEST_F(WindowTest, EnterAndEscapeDoNothing) {
     EXPECT_FALSE(root.Exists("install/client-ran.txt"));
     EXPECT_GT(CountColour(session.ReadScreen(), kReadyArea, kReadyColour), 20);
 }
+
+TEST_F(WindowTest, ConsoleWhenAskedForEvenWithADisplay) {
+    Publish(OneFile());
+    Start({"Live", "FromUpdater"}, "console");
+    // The console front-end ends once its input ends; no window showed.
+    EXPECT_EQ(launcher->Wait(20000), 0) << launcher->Output();
+    EXPECT_NE(launcher->Output().find("Getting the file list"), std::string::npos) << launcher->Output();
+    EXPECT_EQ(session.Xdotool({"search", "--classname", "QuonLauncher"}), "");
+}
