@@ -28,7 +28,6 @@ LauncherWindow::LauncherWindow(CGameLauncherDlg& dlg, Handlers handlers) : m_dlg
     gtk_window_set_decorated(GTK_WINDOW(m_window), FALSE);
     gtk_window_set_resizable(GTK_WINDOW(m_window), FALSE);
     gtk_window_set_position(GTK_WINDOW(m_window), GTK_WIN_POS_CENTER);
-    gtk_widget_set_app_paintable(m_window, TRUE);
 
     m_fixed = gtk_fixed_new();
     gtk_container_add(GTK_CONTAINER(m_window), m_fixed);
@@ -59,6 +58,9 @@ bool LauncherWindow::Prepare(const std::wstring& noticeUrl) {
     m_background = SkinImage::Load(215);
     if (!m_background.Valid() || !m_painter.LoadBitmaps()) return false;
     m_offscreen = cairo_image_surface_create(CAIRO_FORMAT_RGB24, dialog_units::kClientWidth, dialog_units::kClientHeight);
+    // From now on the skin paints every point; the bare window keeps the
+    // theme's background.
+    gtk_widget_set_app_paintable(m_window, TRUE);
     ApplyShape();
     g_signal_connect(m_surface, "draw", G_CALLBACK(OnDraw), this);
 
