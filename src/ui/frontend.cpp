@@ -11,6 +11,7 @@
 #include "common/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "ui/console/console_view.h"
+#include "ui/startup_status.h"
 #ifdef QUON_HAVE_GTK
 #include "ui/gtk/gtk_launcher.h"
 #endif
@@ -26,11 +27,7 @@ int RunConsole(std::vector<std::wstring> arguments) {
     auto platform = LauncherPlatform::CreateDefault();
     ConsoleView view(STDIN_FILENO, stderr);
     CGameLauncherDlg dlg(*platform, view, std::move(arguments));
-    switch (dlg.GetStartupResult()) {
-        case CGameLauncherDlg::StartupResult::kAnotherInstance: return 1;
-        case CGameLauncherDlg::StartupResult::kBadCommandLine: return 2;
-        case CGameLauncherDlg::StartupResult::kOk: break;
-    }
+    if (const int status = StartupExitStatus(dlg.GetStartupResult()); status >= 0) return status;
     view.Attach(&dlg);
     g_consoleView = &view;
     struct sigaction sa {};
@@ -62,7 +59,8 @@ int RunLauncher(int argc, char** argv) {
 #ifdef QUON_HAVE_GTK
     if (choice != "console" && InitGtkFrontEnd()) return RunGtkLauncher(std::move(arguments));
     if (choice == "gtk")
-        std::fprintf(stderr, "QuonLauncher: cannot open the display \"%s\" for the window; using the console\n",
+        std::fprintf(stderr,
+                     "QuonLauncher: cannot open the display \"%s\" for the window; using the console\n",
                      std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
 #endif
     return RunConsole(std::move(arguments));

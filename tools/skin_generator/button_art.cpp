@@ -11,14 +11,19 @@ struct Palette {
 };
 
 Palette Shade(Palette p, ButtonLook look) {
-    auto scale = [](Rgb c, double f) { return Rgb{std::fmin(c.r * f, 1.0), std::fmin(c.g * f, 1.0), std::fmin(c.b * f, 1.0)}; };
+    auto scale = [](Rgb c, double f) {
+        return Rgb{std::fmin(c.r * f, 1.0), std::fmin(c.g * f, 1.0), std::fmin(c.b * f, 1.0)};
+    };
     switch (look) {
-        case ButtonLook::kNormal: return p;
+        case ButtonLook::kNormal:
+            return p;
         case ButtonLook::kHover:
             return {scale(p.top, 1.18), scale(p.bottom, 1.22), Rgb{1.0, 0.95, 0.75}, p.caption};
-        case ButtonLook::kPressed: return {scale(p.bottom, 0.85), scale(p.top, 0.80), scale(p.edge, 0.8), p.caption};
+        case ButtonLook::kPressed:
+            return {scale(p.bottom, 0.85), scale(p.top, 0.80), scale(p.edge, 0.8), p.caption};
         case ButtonLook::kDisabled:
-            return {Rgb{0.36, 0.37, 0.40}, Rgb{0.24, 0.25, 0.28}, Rgb{0.30, 0.31, 0.34}, Rgb{0.55, 0.56, 0.60}};
+            return {Rgb{0.36, 0.37, 0.40}, Rgb{0.24, 0.25, 0.28}, Rgb{0.30, 0.31, 0.34},
+                    Rgb{0.55, 0.56, 0.60}};
     }
     return p;
 }

@@ -1,11 +1,13 @@
 // The background and the progress bars.
-#include <cmath>
-
 #include "skin_art.h"
+
+#include <cmath>
 
 namespace skin_art {
 
-void SetColor(cairo_t* cr, Rgb c, double alpha) { cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha); }
+void SetColor(cairo_t* cr, Rgb c, double alpha) {
+    cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);
+}
 
 void RoundedRect(cairo_t* cr, double x, double y, double w, double h, double radius) {
     cairo_new_sub_path(cr);
@@ -22,7 +24,8 @@ void CentredText(cairo_t* cr, const char* text, double size, bool bold, double c
     cairo_set_font_size(cr, size);
     cairo_text_extents_t ext;
     cairo_text_extents(cr, text, &ext);
-    cairo_move_to(cr, std::round(cx - ext.width / 2 - ext.x_bearing), std::round(cy - ext.height / 2 - ext.y_bearing));
+    cairo_move_to(cr, std::round(cx - ext.width / 2 - ext.x_bearing),
+                  std::round(cy - ext.height / 2 - ext.y_bearing));
     cairo_show_text(cr, text);
 }
 
@@ -50,7 +53,8 @@ void DrawHeroPanel(cairo_t* cr, double x, double y, double w, double h) {
     cairo_pattern_destroy(sky);
 
     // A low moon with a soft halo.
-    cairo_pattern_t* halo = cairo_pattern_create_radial(x + w * 0.72, y + h * 0.42, 10, x + w * 0.72, y + h * 0.42, 110);
+    cairo_pattern_t* halo =
+        cairo_pattern_create_radial(x + w * 0.72, y + h * 0.42, 10, x + w * 0.72, y + h * 0.42, 110);
     cairo_pattern_add_color_stop_rgba(halo, 0, 1.0, 0.90, 0.70, 0.55);
     cairo_pattern_add_color_stop_rgba(halo, 1, 1.0, 0.90, 0.70, 0.0);
     cairo_set_source(cr, halo);
@@ -79,7 +83,8 @@ void DrawHeroPanel(cairo_t* cr, double x, double y, double w, double h) {
         cairo_move_to(cr, x, y + h);
         for (int i = 0; i <= 40; ++i) {
             const double px = x + w * i / 40.0;
-            const double py = base - 26 * std::sin(i * (0.45 + 0.2 * layer) + layer) - 14 * std::sin(i * 1.7 + layer * 2);
+            const double py =
+                base - 26 * std::sin(i * (0.45 + 0.2 * layer) + layer) - 14 * std::sin(i * 1.7 + layer * 2);
             cairo_line_to(cr, px, py);
         }
         cairo_line_to(cr, x + w, y + h);

@@ -12,7 +12,8 @@ CBmpButton::~CBmpButton() {
     g_object_unref(m_widget);
 }
 
-bool CBmpButton::Create(GtkFixed* fixed, int left, int top, int right, int bottom, std::function<void()> onClick) {
+bool CBmpButton::Create(GtkFixed* fixed, int left, int top, int right, int bottom,
+                        std::function<void()> onClick) {
     m_onClick = std::move(onClick);
     // Our own reference: the window may destroy its children before we go.
     m_widget = GTK_WIDGET(g_object_ref_sink(gtk_drawing_area_new()));

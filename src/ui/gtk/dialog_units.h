@@ -13,8 +13,12 @@ constexpr int kTemplateWidth = 464, kTemplateHeight = 278;  // dialog units
 constexpr int kClientWidth = 820, kClientHeight = 545;      // pixels
 
 // Rounded half up, as MulDiv does for positive values.
-constexpr int ToPixelsX(int du) { return (du * kClientWidth * 2 + kTemplateWidth) / (kTemplateWidth * 2); }
-constexpr int ToPixelsY(int du) { return (du * kClientHeight * 2 + kTemplateHeight) / (kTemplateHeight * 2); }
+constexpr int ToPixelsX(int du) {
+    return (du * kClientWidth * 2 + kTemplateWidth) / (kTemplateWidth * 2);
+}
+constexpr int ToPixelsY(int du) {
+    return (du * kClientHeight * 2 + kTemplateHeight) / (kTemplateHeight * 2);
+}
 
 static_assert(ToPixelsX(kTemplateWidth) == kClientWidth && ToPixelsY(kTemplateHeight) == kClientHeight);
 

@@ -8,6 +8,7 @@
 #include "ui/gtk/gtk_launcher_view.h"
 #include "ui/gtk/gtk_option_dialog.h"
 #include "ui/gtk/launcher_window.h"
+#include "ui/startup_status.h"
 
 bool InitGtkFrontEnd() {
     // Both halves of WM_CLASS: the window class by which others find us.
@@ -20,11 +21,7 @@ int RunGtkLauncher(std::vector<std::wstring> arguments) {
     auto platform = LauncherPlatform::CreateDefault();
     GtkLauncherView view;
     CGameLauncherDlg dlg(*platform, view, std::move(arguments));
-    switch (dlg.GetStartupResult()) {
-        case CGameLauncherDlg::StartupResult::kAnotherInstance: return 1;
-        case CGameLauncherDlg::StartupResult::kBadCommandLine: return 2;
-        case CGameLauncherDlg::StartupResult::kOk: break;
-    }
+    if (const int status = StartupExitStatus(dlg.GetStartupResult()); status >= 0) return status;
 
     // Every way of closing answers the open boxes first, so that a worker
     // waiting for one can be joined.

@@ -6,7 +6,8 @@
 #include "ui/gtk/launcher_window.h"
 #include "ui/gtk/message_box.h"
 
-GtkLauncherView::GtkLauncherView() : m_uiThread(std::this_thread::get_id()), m_loop(g_main_loop_new(nullptr, FALSE)) {}
+GtkLauncherView::GtkLauncherView()
+    : m_uiThread(std::this_thread::get_id()), m_loop(g_main_loop_new(nullptr, FALSE)) {}
 
 GtkLauncherView::~GtkLauncherView() {
     for (auto& [id, timer] : m_timers) g_source_remove(timer->source);
@@ -101,12 +102,12 @@ void GtkLauncherView::ShowQueuedBox(const std::shared_ptr<Box>& box) {
     box->dialog = CreateMessageBox(m_window ? m_window->Window() : nullptr, box->text, box->caption);
     auto* handle = new std::shared_ptr<Box>(box);
     g_signal_connect_data(
-        box->dialog, "response",
-        G_CALLBACK(+[](GtkDialog* dialog, gint, gpointer data) {
+        box->dialog, "response", G_CALLBACK(+[](GtkDialog* dialog, gint, gpointer data) {
             auto* self = static_cast<GtkLauncherView*>(g_object_get_data(G_OBJECT(dialog), "quon-view"));
             self->AnswerBox(*static_cast<std::shared_ptr<Box>*>(data));
         }),
-        handle, [](gpointer data, GClosure*) { delete static_cast<std::shared_ptr<Box>*>(data); }, GConnectFlags(0));
+        handle, [](gpointer data, GClosure*) { delete static_cast<std::shared_ptr<Box>*>(data); },
+        GConnectFlags(0));
     g_object_set_data(G_OBJECT(box->dialog), "quon-view", this);
     gtk_widget_show(box->dialog);
 }

@@ -21,7 +21,8 @@ GdkPixbuf* LoadIcon() {
 }
 }  // namespace
 
-LauncherWindow::LauncherWindow(CGameLauncherDlg& dlg, Handlers handlers) : m_dlg(dlg), m_handlers(std::move(handlers)) {
+LauncherWindow::LauncherWindow(CGameLauncherDlg& dlg, Handlers handlers)
+    : m_dlg(dlg), m_handlers(std::move(handlers)) {
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     g_object_ref_sink(m_window);
     gtk_window_set_title(GTK_WINDOW(m_window), "");
@@ -57,7 +58,8 @@ bool LauncherWindow::Prepare(const std::wstring& noticeUrl) {
     gtk_window_set_title(GTK_WINDOW(m_window), "QUON Launcher");
     m_background = SkinImage::Load(215);
     if (!m_background.Valid() || !m_painter.LoadBitmaps()) return false;
-    m_offscreen = cairo_image_surface_create(CAIRO_FORMAT_RGB24, dialog_units::kClientWidth, dialog_units::kClientHeight);
+    m_offscreen = cairo_image_surface_create(CAIRO_FORMAT_RGB24, dialog_units::kClientWidth,
+                                             dialog_units::kClientHeight);
     // From now on the skin paints every point; the bare window keeps the
     // theme's background.
     gtk_widget_set_app_paintable(m_window, TRUE);
@@ -93,7 +95,9 @@ void LauncherWindow::ApplyShape() {
     cairo_region_destroy(opaque);
 }
 
-void LauncherWindow::Show() { gtk_widget_show_all(m_window); }
+void LauncherWindow::Show() {
+    gtk_widget_show_all(m_window);
+}
 
 void LauncherWindow::SetButtonsEnabled(bool enabled) {
     if (!m_btnStart.Widget()) return;  // the bare window has no buttons
@@ -107,7 +111,8 @@ void LauncherWindow::Invalidate(const RECT* rect) {
         gtk_widget_queue_draw(m_surface);
         return;
     }
-    gtk_widget_queue_draw_area(m_surface, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top);
+    gtk_widget_queue_draw_area(m_surface, rect->left, rect->top, rect->right - rect->left,
+                               rect->bottom - rect->top);
 }
 
 void LauncherWindow::Compose() {
@@ -156,7 +161,8 @@ gboolean LauncherWindow::OnPress(GtkWidget*, GdkEventButton* event, LauncherWind
     // Any uncovered point moves the window.
     if (event->button == 1 && event->type == GDK_BUTTON_PRESS) {
         gtk_window_begin_move_drag(GTK_WINDOW(self->m_window), static_cast<gint>(event->button),
-                                   static_cast<gint>(event->x_root), static_cast<gint>(event->y_root), event->time);
+                                   static_cast<gint>(event->x_root), static_cast<gint>(event->y_root),
+                                   event->time);
     }
     return TRUE;
 }
@@ -167,8 +173,10 @@ gboolean LauncherWindow::OnKey(GtkWidget*, GdkEventKey* event, LauncherWindow*) 
         case GDK_KEY_Return:
         case GDK_KEY_KP_Enter:
         case GDK_KEY_ISO_Enter:
-        case GDK_KEY_Escape: return TRUE;
-        default: return FALSE;
+        case GDK_KEY_Escape:
+            return TRUE;
+        default:
+            return FALSE;
     }
 }
 

@@ -23,4 +23,6 @@ void NoticeBrowser::Navigate(const std::wstring& url) {
     webkit_web_view_load_uri(WEBKIT_WEB_VIEW(m_view), text::ToUtf8(url).c_str());
 }
 
-GtkWidget* NoticeBrowser::Widget() const { return m_view; }
+GtkWidget* NoticeBrowser::Widget() const {
+    return m_view;
+}

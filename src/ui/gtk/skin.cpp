@@ -8,8 +8,12 @@ extern "C" GResource* quon_skin_get_resource(void);
 extern "C" void quon_skin_register_resource(void);
 
 namespace {
-uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Le32(const uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 }  // namespace
 
 SkinImage SkinImage::Load(int id) {
@@ -49,7 +53,8 @@ SkinImage SkinImage::Decode(const uint8_t* data, size_t size) {
     for (int y = 0; y < height; ++y) {
         const uint8_t* src = data + offset + rowBytes * static_cast<size_t>(bottomUp ? height - 1 - y : y);
         auto* dst = reinterpret_cast<uint32_t*>(pixels + static_cast<size_t>(y) * stride);
-        for (int x = 0; x < width; ++x, src += 3) dst[x] = 0xff000000u | (src[2] << 16) | (src[1] << 8) | src[0];
+        for (int x = 0; x < width; ++x, src += 3)
+            dst[x] = 0xff000000u | (src[2] << 16) | (src[1] << 8) | src[0];
     }
     cairo_surface_mark_dirty(surface);
     SkinImage image;

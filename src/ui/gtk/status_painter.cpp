@@ -53,7 +53,9 @@ StatusPainter::StatusPainter() : m_family(MatchFamily("Arial")) {
     pango_font_description_set_absolute_size(m_font, kTextPixels * PANGO_SCALE);
 }
 
-StatusPainter::~StatusPainter() { pango_font_description_free(m_font); }
+StatusPainter::~StatusPainter() {
+    pango_font_description_free(m_font);
+}
 
 bool StatusPainter::LoadBitmaps() {
     m_upperFill = SkinImage::Load(244);
@@ -97,7 +99,8 @@ void StatusPainter::DrawStatusText(cairo_t* cr, const StatusText& text) {
     }
 }
 
-void StatusPainter::DrawProgressBars(cairo_t* cr, const LauncherStatusSnapshot& snapshot, const StatusText& text) {
+void StatusPainter::DrawProgressBars(cairo_t* cr, const LauncherStatusSnapshot& snapshot,
+                                     const StatusText& text) {
     if (!text.showBars) return;
     BlitPart(cr, m_upperFrame, CGameLauncherDlg::kTotalBarBack);
     BlitPart(cr, m_lowerFrame, CGameLauncherDlg::kFileBarBack);

@@ -2,8 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/wait.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -72,14 +72,19 @@ GuiSession::GuiSession() {
         const int number = 300 + static_cast<int>((getpid() * 7 + attempt * 13) % 600);
         if (access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0) continue;
         const std::string display = ":" + std::to_string(number);
-        const pid_t server = SpawnServer({"/usr/bin/Xvfb", display, "-noreset", "-nolisten", "tcp", "-screen", "0", "1280x1024x24",
-                                          "-fbdir", m_dir.path()},
-                                         -1, -1, open((m_dir.path() + "/xvfb.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        const pid_t server = SpawnServer(
+            {"/usr/bin/Xvfb", display, "-noreset", "-nolisten", "tcp", "-screen", "0", "1280x1024x24",
+             "-fbdir", m_dir.path()},
+            -1, -1,
+            open((m_dir.path() + "/xvfb.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         m_display = display;
         // -noreset: otherwise the server resets whenever its last client
         // leaves (our probe, a test's xdotool) and turns clients away meanwhile.
-        if (WaitFor([&] { return waitpid(server, nullptr, WNOHANG) == 0 && !Xdotool({"getdisplaygeometry"}).empty(); },
-                    10000)) {
+        if (WaitFor(
+                [&] {
+                    return waitpid(server, nullptr, WNOHANG) == 0 && !Xdotool({"getdisplaygeometry"}).empty();
+                },
+                10000)) {
             m_xvfb = server;
             break;
         }
@@ -92,7 +97,8 @@ GuiSession::GuiSession() {
 
     // Our own bus, so that no session bus is autolaunched and left behind.
     if (pipe(fds) != 0) return;
-    m_dbus = SpawnServer({"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address"}, -1, fds[1], -1);
+    m_dbus =
+        SpawnServer({"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address"}, -1, fds[1], -1);
     close(fds[1]);
     std::string address;
     while (poll(&(ready = pollfd{fds[0], POLLIN, 0}), 1, 5000) == 1) {
@@ -133,11 +139,12 @@ Screen GuiSession::ReadScreen() const {
     screen.height = height;
     screen.pixels.resize(size_t(width) * height);
     for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const unsigned char*>(data.data() + offset + size_t(y) * bytesPerLine);
+        const auto* row =
+            reinterpret_cast<const unsigned char*>(data.data() + offset + size_t(y) * bytesPerLine);
         for (int x = 0; x < width; ++x) {
             const unsigned char* p = row + x * 4;
-            const uint32_t v = byteOrder == 0 ? (p[0] | (p[1] << 8) | (p[2] << 16))
-                                              : (p[3] | (p[2] << 8) | (p[1] << 16));
+            const uint32_t v =
+                byteOrder == 0 ? (p[0] | (p[1] << 8) | (p[2] << 16)) : (p[3] | (p[2] << 8) | (p[1] << 16));
             screen.pixels[size_t(y) * width + x] = v & 0xffffff;
         }
     }
@@ -145,7 +152,8 @@ Screen GuiSession::ReadScreen() const {
 }
 
 std::string GuiSession::Run(const std::vector<std::string>& argv) const {
-    std::string command = "env DISPLAY=" + ShellQuote(m_display) + " DBUS_SESSION_BUS_ADDRESS=" + ShellQuote(m_bus);
+    std::string command =
+        "env DISPLAY=" + ShellQuote(m_display) + " DBUS_SESSION_BUS_ADDRESS=" + ShellQuote(m_bus);
     for (const auto& a : argv) command += " " + ShellQuote(a);
     command += " 2>/dev/null";
     std::string out;
@@ -165,7 +173,8 @@ std::string GuiSession::Xdotool(const std::vector<std::string>& args) const {
 }
 
 std::string GuiSession::AtspiDialog(const std::vector<std::string>& args) const {
-    std::vector<std::string> argv{"/usr/bin/python3", std::string(QUON_SOURCE_DIR) + "/tests/gui/window/atspi_dialog.py"};
+    std::vector<std::string> argv{"/usr/bin/python3",
+                                  std::string(QUON_SOURCE_DIR) + "/tests/gui/window/atspi_dialog.py"};
     argv.insert(argv.end(), args.begin(), args.end());
     return Run(argv);
 }
@@ -184,22 +193,25 @@ bool GuiSession::Geometry(const std::string& id, WindowGeometry& out) const {
 
 bool GuiSession::FindWindow(const std::string& className, WindowGeometry& out, int timeoutMs) const {
     return WaitFor(
-        [&] {
-            std::istringstream ids(Xdotool({"search", "--onlyvisible", "--classname", className}));
-            std::string id;
-            while (ids >> id) {
-                WindowGeometry g;
-                if (Geometry(id, g) && g.width > 100) {
-                    out = g;
-                    return true;
-                }
-            }
-            return false;
-        },
-        timeoutMs) || (fprintf(stderr, "%s\n", ReadWholeFile(m_dir.path() + "/xvfb.log").c_str()), false);
+               [&] {
+                   std::istringstream ids(Xdotool({"search", "--onlyvisible", "--classname", className}));
+                   std::string id;
+                   while (ids >> id) {
+                       WindowGeometry g;
+                       if (Geometry(id, g) && g.width > 100) {
+                           out = g;
+                           return true;
+                       }
+                   }
+                   return false;
+               },
+               timeoutMs) ||
+           (fprintf(stderr, "%s\n", ReadWholeFile(m_dir.path() + "/xvfb.log").c_str()), false);
 }
 
-void GuiSession::MovePointer(int x, int y) const { Xdotool({"mousemove", std::to_string(x), std::to_string(y)}); }
+void GuiSession::MovePointer(int x, int y) const {
+    Xdotool({"mousemove", std::to_string(x), std::to_string(y)});
+}
 
 void GuiSession::Click(int x, int y) const {
     MovePointer(x, y);

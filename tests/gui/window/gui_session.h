@@ -2,14 +2,14 @@
 // A private desktop for one window test: an Xvfb server whose frame buffer is
 // a file (what the screen really shows, shaped windows included), a D-Bus
 // session for the accessibility bus, and xdotool for the pointer and keys.
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <sys/types.h>
 
 #include "support/child_process.h"
 #include "support/temp_dir.h"

@@ -25,7 +25,8 @@ TEST_F(WindowTest, WorkerBoxBlocksTheWorkerUntilOk) {
     const std::string pid = std::to_string(launcher->pid());
     const std::string first = session.AtspiDialog({"show", pid, "30"});
     EXPECT_NE(first.find("caption: QuonLauncher.exe\n"), std::string::npos) << first;
-    EXPECT_NE(first.find("text: Failed to download the data.\\nPlease check the internet connection."), std::string::npos)
+    EXPECT_NE(first.find("text: Failed to download the data.\\nPlease check the internet connection."),
+              std::string::npos)
         << first;
     EXPECT_NE(first.find("button: OK\n"), std::string::npos) << first;
     EXPECT_EQ(first.find("button: Cancel"), std::string::npos) << first;
@@ -36,7 +37,9 @@ TEST_F(WindowTest, WorkerBoxBlocksTheWorkerUntilOk) {
     EXPECT_EQ(session.AtspiDialog({"show", pid, "1"}), first);
 
     EXPECT_EQ(session.AtspiDialog({"press", pid, "OK", "10"}), "");
-    EXPECT_TRUE(WaitFor([&] { return session.AtspiDialog({"show", pid, "1"}).find("L_6") != std::string::npos; }));
+    EXPECT_TRUE(WaitFor([&] {
+        return session.AtspiDialog({"show", pid, "1"}).find("L_6") != std::string::npos;
+    }));
     EXPECT_NE(LogText(root).find("L_16"), std::string::npos);
     EXPECT_EQ(LogText(root).find("L_6"), std::string::npos);
     EXPECT_EQ(session.AtspiDialog({"press", pid, "OK", "10"}), "");
@@ -47,7 +50,8 @@ TEST_F(WindowTest, WorkerBoxBlocksTheWorkerUntilOk) {
 TEST_F(WindowTest, ClosingTheWindowAnswersAWaitingBox) {
     Start();
     WaitForWindow();
-    ASSERT_NE(session.AtspiDialog({"show", std::to_string(launcher->pid()), "30"}).find("L_16"), std::string::npos);
+    ASSERT_NE(session.AtspiDialog({"show", std::to_string(launcher->pid()), "30"}).find("L_16"),
+              std::string::npos);
     // The session ends: the window closes, the waiting worker is released and
     // joined, and the launcher ends by itself, not killed.
     launcher->Kill(SIGTERM);

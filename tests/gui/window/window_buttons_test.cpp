@@ -22,7 +22,8 @@ TEST_F(WindowTest, ButtonImagesFollowHoverPressAndLeave) {
     };
     MoveTo(700, 480);
     MoveTo(702, 482);
-    EXPECT_TRUE(shows(229, 645, 455)) << "start hover" << Difference(session.ReadScreen(), Skin(229), 645, 455);
+    EXPECT_TRUE(shows(229, 645, 455))
+        << "start hover" << Difference(session.ReadScreen(), Skin(229), 645, 455);
     session.Xdotool({"mousedown", "1"});
     EXPECT_TRUE(shows(227, 645, 455)) << "start pressed, pointer over it";
     // Released away from the button: no click, and the images go back.
@@ -63,8 +64,10 @@ TEST_F(WindowTest, OptionsRepairAndStartDriveTheLauncher) {
     session.Xdotool({"mousemove", std::to_string(dialog.x + dialog.width / 2), std::to_string(dialog.y + 5)});
     session.Xdotool({"windowfocus", "--sync", dialog.id});
     session.Xdotool({"key", "Escape"});
-    ASSERT_TRUE(WaitFor([&] { return session.Xdotool({"search", "--onlyvisible", "--classname", "QuonLauncher"})
-                                         .find(dialog.id) == std::string::npos; }));
+    ASSERT_TRUE(WaitFor([&] {
+        return session.Xdotool({"search", "--onlyvisible", "--classname", "QuonLauncher"}).find(dialog.id) ==
+               std::string::npos;
+    }));
 
     // Repair: the lists are fetched and compared again, then ready again.
     ASSERT_EQ(server.RequestCount("/patch/packserv.txt"), 1);

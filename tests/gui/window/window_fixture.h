@@ -34,7 +34,9 @@ protected:
 
     std::string Install(const std::string& relative) const { return root.Join("install/" + relative); }
 
-    void Publish(const std::map<std::wstring, PatchFile>& files) { WritePatchSet(root.Join("server/patch"), files); }
+    void Publish(const std::map<std::wstring, PatchFile>& files) {
+        WritePatchSet(root.Join("server/patch"), files);
+    }
 
     // The launcher as the updater starts it, with the display deciding the
     // front-end unless `ui` names one.
@@ -88,20 +90,23 @@ protected:
     }
     // The background bitmap shows unchanged in the client rectangle `r`.
     std::string BackgroundDifference(const Screen& screen, const RECT& r) const {
-        return Difference(screen, Skin(215), r.left, r.top, r.right - r.left, r.bottom - r.top, r.left, r.top);
+        return Difference(screen, Skin(215), r.left, r.top, r.right - r.left, r.bottom - r.top, r.left,
+                          r.top);
     }
     bool Shows(const Screen& screen, const SkinImage& image, int x, int y, int w = -1, int h = -1) const {
         return Difference(screen, image, x, y, w, h).empty();
     }
 
     static SkinImage Skin(int id) {
-        const std::string bytes = ReadWholeFile(std::string(QUON_SKIN_DIR) + "/" + std::to_string(id) + ".bmp");
+        const std::string bytes =
+            ReadWholeFile(std::string(QUON_SKIN_DIR) + "/" + std::to_string(id) + ".bmp");
         return SkinImage::Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }
 
     // Waits until the ready text shows.
     bool WaitForReady(int timeoutMs = 20000) {
-        return WaitFor([&] { return CountColour(session.ReadScreen(), kReadyArea, kReadyColour) > 20; }, timeoutMs);
+        return WaitFor([&] { return CountColour(session.ReadScreen(), kReadyArea, kReadyColour) > 20; },
+                       timeoutMs);
     }
 
     void ClickClient(int x, int y) const { session.Click(window.x + x, window.y + y); }

@@ -6,11 +6,13 @@
 #include "window_fixture.h"
 
 namespace {
-std::map<std::wstring, PatchFile> OneFile() { return {{L"Data\\a.dat", PatchFile{std::string(5000, 'a')}}}; }
+std::map<std::wstring, PatchFile> OneFile() {
+    return {{L"Data\\a.dat", PatchFile{std::string(5000, 'a')}}};
+}
 
 std::string WindowUnderPointer(const GuiSession& session, int x, int y) {
-    std::istringstream lines(session.Xdotool({"mousemove", std::to_string(x), std::to_string(y), "getmouselocation",
-                                              "--shell"}));
+    std::istringstream lines(
+        session.Xdotool({"mousemove", std::to_string(x), std::to_string(y), "getmouselocation", "--shell"}));
     for (std::string line; std::getline(lines, line);)
         if (line.rfind("WINDOW=", 0) == 0) return line.substr(7);
     return "";
@@ -69,13 +71,14 @@ TEST_F(WindowTest, DraggingTheBackgroundMovesTheWindowAndAKeyPointDoesNot) {
     auto drag = [&](int fromX, int fromY) {
         session.Xdotool({"mousemove", std::to_string(fromX), std::to_string(fromY), "mousedown", "1"});
         for (int step = 1; step <= 4; ++step)
-            session.Xdotool({"mousemove", std::to_string(fromX + 15 * step), std::to_string(fromY + 10 * step)});
+            session.Xdotool(
+                {"mousemove", std::to_string(fromX + 15 * step), std::to_string(fromY + 10 * step)});
         session.Xdotool({"sleep", "0.2", "mouseup", "1"});
     };
     drag(x0 + 200, y0 + 300);  // the artwork: no control covers it
     WindowGeometry moved;
-    EXPECT_TRUE(WaitFor([&] { return session.Geometry(window.id, moved) && moved.x == x0 + 60 && moved.y == y0 + 40; },
-                        5000))
+    EXPECT_TRUE(WaitFor(
+        [&] { return session.Geometry(window.id, moved) && moved.x == x0 + 60 && moved.y == y0 + 40; }, 5000))
         << moved.x << "," << moved.y;
 
     drag(moved.x + 400, moved.y + 10);  // above the opaque area: the key colour
@@ -94,7 +97,8 @@ TEST_F(WindowTest, EnterAndEscapeDoNothing) {
     ASSERT_TRUE(WaitForReady());
     session.Xdotool({"mousemove", std::to_string(window.x + 720), std::to_string(window.y + 495)});
     session.Xdotool({"windowfocus", "--sync", window.id});
-    for (const char* key : {"Return", "KP_Enter", "Escape", "Return", "Escape"}) session.Xdotool({"key", key});
+    for (const char* key : {"Return", "KP_Enter", "Escape", "Return", "Escape"})
+        session.Xdotool({"key", key});
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     // Neither closed the window nor pressed the start button under the pointer.
     EXPECT_EQ(launcher->Wait(0), -1);

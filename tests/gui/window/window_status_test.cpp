@@ -40,7 +40,8 @@ TEST_F(WindowTest, FileListPhaseShowsItsLineLabelsAndEmptyBars) {
 }
 
 TEST_F(WindowTest, HeldTransferShowsBothLinesAndFillsOfExactWidths) {
-    Publish({{L"Data\\a.dat", PatchFile{RandomBytes(100000, 1)}}, {L"Data\\b.dat", PatchFile{RandomBytes(800000, 2)}}});
+    Publish({{L"Data\\a.dat", PatchFile{RandomBytes(100000, 1)}},
+             {L"Data\\b.dat", PatchFile{RandomBytes(800000, 2)}}});
     const uint64_t zipA = std::filesystem::file_size(root.Join("server/patch/Data/a.dat.zip"));
     const uint64_t zipB = std::filesystem::file_size(root.Join("server/patch/Data/b.dat.zip"));
     const uint64_t held = 300000;
@@ -53,13 +54,15 @@ TEST_F(WindowTest, HeldTransferShowsBothLinesAndFillsOfExactWidths) {
     ASSERT_GT(upper, 0);
     ASSERT_LT(upper, 489 - 104);  // left of the repair button, which covers the rest
     ASSERT_LT(lower, 489 - 104);
-    const SkinImage upperFill = Skin(244), upperFrame = Skin(240), lowerFill = Skin(245), lowerFrame = Skin(241);
+    const SkinImage upperFill = Skin(244), upperFrame = Skin(240), lowerFill = Skin(245),
+                    lowerFrame = Skin(241);
     // The fill shows the left part of its bitmap, the frame the rest.
     auto barShows = [&](const Screen& s, const SkinImage& fill, const SkinImage& frame, int top, int width) {
         for (int y = top; y < top + 14; ++y) {
             for (int x = 102; x < 489; ++x) {
                 const bool inFill = y >= top + 2 && y < top + 12 && x >= 104 && x < 104 + width;
-                const uint32_t want = inFill ? fill.Pixel(x - 104, y - top - 2) : frame.Pixel(x - 102, y - top);
+                const uint32_t want =
+                    inFill ? fill.Pixel(x - 104, y - top - 2) : frame.Pixel(x - 102, y - top);
                 if (Pixel(s, x, y) != want) return false;
             }
         }
