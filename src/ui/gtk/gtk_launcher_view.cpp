@@ -81,7 +81,7 @@ void GtkLauncherView::ShowMessageBox(const std::wstring& text, const std::wstrin
         m_boxes.push_back(box);
     }
     if (OnUiThread()) {
-        box->dialog = CreateMessageBox(m_window ? m_window->Window() : nullptr, text, caption);
+        box->dialog = CreateMessageBox(BoxParent(), text, caption);
         gtk_dialog_run(GTK_DIALOG(box->dialog));
         gtk_widget_destroy(box->dialog);
         box->dialog = nullptr;
@@ -94,12 +94,18 @@ void GtkLauncherView::ShowMessageBox(const std::wstring& text, const std::wstrin
     m_boxAnswered.wait(lock, [&] { return box->done; });
 }
 
+GtkWindow* GtkLauncherView::BoxParent() const {
+    // Before the window shows (the start-up checks) a box stands alone.
+    if (!m_window || !gtk_widget_get_mapped(GTK_WIDGET(m_window->Window()))) return nullptr;
+    return m_window->Window();
+}
+
 void GtkLauncherView::ShowQueuedBox(const std::shared_ptr<Box>& box) {
     {
         std::lock_guard lock(m_lock);
         if (box->done) return;  // answered by a close meanwhile
     }
-    box->dialog = CreateMessageBox(m_window ? m_window->Window() : nullptr, box->text, box->caption);
+    box->dialog = CreateMessageBox(BoxParent(), box->text, box->caption);
     auto* handle = new std::shared_ptr<Box>(box);
     g_signal_connect_data(
         box->dialog, "response", G_CALLBACK(+[](GtkDialog* dialog, gint, gpointer data) {

@@ -56,6 +56,7 @@ private:
     bool OnUiThread() const { return std::this_thread::get_id() == m_uiThread; }
     // Runs `work` on GTK's thread: now when called there, else queued.
     void RunOnUi(std::function<void()> work);
+    GtkWindow* BoxParent() const;
     void ShowQueuedBox(const std::shared_ptr<Box>& box);
     void AnswerBox(const std::shared_ptr<Box>& box);
     void FlushInvalidation();
