@@ -91,3 +91,35 @@ TEST_F(WindowTest, CloseButtonEndsTheLauncher) {
     EXPECT_EQ(launcher->Wait(10000), 0) << launcher->Output();
     EXPECT_FALSE(root.Exists("install/client-ran.txt"));
 }
+
+TEST_F(WindowTest, StartFileCheckPaintsItsProgressAndTakesNoOtherClick) {
+    // Enough libraries that checking them takes a visible moment.
+    auto files = GameWithClient();
+    std::string block(4 << 20, '\0');
+    for (int i = 0; i < 40; ++i) {
+        for (size_t j = 0; j < block.size(); j += 4096) block[j] = static_cast<char>(i * 31 + j / 4096);
+        files[L"Bin\\lib" + std::to_wstring(i) + L".dll"] = PatchFile{block};
+    }
+    Publish(files);
+    Start();
+    WaitForWindow();
+    ASSERT_TRUE(WaitForReady(60000));
+    ClickClient(720, 495);
+    ClickClient(792, 47);  // close, while the check holds the window's thread
+    // The check's own frames: "File check : ..." alone, without bars.
+    bool seen = false;
+    WaitFor(
+        [&] {
+            const Screen s = session.ReadScreen();
+            seen = CountColour(s, kLine2Area, kTextColour) > 10 &&
+                   CountColour(s, kLine1Area, kTextColour) == 0 &&
+                   CountColour(s, kReadyArea, kReadyColour) == 0 &&
+                   BackgroundDifference(s, RECT{300, 473, 400, 503}).empty();
+            return seen || launcher->Wait(0) >= 0;
+        },
+        20000);
+    EXPECT_TRUE(seen);
+    // The close waited for the check: the client was started, the launcher ended.
+    EXPECT_EQ(launcher->Wait(15000), 0) << launcher->Output();
+    EXPECT_TRUE(root.Exists("install/client-ran.txt"));
+}
