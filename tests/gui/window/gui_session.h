@@ -42,7 +42,7 @@ public:
     // Runs xdotool with `args`; its standard output.
     std::string Xdotool(const std::vector<std::string>& args) const;
     // The visible window of WM_CLASS `className`, waiting up to `timeoutMs`.
-    bool FindWindow(const std::string& className, WindowGeometry& out, int timeoutMs = 15000) const;
+    bool FindWindow(const std::string& className, WindowGeometry& out, int timeoutMs = 30000) const;
     bool Geometry(const std::string& id, WindowGeometry& out) const;
     // Runs tests/gui/window/atspi_dialog.py with `args` on this session's bus.
     std::string AtspiDialog(const std::vector<std::string>& args) const;

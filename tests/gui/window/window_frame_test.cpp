@@ -69,10 +69,13 @@ TEST_F(WindowTest, DraggingTheBackgroundMovesTheWindowAndAKeyPointDoesNot) {
     ASSERT_TRUE(WaitForReady());
     const int x0 = window.x, y0 = window.y;
     auto drag = [&](int fromX, int fromY) {
-        session.Xdotool({"mousemove", std::to_string(fromX), std::to_string(fromY), "mousedown", "1"});
+        // Pauses between the steps: the move follows the pointer from the
+        // press on, so the press must have arrived before the pointer moves.
+        session.Xdotool(
+            {"mousemove", std::to_string(fromX), std::to_string(fromY), "mousedown", "1", "sleep", "0.3"});
         for (int step = 1; step <= 4; ++step)
-            session.Xdotool(
-                {"mousemove", std::to_string(fromX + 15 * step), std::to_string(fromY + 10 * step)});
+            session.Xdotool({"mousemove", std::to_string(fromX + 15 * step),
+                             std::to_string(fromY + 10 * step), "sleep", "0.1"});
         session.Xdotool({"sleep", "0.2", "mouseup", "1"});
     };
     drag(x0 + 200, y0 + 300);  // the artwork: no control covers it
