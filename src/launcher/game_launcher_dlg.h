@@ -124,6 +124,10 @@ public:
     }
     std::wstring GetPendingError() const;
     std::wstring GetCaption() const;
+    // The window is skinned and shows the notice page only in a run started
+    // by the updater.
+    bool IsFromUpdater() const { return m_pPublisher && m_pPublisher->IsFromUpdater(); }
+    std::wstring GetNoticeUrl() const { return m_pPublisher ? m_pPublisher->GetNoticeUrl() : std::wstring(); }
     bool IsWorkerRunning() const { return m_worker.joinable(); }
     // A full install-folder path for a relative list path ("\" -> "/").
     std::wstring FullPath(const std::wstring& relative) const;

@@ -12,6 +12,10 @@
 #include "common/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "ui/console/console_view.h"
+#include "ui/startup_status.h"
+#ifdef QUON_HAVE_GTK
+#include "ui/gtk/gtk_launcher.h"
+#endif
 
 namespace {
 ConsoleView* g_consoleView = nullptr;
@@ -24,11 +28,7 @@ int RunConsole(std::vector<std::wstring> arguments) {
     auto platform = LauncherPlatform::CreateDefault();
     ConsoleView view(STDIN_FILENO, stderr);
     CGameLauncherDlg dlg(*platform, view, std::move(arguments));
-    switch (dlg.GetStartupResult()) {
-        case CGameLauncherDlg::StartupResult::kAnotherInstance: return 1;
-        case CGameLauncherDlg::StartupResult::kBadCommandLine: return 2;
-        case CGameLauncherDlg::StartupResult::kOk: break;
-    }
+    if (const int status = StartupExitStatus(dlg.GetStartupResult()); status >= 0) return status;
     view.Attach(&dlg);
     g_consoleView = &view;
     struct sigaction sa {};
@@ -53,18 +53,20 @@ int RunLauncher(int argc, char** argv) {
     }
     std::vector<std::wstring> arguments;
     for (int i = 0; i < argc; ++i) arguments.push_back(text::FromUtf8(argv[i]));
-    [[maybe_unused]] const FrontEndKind kind =
-        ChooseFrontEnd(getenv("QUON_LAUNCHER_UI"), getenv("DISPLAY"), getenv("WAYLAND_DISPLAY"));
-#ifdef QUON_HAVE_GTK
-    // The window front-end's entry goes here:
-    // if (kind == FrontEndKind::kWindow) return RunGtk(std::move(arguments));
-#else
-    // A build without the window serves every player from the console; only
-    // an explicit request for the window is worth a word.
     const char* asked = getenv("QUON_LAUNCHER_UI");
-    if (kind == FrontEndKind::kWindow && asked && std::string(asked) == "gtk") {
-        std::fputs("QUON_LAUNCHER_UI=gtk: this build has no window; using the console.\n", stderr);
+    const FrontEndKind kind = ChooseFrontEnd(asked, getenv("DISPLAY"), getenv("WAYLAND_DISPLAY"));
+    const bool windowAsked = asked && std::string(asked) == "gtk";
+#ifdef QUON_HAVE_GTK
+    if (kind == FrontEndKind::kWindow && InitGtkFrontEnd()) return RunGtkLauncher(std::move(arguments));
+    // A display that does not answer leaves the console; only an explicit
+    // request for the window is worth a word.
+    if (windowAsked) {
+        std::fprintf(stderr, "QuonLauncher: cannot open the display \"%s\" for the window; using the console\n",
+                     getenv("DISPLAY") ? getenv("DISPLAY") : "");
     }
+#else
+    // A build without the window serves every player from the console.
+    if (windowAsked) std::fputs("QUON_LAUNCHER_UI=gtk: this build has no window; using the console.\n", stderr);
 #endif
     return RunConsole(std::move(arguments));
 }
