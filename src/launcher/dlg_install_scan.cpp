@@ -11,7 +11,7 @@
 #include "launcher/launcher_messages.h"
 #include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
-#include "platform/folder_listing.h"
+#include "platform/file_system.h"
 
 namespace {
 bool EqualsIgnoringCase(const std::wstring& a, const wchar_t* b) {
@@ -81,17 +81,22 @@ void CGameLauncherDlg::ScanClientFiles(const std::wstring& pattern) {
     if (folder.size() > root.size()) relativeFolder = folder.substr(root.size() + 1);
     ReplaceChar(relativeFolder, L'\\', L'/');
 
-    std::vector<FolderEntry> entries;
-    if (!ListFolder(NativePath(folder), entries)) return;
+    const std::string nativeFolder = NativePath(folder);
+    std::vector<fsys::FolderEntry> entries;
+    if (!fsys::ListFolder(nativeFolder, entries)) return;
     // Entries in name order, so that a rebuilt list does not depend on the
     // order the file system happens to keep.
     std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+              [](const fsys::FolderEntry& a, const fsys::FolderEntry& b) { return a.name < b.name; });
 
-    for (const FolderEntry& e : entries) {
+    for (const fsys::FolderEntry& e : entries) {
         // Links are not followed into folders (they may lead outside the
-        // install folder or in a circle); devices and pipes are no game files.
-        if (e.kind == FolderEntryKind::kOther) continue;
+        // install folder or in a circle); a link to a file is listed as the
+        // file. Devices and pipes are no game files.
+        if (e.kind != fsys::Kind::kFile && e.kind != fsys::Kind::kFolder &&
+            !(e.kind == fsys::Kind::kLink && fsys::KindOfTarget(nativeFolder + "/" + e.name) == fsys::Kind::kFile)) {
+            continue;
+        }
         const std::wstring name = text::FromUtf8(e.name);
         // A name that is not UTF-8 cannot be spelt in the list: read back, it
         // would name no file and fail every checksum pass.
@@ -99,7 +104,7 @@ void CGameLauncherDlg::ScanClientFiles(const std::wstring& pattern) {
             LogSkipped(*this, L"name is not UTF-8", folder + L"\\" + ShownName(e.name));
             continue;
         }
-        if (e.kind == FolderEntryKind::kFolder) {
+        if (e.kind == fsys::Kind::kFolder) {
             if (IsSkippedFolder(name)) continue;
             // The launcher's own download folder holds the server list while
             // it is compared; listing it would delete that list as obsolete
@@ -116,7 +121,9 @@ void CGameLauncherDlg::ScanClientFiles(const std::wstring& pattern) {
         }
         auto info = std::make_unique<PackFileInfo>();
         info->SetPath(relativeFolder.empty() ? name : relativeFolder + L"\\" + name);
-        info->nFileSize = ListedSize(e.size);
+        const int64_t size = fsys::FileSize(nativeFolder + "/" + e.name);
+        if (size < 0) continue;  // gone since it was listed
+        info->nFileSize = ListedSize(static_cast<uint64_t>(size));
         // A file the list cannot record faithfully is neither recorded nor,
         // as obsolete, deleted.
         info->SetChecksum(std::wstring(32, L'0'));

@@ -1,5 +1,4 @@
 // STATE_UPDATE_FILES: fetch, unpack, verify and record every changed file.
-#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -13,6 +12,7 @@
 #include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
 #include "launcher/url_download_callback.h"
+#include "platform/file_system.h"
 
 namespace {
 // The list path as a URL path: "\" becomes "/", and every byte of its UTF-8
@@ -97,7 +97,7 @@ void CGameLauncherDlg::Ls_Update() {
         // The comparison refuses lists with such paths; this is the last guard
         // before anything is written.
         if (!StaysInsideFolder(m_strInstallPath, entry->szPath) ||
-            chdir(NativePath(m_strInstallPath).c_str()) != 0 || !CreateFoldersAlongPath(entry->szPath)) {
+            !fsys::ChangeCurrentFolder(NativePath(m_strInstallPath)) || !CreateFoldersAlongPath(entry->szPath)) {
             ShowAndLog(GetLauncherMessage(4), L"CGameLauncherDlg::Ls_Update");
             SetState(STATE_QUIT);
             return;
@@ -173,7 +173,11 @@ void CGameLauncherDlg::Ls_Update() {
         // Recorded at once, as one appended line: a run cut off here keeps
         // this file, and rewriting a large list per file would cost more than
         // the file itself. The reader lets the later line win.
-        if (IsListableEntry(*copy)) AppendListEntry(m_strInstallPath + L"packclit.lit", *copy);
+        // A line that did not reach the disk must not pass for a finished update.
+        if (IsListableEntry(*copy) && !AppendListEntry(m_strInstallPath + L"packclit.lit", *copy)) {
+            StopOnClientListFailure(errno, L"CGameLauncherDlg::Ls_Update");
+            return;
+        }
         m_vecClientList.push_back(std::move(copy));
 
         if (!DeleteLocalFile(false, archive)) {
@@ -184,7 +188,10 @@ void CGameLauncherDlg::Ls_Update() {
     }
     // Compact the appended lines into a clean list.
     applyRemovals.Apply();
-    WriteClientListFile();
+    if (!WriteClientListFile()) {
+        StopOnClientListFailure(errno, L"CGameLauncherDlg::Ls_Update");
+        return;
+    }
     RemoveFolderTree(m_strInstallPath + L"Temp");
     SetState(STATE_READY);
 }

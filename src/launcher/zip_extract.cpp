@@ -1,9 +1,6 @@
 #include "launcher/zip_extract.h"
 
-#include <fcntl.h>
 #include <minizip/unzip.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <vector>
@@ -12,22 +9,27 @@
 #include "common/path_util.h"
 #include "common/text_util.h"
 #include "launcher/zip_entry_name.h"
+#include "platform/file_system.h"
 
 namespace {
 constexpr int kUnixHost = 3;
+// The file-type bits of a Unix mode, as zip makers store them.
+constexpr unsigned kUnixTypeMask = 0170000;
+constexpr unsigned kUnixRegularFile = 0100000;
 constexpr size_t kChunk = 256 * 1024;
 
 bool IsDiskFull(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
 
 // Writes the current item to a temporary beside the target, then renames it
-// over the target, so a failed item never leaves a torn file behind.
-int WriteItem(unzFile zip, const std::string& target, mode_t mode, std::vector<char>& buffer,
-              const std::atomic<bool>* stop) {
+// over the target, so a failed item never leaves a torn file behind. The
+// content is made durable before the rename; the folder's entry when `batch`
+// is flushed, once per archive.
+int WriteItem(unzFile zip, const std::string& target, unsigned mode, std::vector<char>& buffer,
+              const std::atomic<bool>* stop, fsys::FolderSyncBatch& batch) {
     if (unzOpenCurrentFile(zip) != UNZ_OK) return kZipOtherFailure;
-    std::string tmp = target + ".qtmp-XXXXXX";
-    int fd = mkstemp(tmp.data());
-    if (fd < 0) {
-        int error = errno;
+    fsys::TempFile out;
+    if (!out.Create(target)) {
+        const int error = errno;
         unzCloseCurrentFile(zip);
         return IsDiskFull(error) ? kZipWriteFailure : kZipOtherFailure;
     }
@@ -37,31 +39,23 @@ int WriteItem(unzFile zip, const std::string& target, mode_t mode, std::vector<c
             result = kZipOtherFailure;
             break;
         }
-        int n = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
+        const int n = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
         if (n == 0) break;
         if (n < 0) {
             result = kZipOtherFailure;
             break;
         }
-        size_t done = 0;
-        while (done < static_cast<size_t>(n)) {
-            ssize_t w = write(fd, buffer.data() + done, static_cast<size_t>(n) - done);
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) {
-                result = IsDiskFull(errno) ? kZipWriteFailure : kZipOtherFailure;
-                break;
-            }
-            done += static_cast<size_t>(w);
+        if (!out.Write(buffer.data(), static_cast<size_t>(n))) {
+            result = IsDiskFull(errno) ? kZipWriteFailure : kZipOtherFailure;
+            break;
         }
-        if (result != kZipOk) break;
     }
     // The CRC is checked when the item is closed.
     if (unzCloseCurrentFile(zip) != UNZ_OK && result == kZipOk) result = kZipOtherFailure;
-    fchmod(fd, mode);
-    if (close(fd) != 0 && result == kZipOk) result = IsDiskFull(errno) ? kZipWriteFailure : kZipOtherFailure;
-    if (result == kZipOk && rename(tmp.c_str(), target.c_str()) != 0) result = kZipOtherFailure;
-    if (result != kZipOk) unlink(tmp.c_str());
-    return result;
+    if (result == kZipOk && !out.Commit(fsys::Durability::kFileAndFolder, mode, &batch)) {
+        result = IsDiskFull(errno) ? kZipWriteFailure : kZipOtherFailure;
+    }
+    return result;  // a temporary not committed goes with `out`
 }
 }  // namespace
 
@@ -71,6 +65,7 @@ bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
     unzFile zip = unzOpen64(NativePath(archive).c_str());
     if (!zip) return false;
     std::vector<char> buffer(kChunk);
+    fsys::FolderSyncBatch batch;  // synced when the archive is done
     std::wstring base = folder;
     if (!base.empty() && base.back() != L'/' && base.back() != L'\\') base += L'/';
 
@@ -111,12 +106,12 @@ bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
         } else if (!CreateFoldersAlongPath(base + relative)) {
             result = kZipOtherFailure;
         } else {
-            mode_t mode = 0644;
+            unsigned mode = 0644;
             const unsigned perms = (info.external_fa >> 16) & 07777;
-            if ((info.version >> 8) == kUnixHost && S_ISREG((info.external_fa >> 16)) && perms != 0) {
+            if ((info.version >> 8) == kUnixHost && ((info.external_fa >> 16) & kUnixTypeMask) == kUnixRegularFile && perms != 0) {
                 mode = (perms & 0777) | 0600;  // the launcher must be able to replace it later
             }
-            result = WriteItem(zip, NativePath(base + relative), mode, buffer, stop);
+            result = WriteItem(zip, NativePath(base + relative), mode, buffer, stop, batch);
         }
         if (!onItem({stored, result})) break;
     }

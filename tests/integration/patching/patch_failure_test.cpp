@@ -127,3 +127,28 @@ TEST_F(PatchRun, ClientListThatCannotBeWrittenStopsBeforeAnythingIsPatched) {
     EXPECT_FALSE(Exists("new.dat"));
     EXPECT_FALSE(view->ButtonsEnabled());
 }
+
+TEST_F(PatchRun, ClientListLineThatCannotBeRecordedIsNoFinishedUpdate) {
+    Publish({{L"new.dat", {"new"}}});
+    // The first fetch of the archive stalls, so the list can be broken after
+    // the comparison wrote it and before the file's line is appended.
+    server->StallAfter("/patch_qa/new.dat.zip", 0, std::chrono::milliseconds(300));
+    view = std::make_unique<RecordingView>();
+    dlg = std::make_unique<CGameLauncherDlg>(platform, *view, std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});
+    ASSERT_TRUE(dlg->OnInitDialog());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (Fetches("new.dat") == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_GT(Fetches("new.dat"), 0);
+    std::filesystem::remove(Install("packclit.lit"));
+    std::filesystem::create_directories(Install("packclit.lit"));
+    server->ClearFaults();
+
+    EXPECT_EQ(Settle(), STATE_END);
+    ASSERT_EQ(view->Boxes().size(), 1u);
+    const std::wstring list = root.wpath() + L"/install/packclit.lit";
+    EXPECT_EQ(view->Boxes()[0], text::FormatW(GetLauncherMessage(8), L"Is a directory", EISDIR, list.c_str()));
+    EXPECT_NE(Log().find(L"Function :[CGameLauncherDlg::Ls_Update]"), std::wstring::npos);
+    EXPECT_FALSE(view->ButtonsEnabled());
+}
