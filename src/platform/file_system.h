@@ -76,6 +76,7 @@ public:
         kReadWrite,       // existing file
         kAppend,          // created when missing; every write goes to the end
         kCreateTruncate,  // created when missing, emptied when not
+        kCreateExclusive, // created, writing only, readable by the user alone; fails (EEXIST) when anything is there
     };
 
     File() = default;
@@ -90,6 +91,8 @@ public:
     bool Open(const std::string& path, Mode mode);
     bool IsOpen() const { return m_handle >= 0; }
     int64_t Size() const;
+    // Last modification, seconds since the epoch; -1 with errno.
+    int64_t ModifiedTime() const;
     // Up to `size` bytes; 0 at the end of the file; -1 with errno.
     int64_t Read(void* data, size_t size);
     int64_t ReadAt(void* data, size_t size, int64_t offset);
@@ -176,5 +179,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes,
 std::string FolderOf(const std::string& path);
 // True for a name TempFile makes: "<anything>.qtmp-" and six characters.
 bool IsTemporaryName(std::string_view name);
+// Whether a file name matches a shell wildcard pattern ("*", "?", "[...]").
+bool NameMatches(const std::string& pattern, const std::string& name);
 
 }  // namespace fsys

@@ -1,7 +1,5 @@
 #include "common/crash/minidump_file_writer.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -193,15 +191,4 @@ std::vector<uint8_t> MinidumpFileWriter::Build(const ProcessSnapshot& snapshot,
         out.PutAt(entry + 8, streams[i].at.rva);
     }
     return std::move(out.bytes);
-}
-
-bool MinidumpFileWriter::Write(int fd, const std::vector<uint8_t>& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }

@@ -19,6 +19,4 @@ public:
     static std::vector<uint8_t> Build(const ProcessSnapshot& snapshot,
                                       const std::vector<MinidumpUserStream>& user, uint64_t flags,
                                       uint32_t timeStamp);
-    // Writes the dump to an open file; false when not every byte was written.
-    static bool Write(int fd, const std::vector<uint8_t>& bytes);
 };

@@ -1,8 +1,5 @@
 #include "common/crash/minidump_generator.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <ctime>
 
 #include "common/crash/dump_file_name.h"
@@ -10,14 +7,16 @@
 #include "common/diagnostics/custom_assert.h"
 #include "common/path_util.h"
 #include "common/text_util.h"
+#include "platform/file_system.h"
 #include "platform/minidump_source.h"
 
 namespace {
 constexpr const wchar_t* kFunction = L"MinidumpGenerator::WriteMinidump";
 
-int CreateNew(const std::wstring& path) {
-    // Dumps hold process memory: readable by the user alone.
-    return open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+bool CreateNew(const std::wstring& path, fsys::File& file) {
+    // Dumps hold process memory: readable by the user alone. An existing dump
+    // is never replaced.
+    return file.Open(NativePath(path), fsys::File::Mode::kCreateExclusive);
 }
 
 // The name without folder and extension, as _wsplitpath gives it.
@@ -45,18 +44,14 @@ bool MinidumpGenerator::WriteMinidump(pid_t process, pid_t threadId, pid_t, cons
         RT_ASSERT(true, false, kFunction, L" false == GenerateDumpFilePath ");
         return false;
     }
-    const int dumpFile = CreateNew(path);
-    if (dumpFile < 0) {
+    fsys::File dumpFile;
+    if (!CreateNew(path, dumpFile)) {
         RT_ASSERT(true, false, kFunction, L" dump_file == INVALID_HANDLE_VALUE ");
         return false;
     }
-    int fullFile = -1;
-    if (dumpType & kMiniDumpWithFullMemory) {
-        fullFile = CreateNew(path.substr(0, path.size() - 4) + L"-full.dmp");
-        if (fullFile < 0) {
-            close(dumpFile);
-            return false;
-        }
+    fsys::File fullFile;
+    if ((dumpType & kMiniDumpWithFullMemory) && !CreateNew(path.substr(0, path.size() - 4) + L"-full.dmp", fullFile)) {
+        return false;
     }
 
     ProcessSnapshot snapshot;
@@ -74,10 +69,9 @@ bool MinidumpGenerator::WriteMinidump(pid_t process, pid_t threadId, pid_t, cons
         const std::vector<MinidumpUserStream> user = {{0, "Default"}, {1, "Default"}};
         const auto bytes = MinidumpFileWriter::Build(snapshot, user, dumpType & ~kMiniDumpWithFullMemory,
                                                      static_cast<uint32_t>(std::time(nullptr)));
-        ok = MinidumpFileWriter::Write(dumpFile, bytes);
+        ok = dumpFile.Write(bytes.data(), bytes.size());
     }
-    close(dumpFile);
-    if (fullFile >= 0) close(fullFile);
+    ok = dumpFile.Close() && ok;
     if (dumpPath) *dumpPath = path;
     return ok;
 }

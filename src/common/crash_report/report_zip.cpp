@@ -1,9 +1,6 @@
 #include "common/crash_report/report_zip.h"
 
-#include <dirent.h>
-#include <fnmatch.h>
 #include <minizip/zip.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <ctime>
@@ -11,6 +8,8 @@
 
 #include "common/path_util.h"
 #include "common/text_util.h"
+#include "platform/file_system.h"
+#include "platform/process_facts.h"
 
 bool ReportZip::Create(const std::wstring& path) {
     Close();
@@ -20,30 +19,25 @@ bool ReportZip::Create(const std::wstring& path) {
 
 int ReportZip::ZipAdd(const std::wstring& entryName, const std::wstring& source) {
     if (!m_zip) return ZIP_PARAMERROR;
-    FILE* in = fopen(NativePath(source).c_str(), "rb");
-    if (!in) return ZIP_ERRNO;
-    struct stat st {};
-    fstat(fileno(in), &st);
+    fsys::File in;
+    if (!in.Open(NativePath(source), fsys::File::Mode::kRead)) return ZIP_ERRNO;
+    const int64_t size = in.Size();
+    const int64_t modified = in.ModifiedTime();
     zip_fileinfo info{};
-    struct tm t {};
-    localtime_r(&st.st_mtime, &t);
+    const std::tm t = fsys::LocalTime(static_cast<std::time_t>(modified > 0 ? modified : 0));
     info.tmz_date = {static_cast<uInt>(t.tm_sec),  static_cast<uInt>(t.tm_min),
                      static_cast<uInt>(t.tm_hour), static_cast<uInt>(t.tm_mday),
                      static_cast<uInt>(t.tm_mon),  static_cast<uInt>(t.tm_year + 1900)};
-    const int zip64 = static_cast<uint64_t>(st.st_size) >= 0xffffffffULL ? 1 : 0;
+    const int zip64 = size >= 0xffffffffLL ? 1 : 0;
     int result = zipOpenNewFileInZip64(m_zip, text::ToUtf8(entryName).c_str(), &info, nullptr, 0, nullptr, 0,
                                        nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, zip64);
-    if (result != ZIP_OK) {
-        fclose(in);
-        return result;
-    }
+    if (result != ZIP_OK) return result;
     std::vector<char> buffer(1 << 16);
-    size_t n = 0;
-    while (result == ZIP_OK && (n = fread(buffer.data(), 1, buffer.size(), in)) > 0) {
+    int64_t n = 0;
+    while (result == ZIP_OK && (n = in.Read(buffer.data(), buffer.size())) > 0) {
         result = zipWriteInFileInZip(m_zip, buffer.data(), static_cast<unsigned>(n));
     }
-    if (result == ZIP_OK && ferror(in)) result = ZIP_ERRNO;
-    fclose(in);
+    if (result == ZIP_OK && n < 0) result = ZIP_ERRNO;
     const int closed = zipCloseFileInZip(m_zip);
     return result != ZIP_OK ? result : closed;
 }
@@ -61,17 +55,15 @@ void AddFolderToZip(ReportZip& zip, const std::wstring& folder, const std::wstri
     if (base.back() != L'\\' && base.back() != L'/') base += L'\\';
     // "*.*" matches every name on Windows, with a dot or without.
     const std::string glob = pattern == L"*.*" ? "*" : text::ToUtf8(pattern);
-    DIR* dir = opendir(NativePath(base).c_str());
-    if (!dir) return;
+    std::vector<fsys::FolderEntry> entries;
+    if (!fsys::ListFolder(NativePath(base), entries)) return;
     std::vector<std::pair<std::wstring, bool>> matches;
-    while (dirent* e = readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == ".." || fnmatch(glob.c_str(), name.c_str(), 0) != 0) continue;
-        struct stat st {};
-        if (lstat(NativePath(base + text::FromUtf8(name)).c_str(), &st) != 0 || S_ISLNK(st.st_mode)) continue;
-        matches.emplace_back(text::FromUtf8(name), S_ISDIR(st.st_mode));
+    for (const fsys::FolderEntry& e : entries) {
+        // Links are not packed: they may lead anywhere.
+        if (e.kind != fsys::Kind::kFile && e.kind != fsys::Kind::kFolder) continue;
+        if (!fsys::NameMatches(glob, e.name)) continue;
+        matches.emplace_back(text::FromUtf8(e.name), e.kind == fsys::Kind::kFolder);
     }
-    closedir(dir);
     for (const auto& [name, isFolder] : matches) {
         if (isFolder) {
             AddFolderToZip(zip, base + name, pattern);

@@ -38,6 +38,8 @@ int FlagsOf(File::Mode mode) {
             return O_RDWR | O_APPEND | O_CREAT;
         case File::Mode::kCreateTruncate:
             return O_RDWR | O_CREAT | O_TRUNC;
+        case File::Mode::kCreateExclusive:
+            return O_WRONLY | O_CREAT | O_EXCL;
     }
     return O_RDONLY;
 }
@@ -60,7 +62,7 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::Open(const std::string& path, Mode mode) {
     Close();
-    const int fd = open(path.c_str(), FlagsOf(mode) | O_CLOEXEC, 0644);
+    const int fd = open(path.c_str(), FlagsOf(mode) | O_CLOEXEC, mode == Mode::kCreateExclusive ? 0600 : 0644);
     if (fd < 0) return false;
     struct stat st {};
     if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -79,6 +81,15 @@ int64_t File::Size() const {
         return -1;
     }
     return fstat(m_handle, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+int64_t File::ModifiedTime() const {
+    struct stat st {};
+    if (m_handle < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    return fstat(m_handle, &st) == 0 ? static_cast<int64_t>(st.st_mtime) : -1;
 }
 
 int64_t File::Read(void* data, size_t size) {

@@ -3,6 +3,7 @@
 // for a folder half-way can never lead the removal elsewhere.
 #include <dirent.h>
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -189,6 +190,10 @@ void WalkTree(const std::string& folder, const std::function<void(const std::str
         if (e.kind == Kind::kFolder) WalkTree(full, visit);
         visit(full, e.kind);
     }
+}
+
+bool NameMatches(const std::string& pattern, const std::string& name) {
+    return fnmatch(pattern.c_str(), name.c_str(), 0) == 0;
 }
 
 }  // namespace fsys
