@@ -7,18 +7,18 @@
 
 #include "common/path_util.h"
 #include "common/text_util.h"
+#include "launcher/checksum_pool.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/list_file_format.h"
-#include "launcher/md5_checksum.h"
 #include "platform/file_system.h"
 
 namespace {
 bool EqualsIgnoringCase(const std::wstring& a, const wchar_t* b) {
     const std::wstring other = b;
-    return a.size() == other.size() && std::equal(a.begin(), a.end(), other.begin(), [](wchar_t x, wchar_t y) {
-               return std::towlower(x) == std::towlower(y);
-           });
+    return a.size() == other.size() &&
+           std::equal(a.begin(), a.end(), other.begin(),
+                      [](wchar_t x, wchar_t y) { return std::towlower(x) == std::towlower(y); });
 }
 
 bool IsSkippedFolder(const std::wstring& name) {
@@ -34,7 +34,9 @@ bool IsSkippedFile(const std::wstring& name) {
 
 // Sizes of 2 GiB and more do not fit the list's field; they are recorded as
 // the largest value it holds.
-int32_t ListedSize(uint64_t size) { return size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size); }
+int32_t ListedSize(uint64_t size) {
+    return size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size);
+}
 
 // A name the list cannot spell: its bytes, invalid UTF-8 shown as \xNN.
 std::wstring ShownName(const std::string& raw) {
@@ -94,7 +96,8 @@ void CGameLauncherDlg::ScanClientFiles(const std::wstring& pattern) {
         // install folder or in a circle); a link to a file is listed as the
         // file. Devices and pipes are no game files.
         if (e.kind != fsys::Kind::kFile && e.kind != fsys::Kind::kFolder &&
-            !(e.kind == fsys::Kind::kLink && fsys::KindOfTarget(nativeFolder + "/" + e.name) == fsys::Kind::kFile)) {
+            !(e.kind == fsys::Kind::kLink &&
+              fsys::KindOfTarget(nativeFolder + "/" + e.name) == fsys::Kind::kFile)) {
             continue;
         }
         const std::wstring name = text::FromUtf8(e.name);
@@ -139,20 +142,27 @@ bool CGameLauncherDlg::Build_byclientchecksum() {
     m_dwTotalRecv = 0;
     m_dwFileSize = static_cast<uint32_t>(m_vecClientList.size());
     m_dwFileRecv = 0;
-    for (const auto& entry : m_vecClientList) {
+    // Every core hashes; the digests come back in list order, so progress,
+    // the recorded list and the first failure are those of one pass. The
+    // list is not changed while the pool reads its paths.
+    ChecksumPool pool(
+        m_vecClientList.size(), [this](size_t i) { return FullPath(m_vecClientList[i]->szPath); },
+        ChecksumPool::WorkerCount());
+    for (size_t i = 0; i < m_vecClientList.size(); ++i) {
         if (m_bStopRequested) return false;
-        const std::wstring full = FullPath(entry->szPath);
-        wchar_t sum[260] = {};
-        errno = 0;
-        if (!ChecksumOfFile(sum, full, &m_bStopRequested)) {
+        FileDigest digest;
+        if (!pool.Take(i, digest, m_bStopRequested)) return false;
+        PackFileInfo& entry = *m_vecClientList[i];
+        if (!digest.ok) {
             if (m_bStopRequested) return false;  // closing, not a read failure
-            ReportNow(CannotOpenText(full, errno, L"Unkown"), L"CGameLauncherDlg::Build_byclientchecksum");
+            ReportNow(CannotOpenText(FullPath(entry.szPath), digest.error, L"Unkown"),
+                      L"CGameLauncherDlg::Build_byclientchecksum");
             m_view.PostClose();
             return false;
         }
-        entry->SetChecksum(sum);
+        entry.SetChecksum(digest.text);
         m_view.InvalidateRect(&kStatusText, false);
-        SetCurrentFile(text::FormatCut(text::kMaxPathChars, L"Check: %s", entry->szPath.c_str()));
+        SetCurrentFile(text::FormatCut(text::kMaxPathChars, L"Check: %s", entry.szPath.c_str()));
         ++m_dwFileRecv;
         RefreshProgress();
     }

@@ -1,0 +1,130 @@
+// The rebuild of the client list hashes on several threads: the list file,
+// the progress and the report of an unreadable file stay those of one pass,
+// and a close ends the scan at once.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "patch_fixture.h"
+
+namespace {
+class ParallelScan : public PatchRun {
+protected:
+    ~ParallelScan() override { unsetenv("QUON_SCAN_WORKERS"); }
+
+    // A dialog that is not started: the scan runs on the test's thread.
+    std::unique_ptr<CGameLauncherDlg> Make(const char* workers) {
+        if (workers) {
+            setenv("QUON_SCAN_WORKERS", workers, 1);
+        } else {
+            unsetenv("QUON_SCAN_WORKERS");
+        }
+        view = std::make_unique<RecordingView>();
+        return std::make_unique<CGameLauncherDlg>(platform, *view,
+                                                  std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});
+    }
+    // packclit.lit as a rebuild with `workers` threads writes it.
+    std::string RebuildWith(const char* workers) {
+        auto scan = Make(workers);
+        EXPECT_EQ(scan->RebuildClientList(), S_OK);
+        EXPECT_EQ(scan->m_dwFileRecv.load(), scan->m_vecClientList.size());
+        EXPECT_EQ(scan->m_dwFileSize.load(), scan->m_vecClientList.size());
+        // The last text shown is that of the last file in list order.
+        EXPECT_EQ(scan->GetStatusSnapshot().currentFile, L"Check: " + scan->m_vecClientList.back()->szPath);
+        const std::string list = Read("packclit.lit");
+        std::filesystem::remove(Install("packclit.lit"));
+        return list;
+    }
+    void PutTree(int files) {
+        for (int i = 0; i < files; ++i) {
+            // Sizes across the digest's block and read-buffer edges, a few large.
+            const size_t size = i % 50 == 0 ? 300000 + i : (i * 7919) % 5000;
+            Put("Data/d" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".dat",
+                std::string(size, static_cast<char>('a' + i % 26)));
+        }
+        Put("Config/Option.json", "{}");
+    }
+};
+}  // namespace
+
+TEST_F(ParallelScan, WritesTheSameClientListAsOnePass) {
+    PutTree(400);
+    const std::string serial = RebuildWith("1");
+    ASSERT_GT(serial.size(), 400u * 2 * 60);
+    EXPECT_TRUE(RebuildWith("4") == serial);
+    EXPECT_TRUE(RebuildWith(nullptr) == serial);
+    // The digests are right, not only alike.
+    root.WriteFile(installFolder + "/packclit.lit", serial);
+    auto reader = Make("1");
+    ASSERT_EQ(reader->ReadClientListFile(), S_OK);
+    ASSERT_EQ(reader->m_vecClientList.size(), 400u);
+    for (const auto& entry : reader->m_vecClientList) {
+        std::string relative = text::ToUtf8(entry->szPath);
+        for (char& c : relative) c = c == '\\' ? '/' : c;
+        EXPECT_EQ(text::ToUtf8(entry->szChecksum), Md5Of(Read(relative)));
+    }
+}
+
+TEST_F(ParallelScan, UnreadableFileIsReportedAsOnePassReportsIt) {
+    PutTree(300);
+    std::wstring serialBox;
+    uint32_t serialDone = 0;
+    for (const char* workers : {"1", "4"}) {
+        auto scan = Make(workers);
+        ASSERT_EQ(scan->RebuildClientList(), S_OK);
+        const std::wstring first = scan->FullPath(scan->m_vecClientList[120]->szPath);
+        const std::wstring later = scan->FullPath(scan->m_vecClientList[122]->szPath);
+        const std::string firstBytes = ReadWholeFile(text::ToUtf8(first));
+        // Both vanish after the listing; the later one would be met first by
+        // a worker that runs ahead.
+        ASSERT_EQ(unlink(text::ToUtf8(first).c_str()), 0);
+        ASSERT_EQ(unlink(text::ToUtf8(later).c_str()), 0);
+        EXPECT_FALSE(scan->Build_byclientchecksum());
+        ASSERT_EQ(view->Boxes().size(), 1u);
+        const std::wstring box = view->Boxes()[0];
+        EXPECT_EQ(box, text::FormatW(GetLauncherMessage(8), text::FromUtf8(strerror(ENOENT)).c_str(), ENOENT,
+                                     first.c_str()));
+        EXPECT_EQ(view->m_closeRequests.load(), 1);
+        EXPECT_EQ(scan->GetPendingError(), box);
+        if (serialBox.empty()) {
+            serialBox = box;
+            serialDone = scan->m_dwFileRecv;
+        } else {
+            EXPECT_EQ(box, serialBox);
+            EXPECT_EQ(scan->m_dwFileRecv.load(), serialDone);
+        }
+        EXPECT_EQ(scan->m_dwFileRecv.load(), 120u);
+        root.WriteFile(text::ToUtf8(first).substr(root.path().size() + 1), firstBytes);
+        root.WriteFile(text::ToUtf8(later).substr(root.path().size() + 1), "back");
+    }
+}
+
+TEST_F(ParallelScan, CloseDuringTheScanEndsEveryWorkerWithinTwoSeconds) {
+    Publish({{L"a.dat", {"a"}}});
+    // Holes: many seconds of digest on every thread, no disk.
+    for (int i = 0; i < 6; ++i) {
+        const std::string big = "Data/big" + std::to_string(i) + ".dat";
+        Put(big, "");
+        ASSERT_EQ(truncate(Install(big).c_str(), 8ll << 30), 0);
+    }
+    unsetenv("QUON_SCAN_WORKERS");
+    view = std::make_unique<RecordingView>();
+    dlg = std::make_unique<CGameLauncherDlg>(platform, *view,
+                                             std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});
+    ASSERT_TRUE(dlg->OnInitDialog());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (dlg->GetState() != STATE_COMPARE_LISTS && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_EQ(dlg->GetState(), STATE_COMPARE_LISTS);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(dlg->m_dwFileSize.load(), 6u);  // hashing, not still listing
+
+    const auto start = std::chrono::steady_clock::now();
+    dlg->OnDestroy();  // joins the worker, which joins its hashing threads
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_LT(dlg->m_dwFileRecv.load(), 6u);
+    EXPECT_TRUE(view->Boxes().empty());
+    EXPECT_FALSE(Exists("packclit.lit"));
+}
