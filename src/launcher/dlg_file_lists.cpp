@@ -1,7 +1,9 @@
 // The server list and its guard, the client list, and their comparison.
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 #include <unordered_set>
+#include <utility>
 
 #include "common/file_util.h"
 #include "common/path_util.h"
@@ -120,7 +122,9 @@ void CGameLauncherDlg::Ls_CompareFileList() {
 
     // Sets instead of a walk of the other list per entry: the lists hold tens
     // of thousands of entries, and a walk per entry made this quadratic.
-    std::unordered_set<std::wstring> serverPaths;
+    // The sets hold views of the entries' texts, not copies: neither list
+    // changes while its set is in use.
+    std::unordered_set<std::wstring_view> serverPaths;
     for (const auto& entry : m_vecUpdateList) serverPaths.insert(entry->szPath);
     std::erase_if(m_vecClientList, [&](const std::unique_ptr<PackFileInfo>& entry) {
         if (!entry->szPath.empty() && serverPaths.count(entry->szPath)) return false;
@@ -134,12 +138,20 @@ void CGameLauncherDlg::Ls_CompareFileList() {
         return;
     }
 
-    std::unordered_set<std::wstring> installed;
+    using PathAndSum = std::pair<std::wstring_view, std::wstring_view>;
+    struct PathAndSumHash {
+        size_t operator()(const PathAndSum& key) const {
+            const std::hash<std::wstring_view> hash;
+            return hash(key.first) * 31 + hash(key.second);
+        }
+    };
+    std::unordered_set<PathAndSum, PathAndSumHash> installed;
+    installed.reserve(m_vecClientList.size());
     for (const auto& entry : m_vecClientList) {
-        if (!entry->szPath.empty()) installed.insert(entry->szPath + L'|' + entry->szChecksum);
+        if (!entry->szPath.empty()) installed.emplace(entry->szPath, entry->szChecksum);
     }
     std::erase_if(m_vecUpdateList, [&](const std::unique_ptr<PackFileInfo>& entry) {
-        return installed.count(entry->szPath + L'|' + entry->szChecksum) != 0;
+        return installed.count(PathAndSum(entry->szPath, entry->szChecksum)) != 0;
     });
 
     SetState(m_bObsoleteDeleteFailed ? STATE_ERROR : STATE_UPDATE_FILES);

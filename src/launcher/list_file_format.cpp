@@ -154,16 +154,9 @@ bool ParseListLine(std::wstring_view line, PackFileInfo& entry) {
     return true;
 }
 
-std::wstring DecodeListText(std::string_view bytes) {
-    std::wstring text;
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        text = text::FromUtf8(bytes.substr(3));
-    } else if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") {
-        text = text::DecodeUtf16LE(bytes.substr(2));
-    } else {
-        text = text::DecodeUtf16LE(bytes);
-    }
-    // Text mode: CR LF is read as LF; a lone CR stays.
+namespace {
+// Text mode: CR LF is read as LF; a lone CR stays.
+std::wstring CollapseLineEnds(std::wstring text) {
     size_t out = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') continue;
@@ -172,20 +165,49 @@ std::wstring DecodeListText(std::string_view bytes) {
     text.resize(out);
     return text;
 }
+}  // namespace
+
+std::wstring DecodeListText(std::string_view bytes) {
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        return CollapseLineEnds(text::FromUtf8(bytes.substr(3)));
+    }
+    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") bytes.remove_prefix(2);
+    return CollapseLineEnds(text::DecodeUtf16LE(bytes));
+}
 
 bool ParseListText(std::string_view bytes, PackFileList& list, bool laterPathReplaces) {
-    const std::wstring text = DecodeListText(bytes);
     PackFileList entries;
-    entries.reserve(text.size() / 64 + 1);
     bool tooMany = false;
-    ForEachPiece(text, kLinePieceChars, [&entries, &tooMany](std::wstring_view piece) {
-        auto entry = std::make_unique<PackFileInfo>();
-        if (ParseListLine(piece, *entry)) entries.push_back(std::move(entry));
-        tooMany = entries.size() > kMaxListEntries;
-        return !tooMany;
-    });
+    // UTF-16 text is decoded in blocks that end just after a line feed, so a
+    // large list is never held decoded as a whole (four bytes a character);
+    // lines and their pieces are the same as in the whole text.
+    const bool utf8 = bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF";
+    const size_t start = utf8 ? 0 : bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE" ? 2 : 0;
+    constexpr size_t kBlockBytes = 64 * 1024;
+    for (size_t pos = start; pos < bytes.size() && !tooMany;) {
+        size_t end = bytes.size();
+        for (size_t at = pos + kBlockBytes; !utf8 && at + 1 < bytes.size(); at += 2) {
+            if (bytes[at] == '\n' && bytes[at + 1] == '\0') {
+                end = at + 2;
+                break;
+            }
+        }
+        // The mark goes with the first block only: a later block is plain
+        // UTF-16, even when its first character is U+FEFF.
+        const std::wstring text = pos == start
+                                      ? DecodeListText(bytes.substr(0, end))
+                                      : CollapseLineEnds(text::DecodeUtf16LE(bytes.substr(pos, end - pos)));
+        ForEachPiece(text, kLinePieceChars, [&entries, &tooMany](std::wstring_view piece) {
+            auto entry = std::make_unique<PackFileInfo>();
+            if (ParseListLine(piece, *entry)) entries.push_back(std::move(entry));
+            tooMany = entries.size() > kMaxListEntries;
+            return !tooMany;
+        });
+        pos = end;
+    }
     if (tooMany) return false;
     if (laterPathReplaces) KeepLastOfEachPath(entries);
+    list.reserve(list.size() + entries.size());
     for (auto& e : entries) list.push_back(std::move(e));
     return true;
 }
@@ -201,10 +223,17 @@ std::string EncodeListText(std::wstring_view text) {
 }
 
 std::string SerializeList(const PackFileList& list) {
-    std::wstring text;
-    text.reserve(list.size() * 100);
-    for (const auto& entry : list) AppendFormattedLine(text, *entry);
-    return "\xFF\xFE" + EncodeListText(text);
+    // Line by line into the file's bytes: the whole list as wide text would
+    // cost twice the bytes again.
+    std::string bytes = "\xFF\xFE";
+    bytes.reserve(2 + list.size() * 2 * 96);
+    std::wstring line;
+    for (const auto& entry : list) {
+        line.clear();
+        AppendFormattedLine(line, *entry);
+        bytes += EncodeListText(line);
+    }
+    return bytes;
 }
 
 bool IsListableEntry(const PackFileInfo& entry) {

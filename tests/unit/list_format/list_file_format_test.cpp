@@ -174,6 +174,27 @@ TEST(ListFormat, LongLinesAreReadInPiecesOf259) {
     EXPECT_EQ(three[3]->nFileSize, 5);
 }
 
+TEST(ListFormat, LargeListsReadAsTheirLinesWhereverTheyFall) {
+    // Lines of many lengths (long ones in pieces, lone CRs, a U+FEFF at a
+    // line start) across some 400 KiB: every line gives the entries it gives
+    // alone, in order, with or without the mark.
+    std::wstring text;
+    Lines expected;
+    for (int i = 0; text.size() < 200000; ++i) {
+        std::wstring line = std::to_wstring(i) + L"|" + std::to_wstring(i % 97) + L"|" + kSum + L"|";
+        line += (i % 53 == 0 ? L"\xFEFF" : L"") + std::wstring(i % 13 == 0 ? 400 + i % 300 : i % 90, L'p');
+        if (i % 31 == 0) line += L"\rq";
+        text += line + L"\r\n";
+        const std::wstring read = line + L"\n";
+        for (size_t at = 0; at < read.size(); at += 259) {
+            PackFileInfo piece;
+            if (ParseListLine(read.substr(at, 259), piece)) expected.push_back(Describe(piece));
+        }
+    }
+    EXPECT_EQ(Describe(Parse(Utf16Bom(text))), expected);
+    EXPECT_EQ(Describe(Parse(Utf16(text))), expected);
+}
+
 TEST(ListFormat, LaterPathReplacesKeepsLastOccurrences) {
     const std::string bytes = Utf16Bom(L"1|0|a1|A\r\n2|0|b1|B\r\n3|0|a2|A\r\n4|0|c1|C\r\n5|0|b2|B\r\n");
     EXPECT_EQ(Parse(bytes).size(), 5u);
