@@ -138,20 +138,24 @@ void CGameLauncherDlg::Ls_CompareFileList() {
         return;
     }
 
-    using PathAndSum = std::pair<std::wstring_view, std::wstring_view>;
+    using PathAndSum = std::pair<std::wstring_view, const ListChecksum*>;
     struct PathAndSumHash {
         size_t operator()(const PathAndSum& key) const {
-            const std::hash<std::wstring_view> hash;
-            return hash(key.first) * 31 + hash(key.second);
+            return std::hash<std::wstring_view>()(key.first) * 31 + key.second->Hash();
         }
     };
-    std::unordered_set<PathAndSum, PathAndSumHash> installed;
+    struct PathAndSumEqual {
+        bool operator()(const PathAndSum& a, const PathAndSum& b) const {
+            return a.first == b.first && *a.second == *b.second;
+        }
+    };
+    std::unordered_set<PathAndSum, PathAndSumHash, PathAndSumEqual> installed;
     installed.reserve(m_vecClientList.size());
     for (const auto& entry : m_vecClientList) {
-        if (!entry->szPath.empty()) installed.emplace(entry->szPath, entry->szChecksum);
+        if (!entry->szPath.empty()) installed.emplace(entry->szPath, &entry->szChecksum);
     }
     std::erase_if(m_vecUpdateList, [&](const std::unique_ptr<PackFileInfo>& entry) {
-        return installed.count(PathAndSum(entry->szPath, entry->szChecksum)) != 0;
+        return installed.count(PathAndSum(entry->szPath, &entry->szChecksum)) != 0;
     });
 
     SetState(m_bObsoleteDeleteFailed ? STATE_ERROR : STATE_UPDATE_FILES);

@@ -74,7 +74,7 @@ void AppendFormattedLine(std::wstring& out, const PackFileInfo& entry) {
     out += L'|';
     AppendDecimal(out, entry.nDownloadSize, 10);
     out += L'|';
-    out += entry.szChecksum;
+    entry.szChecksum.AppendTo(out);
     if (entry.szChecksum.size() < 32) out.append(32 - entry.szChecksum.size(), L' ');
     out += L'|';
     out += entry.szPath;

@@ -62,7 +62,7 @@ TEST_F(ParallelScan, WritesTheSameClientListAsOnePass) {
     for (const auto& entry : reader->m_vecClientList) {
         std::string relative = text::ToUtf8(entry->szPath);
         for (char& c : relative) c = c == '\\' ? '/' : c;
-        EXPECT_EQ(text::ToUtf8(entry->szChecksum), Md5Of(Read(relative)));
+        EXPECT_EQ(text::ToUtf8(entry->szChecksum.str()), Md5Of(Read(relative)));
     }
 }
 

@@ -30,7 +30,7 @@ std::string Utf16Bom(const std::wstring& text) {
 
 std::string Describe(const PackFileInfo& e) {
     return std::to_string(e.nFileSize) + "|" + std::to_string(e.nDownloadSize) + "|" +
-           text::ToUtf8(e.szChecksum) + "|" + text::ToUtf8(e.szPath);
+           text::ToUtf8(e.szChecksum.str()) + "|" + text::ToUtf8(e.szPath);
 }
 
 const std::wstring kSum = L"900150983cd24fb0d6963f7d28e17f72";
@@ -193,6 +193,30 @@ TEST(ListFormat, LargeListsReadAsTheirLinesWhereverTheyFall) {
     }
     EXPECT_EQ(Describe(Parse(Utf16Bom(text))), expected);
     EXPECT_EQ(Describe(Parse(Utf16(text))), expected);
+}
+
+TEST(ListFormat, ChecksumFieldKeepsWhatItWasGiven) {
+    // A digest and every other text read back and compare as given; only
+    // lower-case digits make a digest, so upper case never equals one.
+    const std::wstring upper = L"900150983CD24FB0D6963F7D28E17F72";
+    for (const std::wstring& text :
+         {kSum, upper, std::wstring(32, L' '), std::wstring(), std::wstring(64, L'c'), kSum.substr(1),
+          kSum + L"0", std::wstring(L"90015098 cd24fb0d6963f7d28e17f7z")}) {
+        const ListChecksum sum(text);
+        EXPECT_EQ(sum.str(), text);
+        EXPECT_EQ(sum.size(), text.size());
+        EXPECT_EQ(sum.empty(), text.empty());
+        EXPECT_TRUE(sum == text);
+        EXPECT_TRUE(sum == ListChecksum(sum));
+        EXPECT_EQ(sum == ListChecksum(kSum), text == kSum) << text::ToUtf8(text);
+        EXPECT_EQ(sum == kSum.c_str(), text == kSum);
+        EXPECT_EQ(sum.Hash() == ListChecksum(text).Hash(), true);
+    }
+    EXPECT_FALSE(ListChecksum(kSum) == upper);
+    ListChecksum cleared(kSum);
+    cleared.clear();
+    EXPECT_TRUE(cleared.empty());
+    EXPECT_TRUE(cleared == L"");
 }
 
 TEST(ListFormat, LaterPathReplacesKeepsLastOccurrences) {
