@@ -171,8 +171,11 @@ HRESULT CurlUrlDownloader::Download(const std::wstring& url, const std::wstring&
     if (!t.Report(BINDSTATUS_CONNECTING, text::FromUtf8(host))) return E_ABORT;
 
     hr = Attempt(t, prepared, resuming ? &kept : nullptr);
-    // The server holds another version or cannot serve the range: fetch anew.
-    if (resuming && (t.restartFull || ResponseCode(m_easy) == 416)) {
+    // The server holds another version, cannot serve the range, or "succeeded"
+    // without sending any of the rest (which would leave the old bytes to be
+    // taken for the whole): fetch anew.
+    const bool nothingMore = !Failed(hr) && t.resume && !t.begun;
+    if (resuming && (t.restartFull || nothingMore || ResponseCode(m_easy) == 416)) {
         hr = t.StartOver();
         if (Failed(hr)) return hr;
         hr = Attempt(t, prepared, nullptr);
