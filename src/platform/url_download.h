@@ -48,8 +48,11 @@ public:
 // Progress: OnStartBinding; OnProgress with 1 and 2 before the request, 3 for
 // each redirect, 4 at the first body byte, 5 as data arrives (at most about
 // ten a second, plus the first and the final count), 6 once the body is
-// complete; progress is the bytes received, progressMax the Content-Length or
-// 0. While the server is silent the last status (2 before the body, 5 within
+// complete; progress is the bytes received, progressMax the size of the whole
+// body or 0. Bytes an earlier attempt left on disk count as received (see
+// DownloadToFile), so a continued body's counts go on from there. Received
+// bytes pass through the process-wide bandwidth cap (platform/rate_cap.h).
+// While the server is silent the last status (2 before the body, 5 within
 // it) is repeated every ~100 ms with unchanged counts, so an abort is seen
 // within ~100 ms. OnStopBinding gets the result. Only E_ABORT from OnProgress
 // aborts; the call then returns E_ABORT.
@@ -63,8 +66,14 @@ public:
     // Fetches the whole resource into `localPath` (created or replaced; "\"
     // counts as a separator). The body goes to a temporary file beside the
     // target that is renamed over it only after a 2xx answer whose body is
-    // complete (as long as Content-Length says); on any failure the temporary
-    // is removed and an existing target is left as it was. Results:
+    // complete (as long as Content-Length says); on a failure an existing
+    // target is left as it was and the temporary is removed, with one
+    // exception: a body that broke off (network or server failure) from a
+    // server that offers byte ranges and a validator (strong ETag or
+    // Last-Modified) stays until the next call. If that call is for the same
+    // URL and target, it asks only for the rest (Range, If-Range); a 200
+    // answer, another version or a 416 makes it fetch the whole anew. Any
+    // other call, an abort and the downloader's end remove it. Results:
     //   S_OK                        the file is in place
     //   E_ABORT                     the callback answered E_ABORT
     //   E_OUTOFMEMORY               disk full or quota exceeded (ENOSPC, EDQUOT)

@@ -117,6 +117,19 @@ void TestHttpServer::SetRedirect(const std::string& path, const std::string& loc
     fault.location = location;
 }
 
+void TestHttpServer::SetRanges(const std::string& path, Ranges ranges) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rangeSetups[path].ranges = ranges;
+}
+
+void TestHttpServer::SetValidators(const std::string& path, const std::string& etag,
+                                   const std::string& lastModified) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    RangeSetup& setup = m_rangeSetups[path];
+    setup.etag = etag;
+    setup.lastModified = lastModified;
+}
+
 void TestHttpServer::ClearFaults() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_faults.clear();
@@ -127,6 +140,12 @@ int TestHttpServer::RequestCount(const std::string& path) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_counts.find(path);
     return it == m_counts.end() ? 0 : it->second;
+}
+
+size_t TestHttpServer::BytesSent(const std::string& path) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_bytesSent.find(path);
+    return it == m_bytesSent.end() ? 0 : it->second;
 }
 
 int TestHttpServer::TotalRequests() const {
@@ -154,7 +173,16 @@ bool TestHttpServer::Pause(std::chrono::milliseconds duration) {
 }
 
 void TestHttpServer::Handle(const httplib::Request& request, httplib::Response& response) {
+    // The library would cut every body to the requested range by itself,
+    // whatever the answer's status; here the server decides, so the parsed
+    // ranges are taken away once it has (the request object is the
+    // library's own, not const).
+    struct ForgetRanges {
+        const httplib::Request& request;
+        ~ForgetRanges() { const_cast<httplib::Request&>(request).ranges.clear(); }
+    } forgetRanges{request};
     Fault fault;
+    RangeSetup setup;
     int failStatus = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -169,6 +197,8 @@ void TestHttpServer::Handle(const httplib::Request& request, httplib::Response& 
         }
         auto it = m_faults.find(request.path);
         if (it != m_faults.end()) fault = it->second;
+        auto range = m_rangeSetups.find(request.path);
+        if (range != m_rangeSetups.end()) setup = range->second;
     }
     if (failStatus != 0 || fault.status != 0) {
         response.status = failStatus != 0 ? failStatus : fault.status;
@@ -192,29 +222,60 @@ void TestHttpServer::Handle(const httplib::Request& request, httplib::Response& 
     std::ostringstream bytes;
     bytes << in.rdbuf();
     auto body = std::make_shared<std::string>(bytes.str());
-    response.status = 200;
+    response.status = ApplyRange(request, setup, *body, response) ? 206 : 200;
     if (!fault.drop && !fault.stall && fault.chunkBytes == 0) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bytesSent[request.path] += body->size();
+        }
         response.set_content(*body, "application/octet-stream");
         return;
     }
-    ServeBody(std::move(body), fault, response);
+    ServeBody(request.path, std::move(body), fault, response);
 }
 
-void TestHttpServer::ServeBody(std::shared_ptr<std::string> body, const Fault& fault,
+bool TestHttpServer::ApplyRange(const httplib::Request& request, const RangeSetup& setup, std::string& body,
+                                httplib::Response& response) {
+    if (!setup.etag.empty()) response.set_header("ETag", setup.etag);
+    if (!setup.lastModified.empty()) response.set_header("Last-Modified", setup.lastModified);
+    if (setup.ranges == Ranges::kNone) return false;
+    response.set_header("Accept-Ranges", "bytes");
+    if (setup.ranges == Ranges::kAdvertised || request.ranges.size() != 1) return false;
+    if (setup.ranges == Ranges::kHonoured && request.has_header("If-Range")) {
+        const std::string validator = request.get_header_value("If-Range");
+        if (validator != setup.etag && validator != setup.lastModified) return false;
+    }
+    const auto [first, last] = request.ranges.front();
+    if (first < 0 || static_cast<size_t>(first) >= body.size()) return false;
+    size_t end = last < 0 ? body.size() : std::min(body.size(), static_cast<size_t>(last) + 1);
+    response.set_header("Content-Range", "bytes " + std::to_string(first) + "-" + std::to_string(end - 1) +
+                                             "/" + std::to_string(body.size()));
+    body = body.substr(static_cast<size_t>(first), end - static_cast<size_t>(first));
+    return true;
+}
+
+void TestHttpServer::ServeBody(const std::string& path, std::shared_ptr<std::string> body, const Fault& fault,
                                httplib::Response& response) {
-    response.set_content_provider(body->size(), "application/octet-stream",
-                                  [this, body, fault](size_t offset, size_t length, httplib::DataSink& sink) {
-                                      size_t limit = body->size();
-                                      if (fault.drop) limit = std::min(limit, fault.dropAfter);
-                                      if (fault.stall) limit = std::min(limit, fault.stallAfter);
-                                      if (offset >= limit) {
-                                          if (fault.stall) Pause(fault.maxStall);
-                                          return false;  // closes the connection short of Content-Length
-                                      }
-                                      size_t n = std::min(length, limit - offset);
-                                      if (fault.chunkBytes != 0) n = std::min(n, fault.chunkBytes);
-                                      if (!sink.write(body->data() + offset, n)) return false;
-                                      if (fault.chunkBytes != 0 && !Pause(fault.delay)) return false;
-                                      return true;
-                                  });
+    response.set_content_provider(
+        body->size(), "application/octet-stream",
+        [this, path, body, fault](size_t offset, size_t length, httplib::DataSink& sink) {
+            size_t limit = body->size();
+            if (fault.drop) limit = std::min(limit, fault.dropAfter);
+            if (fault.stall) limit = std::min(limit, fault.stallAfter);
+            if (offset >= limit) {
+                if (fault.stall) Pause(fault.maxStall);
+                return false;  // closes the connection short of Content-Length
+            }
+            size_t n = std::min(length, limit - offset);
+            if (fault.chunkBytes != 0) n = std::min(n, fault.chunkBytes);
+            // Counted before the write: the client may have the bytes before
+            // this thread runs on.
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_bytesSent[path] += n;
+            }
+            if (!sink.write(body->data() + offset, n)) return false;
+            if (fault.chunkBytes != 0 && !Pause(fault.delay)) return false;
+            return true;
+        });
 }

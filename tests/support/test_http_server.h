@@ -2,7 +2,9 @@
 // A real HTTP server on 127.0.0.1 for the tests: serves the files below a
 // folder and injects faults (error statuses, dropped connections, slow or
 // stalled bodies, redirects) that a test may change while it runs. It counts
-// the requests per path and keeps the headers of the last request per path.
+// the requests and the body bytes sent per path and keeps the headers of the
+// last request per path. Range requests are ignored (a full 200 answer)
+// unless SetRanges says otherwise.
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -20,6 +22,14 @@ struct Response;
 
 class TestHttpServer {
 public:
+    // How a path answers a Range request ("bytes=N-" or "bytes=N-M").
+    enum class Ranges {
+        kNone,           // whole body, 200, no Accept-Ranges
+        kAdvertised,     // "Accept-Ranges: bytes", but still the whole body with 200
+        kHonoured,       // 206 with the range, unless an If-Range names another version
+        kIgnoreIfRange,  // 206 with the range even when If-Range names another version
+    };
+
     // Starts on a free port and serves `root`; paths are those of the request
     // ("/sub/file.zip"), decoded, and may not contain a ".." component.
     explicit TestHttpServer(std::filesystem::path root);
@@ -48,11 +58,19 @@ public:
                     std::chrono::milliseconds maxStall = std::chrono::seconds(10));
     // Answers `path` with `status` and a Location header.
     void SetRedirect(const std::string& path, const std::string& location, int status = 302);
+    // Range support of `path`.
+    void SetRanges(const std::string& path, Ranges ranges);
+    // ETag and Last-Modified sent with every answer for `path` (empty: none);
+    // a call between requests makes the next one a new version.
+    void SetValidators(const std::string& path, const std::string& etag, const std::string& lastModified);
     // Removes every fault; the counters stay.
     void ClearFaults();
 
     int RequestCount(const std::string& path) const;
     int TotalRequests() const;
+    // Body bytes handed to the connection for `path` over all requests (a cut
+    // body as far as it went, its last piece counted even if its write failed).
+    size_t BytesSent(const std::string& path) const;
     // Header of the last request for `path` (name compared without case);
     // empty when there was none.
     std::string LastRequestHeader(const std::string& path, const std::string& name) const;
@@ -70,9 +88,20 @@ private:
         size_t stallAfter = 0;
         std::chrono::milliseconds maxStall{0};
     };
+    // What a path offers for continuing a body; not a fault, ClearFaults keeps it.
+    struct RangeSetup {
+        Ranges ranges = Ranges::kNone;
+        std::string etag;
+        std::string lastModified;
+    };
 
     void Handle(const httplib::Request& request, httplib::Response& response);
-    void ServeBody(std::shared_ptr<std::string> body, const Fault& fault, httplib::Response& response);
+    // Cuts `body` to the requested range and sets the range headers; false
+    // when the whole body is to be sent.
+    static bool ApplyRange(const httplib::Request& request, const RangeSetup& setup, std::string& body,
+                           httplib::Response& response);
+    void ServeBody(const std::string& path, std::shared_ptr<std::string> body, const Fault& fault,
+                   httplib::Response& response);
     // Sleeps up to `duration`; false when the server is stopping.
     bool Pause(std::chrono::milliseconds duration);
 
@@ -87,7 +116,9 @@ private:
     int m_failCount = 0;
     int m_failStatus = 500;
     std::map<std::string, Fault> m_faults;
+    std::map<std::string, RangeSetup> m_rangeSetups;
     std::map<std::string, int> m_counts;
+    std::map<std::string, size_t> m_bytesSent;
     int m_total = 0;
     std::map<std::string, std::multimap<std::string, std::string>> m_lastHeaders;
 };

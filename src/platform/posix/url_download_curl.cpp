@@ -2,24 +2,24 @@
 
 #include <curl/curl.h>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "common/path_util.h"
 #include "common/text_util.h"
 #include "platform/posix/curl_result_map.h"
-#include "platform/posix/part_file.h"
+#include "platform/posix/curl_transfer.h"
+#include "platform/rate_cap.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-// Progress reports while data flows, and the heartbeat that lets the
-// callback abort while the server is silent.
-constexpr auto kReportInterval = std::chrono::milliseconds(100);
+using namespace curl_transfer;
 constexpr long kMaxRedirects = 5;
 
 void InitCurlOnce() {
@@ -27,92 +27,9 @@ void InitCurlOnce() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-bool Failed(HRESULT hr) {
-    return hr < 0;
-}
-
-uint32_t Clamp32(uint64_t value) {
-    return static_cast<uint32_t>(std::min<uint64_t>(value, UINT32_MAX));
-}
-
-// State of one DownloadToFile call, shared with curl's callbacks.
-struct Transfer {
-    CURL* easy = nullptr;
-    IBindStatusCallback* callback = nullptr;
-    std::wstring url;
-    PartFile file;
-    uint64_t received = 0;
-    uint64_t reported = 0;
-    int64_t contentLength = -1;
-    bool begun = false;
-    HRESULT failure = S_OK;  // decided inside a callback: E_ABORT or a local error
-    Clock::time_point lastReport = Clock::now();
-    Clock::time_point lastActivity = Clock::now();
-
-    // False when the callback asked to abort.
-    bool Report(uint32_t status, const std::wstring& statusText) {
-        lastReport = Clock::now();
-        if (!callback) return true;
-        uint32_t max = contentLength > 0 ? Clamp32(static_cast<uint64_t>(contentLength)) : 0;
-        reported = received;
-        if (callback->OnProgress(Clamp32(received), max, status, statusText.c_str()) == E_ABORT) {
-            failure = E_ABORT;
-            return false;
-        }
-        return true;
-    }
-    bool Report(uint32_t status) { return Report(status, url); }
-};
-
-long ResponseCode(CURL* easy) {
-    long code = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
-    return code;
-}
-
-size_t OnHeader(char* data, size_t size, size_t count, void* user) {
-    auto* t = static_cast<Transfer*>(user);
-    size_t length = size * count;
-    t->lastActivity = Clock::now();
-    std::string line(data, length);
-    long code = ResponseCode(t->easy);
-    if (code >= 300 && code < 400 && line.size() > 9 && strncasecmp(line.c_str(), "location:", 9) == 0) {
-        std::string target = line.substr(9);
-        auto trim = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-        while (!target.empty() && trim(target.back())) target.pop_back();
-        size_t start = 0;
-        while (start < target.size() && trim(target[start])) ++start;
-        if (!t->Report(BINDSTATUS_REDIRECTING, text::FromUtf8(target.substr(start)))) return 0;
-    }
-    return length;
-}
-
-size_t OnBody(char* data, size_t size, size_t count, void* user) {
-    auto* t = static_cast<Transfer*>(user);
-    size_t length = size * count;
-    t->lastActivity = Clock::now();
-    long code = ResponseCode(t->easy);
-    // The body of a response that is no success is never saved.
-    if (code < 200 || code >= 300) return length;
-    bool first = !t->begun;
-    if (first) {
-        t->begun = true;
-        curl_off_t declared = -1;
-        curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
-        t->contentLength = declared;
-    }
-    HRESULT hr = t->file.Write(data, length);
-    if (Failed(hr)) {
-        t->failure = hr;
-        return 0;
-    }
-    t->received += length;
-    if (first) {
-        if (!t->Report(BINDSTATUS_BEGINDOWNLOADDATA) || !t->Report(BINDSTATUS_DOWNLOADINGDATA)) return 0;
-    } else if (Clock::now() - t->lastReport >= kReportInterval) {
-        if (!t->Report(BINDSTATUS_DOWNLOADINGDATA)) return 0;
-    }
-    return length;
+uint64_t SizeOnDisk(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : UINT64_MAX;
 }
 
 class CurlUrlDownloader final : public UrlDownloader {
@@ -128,6 +45,7 @@ public:
         if (m_easy) curl_easy_cleanup(m_easy);
         if (m_multi) curl_multi_cleanup(m_multi);
         curl_slist_free_all(m_headers);
+        curl_slist_free_all(m_rangeHeaders);
     }
 
     // There is no local web cache: every request carries no-cache headers,
@@ -137,22 +55,32 @@ public:
     HRESULT DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                            IBindStatusCallback* callback) override {
         HRESULT hr = Download(url, localPath, callback);
+        // A broken body stays only while the next attempt may continue it.
+        if (hr != S_OK && !m_resume.Matches(url, localPath)) m_part.Discard();
         if (callback) callback->OnStopBinding(hr);
         return hr;
     }
 
 private:
     HRESULT Download(const std::wstring& url, const std::wstring& localPath, IBindStatusCallback* callback);
+    // One request: the whole body, or with `resume` the rest of it.
+    HRESULT Attempt(Transfer& t, const std::string& url, const ResumePoint* resume);
     HRESULT Perform(Transfer& t);
-    void Configure(Transfer& t, const std::string& url);
+    void Configure(Transfer& t, const std::string& url, const ResumePoint* resume);
+    ResumePoint NextResumePoint(const Transfer& t, HRESULT hr) const;
 
     CurlDownloadLimits m_limits;
     CURLM* m_multi = nullptr;
     CURL* m_easy = nullptr;
     curl_slist* m_headers = nullptr;
+    curl_slist* m_rangeHeaders = nullptr;
+    // The temporary of the current download; after a broken attempt it keeps
+    // what arrived, described by m_resume, for the next call.
+    PartFile m_part;
+    ResumePoint m_resume;
 };
 
-void CurlUrlDownloader::Configure(Transfer& t, const std::string& url) {
+void CurlUrlDownloader::Configure(Transfer& t, const std::string& url, const ResumePoint* resume) {
     CURL* e = m_easy;
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
     curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
@@ -162,17 +90,60 @@ void CurlUrlDownloader::Configure(Transfer& t, const std::string& url) {
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, m_headers);
     curl_easy_setopt(e, CURLOPT_USERAGENT, "QuonLauncher");
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(m_limits.connectSeconds));
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &OnHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &OnBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
+    // The rest of the body, only if the server still has the same version
+    // (If-Range); otherwise it answers 200 with the whole. CURLOPT_RANGE,
+    // unlike curl's resume option, leaves a 200 answer to us.
+    curl_slist_free_all(m_rangeHeaders);
+    m_rangeHeaders = nullptr;
+    if (!resume) {
+        curl_easy_setopt(e, CURLOPT_RANGE, nullptr);
+        curl_easy_setopt(e, CURLOPT_HTTPHEADER, m_headers);
+        return;
+    }
+    for (const curl_slist* h = m_headers; h; h = h->next)
+        m_rangeHeaders = curl_slist_append(m_rangeHeaders, h->data);
+    m_rangeHeaders = curl_slist_append(m_rangeHeaders, ("If-Range: " + resume->validator).c_str());
+    curl_easy_setopt(e, CURLOPT_RANGE, (std::to_string(resume->onDisk) + "-").c_str());
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, m_rangeHeaders);
+}
+
+HRESULT CurlUrlDownloader::Attempt(Transfer& t, const std::string& url, const ResumePoint* resume) {
+    t.resume = resume;
+    t.received = resume ? resume->onDisk : 0;
+    t.begun = false;
+    t.restartFull = false;
+    t.contentLength = -1;
+    t.facts = ResponseFacts();
+    Configure(t, url, resume);
+    return Perform(t);
+}
+
+ResumePoint CurlUrlDownloader::NextResumePoint(const Transfer& t, HRESULT hr) const {
+    if (!KeepsPartialBody(hr) || !m_part.IsOpen()) return {};
+    // Nothing new arrived: what was on disk still stands.
+    if (!t.begun) return t.resume ? *t.resume : ResumePoint();
+    if (t.contentLength <= 0 || t.received == 0 || t.received >= static_cast<uint64_t>(t.contentLength))
+        return {};
+    if (t.resume) {
+        ResumePoint next = *t.resume;
+        next.onDisk = t.received;
+        return next;
+    }
+    const std::string validator = t.facts.IfRangeValidator();
+    if (!t.facts.AcceptsByteRanges() || validator.empty()) return {};
+    return {t.url,     t.localPath,  t.received,          static_cast<uint64_t>(t.contentLength),
+            validator, t.facts.etag, t.facts.lastModified};
 }
 
 HRESULT CurlUrlDownloader::Download(const std::wstring& url, const std::wstring& localPath,
                                     IBindStatusCallback* callback) {
+    const ResumePoint kept = std::exchange(m_resume, ResumePoint());
     if (callback && callback->OnStartBinding() == E_ABORT) return E_ABORT;
     if (!m_multi || !m_easy || !m_headers) return E_OUTOFMEMORY;
     if (url.find(L'\0') != std::wstring::npos) return INET_E_INVALID_URL;
@@ -184,24 +155,46 @@ HRESULT CurlUrlDownloader::Download(const std::wstring& url, const std::wstring&
     t.easy = m_easy;
     t.callback = callback;
     t.url = url;
+    t.localPath = localPath;
+    t.target = NativePath(localPath);
+    t.file = &m_part;
+    const bool resuming =
+        kept.Matches(url, localPath) && m_part.IsOpen() && SizeOnDisk(m_part.TempPath()) == kept.onDisk;
+    // Bytes on disk count as received from the first report on.
+    t.received = resuming ? kept.onDisk : 0;
     if (!t.Report(BINDSTATUS_FINDINGRESOURCE, text::FromUtf8(host))) return E_ABORT;
-    hr = t.file.Create(NativePath(localPath));
-    if (Failed(hr)) return hr;
+    if (!resuming) {
+        m_part.Discard();
+        hr = m_part.Create(t.target);
+        if (Failed(hr)) return hr;
+    }
     if (!t.Report(BINDSTATUS_CONNECTING, text::FromUtf8(host))) return E_ABORT;
 
-    Configure(t, prepared);
-    hr = Perform(t);
-    if (Failed(hr)) return hr;  // t.file removes the temporary
+    hr = Attempt(t, prepared, resuming ? &kept : nullptr);
+    // The server holds another version, cannot serve the range, or "succeeded"
+    // without sending any of the rest (which would leave the old bytes to be
+    // taken for the whole): fetch anew.
+    const bool nothingMore = !Failed(hr) && t.resume && !t.begun;
+    if (resuming && (t.restartFull || nothingMore || ResponseCode(m_easy) == 416)) {
+        hr = t.StartOver();
+        if (Failed(hr)) return hr;
+        hr = Attempt(t, prepared, nullptr);
+    }
+    if (Failed(hr)) {
+        m_resume = NextResumePoint(t, hr);
+        return hr;
+    }
 
     long code = ResponseCode(m_easy);
     if (code < 200 || code >= 300) return MapHttpStatus(code);
     if (t.contentLength >= 0 && t.received != static_cast<uint64_t>(t.contentLength)) {
+        m_resume = NextResumePoint(t, INET_E_DATA_NOT_AVAILABLE);
         return INET_E_DATA_NOT_AVAILABLE;
     }
     if (!t.begun && !t.Report(BINDSTATUS_BEGINDOWNLOADDATA)) return E_ABORT;
     if (t.reported != t.received && !t.Report(BINDSTATUS_DOWNLOADINGDATA)) return E_ABORT;
     if (!t.Report(BINDSTATUS_ENDDOWNLOADDATA)) return E_ABORT;
-    return t.file.Commit();
+    return m_part.Commit();
 }
 
 // Runs the transfer on the downloader's own multi handle, which keeps
@@ -212,6 +205,12 @@ HRESULT CurlUrlDownloader::Perform(Transfer& t) {
     if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) return E_FAIL;
     const auto stallLimit = std::chrono::seconds(m_limits.stallSeconds);
     t.lastActivity = t.lastReport = Clock::now();
+    // While the bandwidth cap holds a body back, the reports (and with them
+    // the abort checks) keep their pace.
+    ThrottleWatch watch([&t] {
+        if (Clock::now() - t.lastReport < kReportInterval) return true;
+        return t.Report(BINDSTATUS_DOWNLOADINGDATA);
+    });
     HRESULT hr = S_OK;
     while (true) {
         int running = 0;
