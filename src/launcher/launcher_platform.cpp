@@ -28,6 +28,10 @@ UrlDownloader& LauncherPlatform::Downloader() {
     return *m_downloader;
 }
 
+std::unique_ptr<UrlPrefetcher> LauncherPlatform::CreatePrefetcher(int connections) {
+    return UrlPrefetcher::Create(connections);
+}
+
 int LauncherPlatform::StartProgram(const std::wstring& file, const std::wstring& parameters,
                                    const std::wstring& workingFolder) {
     return ::StartProgram(file, parameters, workingFolder);
