@@ -4,10 +4,12 @@
 
 #include "common/file_util.h"
 #include "common/path_util.h"
+#include "platform/disk_space.h"
 #include "platform/file_system.h"
 
 namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+constexpr uint64_t kRoomMargin = 1024 * 1024;
 }  // namespace
 
 CArchivePrefetch::CArchivePrefetch(std::unique_ptr<UrlPrefetcher> fetcher, std::vector<Item> items,
@@ -33,6 +35,18 @@ void CArchivePrefetch::Release(size_t index) {
     --m_outstanding;
 }
 
+bool CArchivePrefetch::Fits(uint64_t need) const {
+    uint64_t available = 0;
+    if (!fsys::AvailableBytes(NativePath(m_folder), &available)) return false;
+    // Blocks and metadata: a few percent over the bytes themselves.
+    const uint64_t wanted = need + m_onDisk;
+    return available >= wanted + wanted / 32 + kRoomMargin;
+}
+
+void CArchivePrefetch::MakeRoom(uint64_t need) {
+    if (m_fetcher && m_outstanding > 0 && !Fits(need)) Halt();
+}
+
 void CArchivePrefetch::Ahead(size_t current) {
     if (!m_fetcher) return;
     if (m_next <= current) m_next = current + 1;
@@ -41,6 +55,10 @@ void CArchivePrefetch::Ahead(size_t current) {
         // One file is always allowed, however large, so that the next
         // download runs while this one is unpacked.
         if (m_outstanding > 0 && m_onDisk + size > m_limits.bytes) break;
+        // Never into the room the files before it will need unpacked.
+        uint64_t unpacked = 0;
+        for (size_t i = current; i <= m_next; ++i) unpacked += m_items[i].fileSize;
+        if (!Fits(size + unpacked)) break;
         m_fetcher->Start(m_next, m_items[m_next].url, PathOf(m_next));
         m_slots[m_next] = Slot::kStarted;
         m_onDisk += size;

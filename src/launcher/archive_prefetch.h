@@ -22,6 +22,7 @@ public:
     struct Item {
         std::string url;  // UTF-8
         uint64_t size;    // download size from the list
+        uint64_t fileSize;  // size of the unpacked file
     };
 
     // `fetcher` null: nothing is fetched ahead. `folder`: created here and
@@ -42,10 +43,19 @@ public:
               uint64_t* bytes);
     // Stops every fetch and removes the folder with all it holds.
     void Halt();
+    // About to write `need` bytes below the install folder: when the disk
+    // might not hold them beside what is fetched ahead, everything fetched
+    // ahead goes, so that the write meets the room it would have had
+    // without it.
+    void MakeRoom(uint64_t need);
 
 private:
     enum class Slot { kIdle, kStarted, kGone };
     std::string PathOf(size_t index) const;
+    // Whether `need` more bytes fit beside all that is fetched ahead (counted
+    // as if none of it were written yet), with a margin for the file
+    // system's own use.
+    bool Fits(uint64_t need) const;
     void Release(size_t index);
 
     std::unique_ptr<UrlPrefetcher> m_fetcher;

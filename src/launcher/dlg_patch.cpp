@@ -82,7 +82,7 @@ void CGameLauncherDlg::Ls_Update() {
     ahead.reserve(m_vecUpdateList.size());
     for (const auto& entry : m_vecUpdateList) {
         ahead.push_back({text::ToUtf8(base + UrlPathOf(entry->szPath) + L".zip"),
-                         static_cast<uint32_t>(entry->nDownloadSize)});
+                         static_cast<uint32_t>(entry->nDownloadSize), static_cast<uint32_t>(entry->nFileSize)});
     }
     CArchivePrefetch prefetch(m_platform.CreatePrefetcher(CArchivePrefetch::Limits{}.connections), std::move(ahead),
                               m_strInstallPath + L"Temp/.prefetch", CArchivePrefetch::Limits{});
@@ -131,6 +131,7 @@ void CGameLauncherDlg::Ls_Update() {
             if (IsQuitting()) return;
             // Only a first attempt can use the early copy; a retry fetches anew.
             const int fetched = attempt == 0 ? TakePrefetched(prefetch, index, url, archive, callback) : -1;
+            if (fetched < 0) prefetch.MakeRoom(static_cast<uint32_t>(entry->nDownloadSize));
             if (fetched == 0 || (fetched < 0 && !URLDownload(url, archive, &callback))) {
                 SetState(STATE_QUIT);
                 return;
@@ -140,6 +141,7 @@ void CGameLauncherDlg::Ls_Update() {
                 SetState(STATE_ERROR);
                 return;
             }
+            prefetch.MakeRoom(static_cast<uint32_t>(entry->nFileSize));
             if (Unzip(m_strInstallPath, archive, &written, &digest) == 0) {
                 unpacked = true;
             } else {
