@@ -1,6 +1,7 @@
 #include "launcher/launcher_platform.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "common/path_util.h"
@@ -29,6 +30,10 @@ UrlDownloader& LauncherPlatform::Downloader() {
 }
 
 std::unique_ptr<UrlPrefetcher> LauncherPlatform::CreatePrefetcher(int connections) {
+    // QUON_PREFETCH=0: one file after another, for comparison and as a way
+    // out should a server take badly to several connections.
+    const char* prefetch = std::getenv("QUON_PREFETCH");
+    if (prefetch && std::string(prefetch) == "0") return nullptr;
     return UrlPrefetcher::Create(connections);
 }
 
