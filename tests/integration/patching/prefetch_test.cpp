@@ -91,8 +91,9 @@ TEST_F(PrefetchRun, AFailureAtOneFileEndsAsTheSerialRunWithLaterFilesAlreadyFetc
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.what);
         server->ClearFaults();
-        // The bad file comes slowly, so the later ones are in before it is checked.
-        server->SetSlowBody("/patch_qa/f05.dat.zip", 2048, std::chrono::milliseconds(40));
+        // The file before the bad one comes slowly, so the later ones are in
+        // before the bad one is reached.
+        server->SetSlowBody("/patch_qa/f04.dat.zip", 2048, std::chrono::milliseconds(60));
         fault.set();
         const int laterBefore = Fetches("f09.dat");
         const auto [ahead, serial] = RunBothWays([this] { Put("f00.dat", "old"); });
