@@ -59,6 +59,9 @@ public:
         m_multi = curl_multi_init();
         curl_multi_setopt(m_multi, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(connections));
         curl_multi_setopt(m_multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, static_cast<long>(connections));
+        // Kept open between fetches even while few are under way; curl's
+        // own default follows the number of transfers and closes them.
+        curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, static_cast<long>(connections));
         curl_multi_setopt(m_multi, CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
         m_headers = curl_slist_append(m_headers, "Cache-Control: no-cache");
         m_headers = curl_slist_append(m_headers, "Pragma: no-cache");
