@@ -73,26 +73,26 @@ bool CArchivePrefetch::Take(size_t index, const std::wstring& archive,
     for (;;) {
         const UrlPrefetcher::Status status = m_fetcher->Wait(index, kProgressInterval);
         switch (status.outcome) {
-        case UrlPrefetcher::Outcome::kRunning:
-            if (progress(status.received)) continue;
-            m_fetcher->Cancel(index);
-            Release(index);
-            return false;
-        case UrlPrefetcher::Outcome::kDone:
-            Release(index);
-            if (!fsys::Rename(PathOf(index), NativePath(archive))) {
-                fsys::RemoveFile(PathOf(index));
+            case UrlPrefetcher::Outcome::kRunning:
+                if (progress(status.received)) continue;
+                m_fetcher->Cancel(index);
+                Release(index);
                 return false;
-            }
-            *bytes = status.received;
-            return true;
-        case UrlPrefetcher::Outcome::kDiskFull:
-            // What was fetched ahead gives its room back to the file at hand.
-            Halt();
-            return false;
-        case UrlPrefetcher::Outcome::kFailed:
-            Release(index);
-            return false;
+            case UrlPrefetcher::Outcome::kDone:
+                Release(index);
+                if (!fsys::Rename(PathOf(index), NativePath(archive))) {
+                    fsys::RemoveFile(PathOf(index));
+                    return false;
+                }
+                *bytes = status.received;
+                return true;
+            case UrlPrefetcher::Outcome::kDiskFull:
+                // What was fetched ahead gives its room back to the file at hand.
+                Halt();
+                return false;
+            case UrlPrefetcher::Outcome::kFailed:
+                Release(index);
+                return false;
         }
     }
 }

@@ -15,15 +15,15 @@
 class CArchivePrefetch {
 public:
     struct Limits {
-        size_t files = 48;                     // fetched or under way ahead of the current file
+        size_t files = 48;                      // fetched or under way ahead of the current file
         uint64_t bytes = 256ull * 1024 * 1024;  // their download sizes together
         // A far server is bound by its round trip, not its bandwidth: so
         // many requests in flight at once hide it.
         int connections = 12;
     };
     struct Item {
-        std::string url;  // UTF-8
-        uint64_t size;    // download size from the list
+        std::string url;    // UTF-8
+        uint64_t size;      // download size from the list
         uint64_t fileSize;  // size of the unpacked file
     };
 

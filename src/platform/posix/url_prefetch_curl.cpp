@@ -21,7 +21,9 @@ constexpr long kConnectSeconds = 15;
 constexpr long kStallSeconds = 30;
 constexpr int kPollMs = 100;
 
-bool IsDiskFull(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
+bool IsDiskFull(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
 
 struct Job {
     uint64_t ticket = 0;
@@ -139,7 +141,11 @@ private:
                     job->fd = -1;
                 }
                 const bool done = ok && !job->writeFailed;
-                Finish(*job, done ? Outcome::kDone : job->diskFull ? Outcome::kDiskFull : Outcome::kFailed, !done);
+                Finish(*job,
+                       done            ? Outcome::kDone
+                       : job->diskFull ? Outcome::kDiskFull
+                                       : Outcome::kFailed,
+                       !done);
                 Publish(*job);
                 m_jobs.erase(job->ticket);
             }
