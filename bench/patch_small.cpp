@@ -136,6 +136,11 @@ int main() {
                     ArchiveUrl(http.port(), ListPath(NewPath(i))).c_str(), i);
         }
         fclose(f);
+        fs::create_directories(scratch / "loop");
+        FILE* list = fopen((scratch / "loop" / "urls.txt").c_str(), "wb");
+        if (!list) return 1;
+        for (int i = 0; i < kNew; ++i) fprintf(list, "%s g%d.zip\n", ArchiveUrl(http.port(), ListPath(NewPath(i))).c_str(), i);
+        fclose(list);
     }
 
     RoundTimes times;
@@ -182,6 +187,22 @@ int main() {
         fflush(stdout);
         times.Add(ours, peer);
     }
+    // The other peer: a loop that starts one curl per file, a new
+    // connection each time. Slow (a process per file), so one round.
+    double loopSeconds = 0;
+    {
+        const fs::path loopFolder = scratch / "loop";
+        fs::create_directories(loopFolder);
+        const ChildResult loop = RunShell(
+            "while read -r url out; do /usr/bin/curl -sS --fail -o \"$out\" \"$url\" || exit 1; done < urls.txt",
+            loopFolder, log);
+        if (loop.status != 0 || CountNewFiles(loopFolder, true) != kNew) {
+            fprintf(stderr, "bench_patch_small: the curl loop failed (%d): %s\n", loop.status, ReadText(log).c_str());
+            RemoveTree(scratch);
+            return 1;
+        }
+        loopSeconds = loop.wallSeconds;
+    }
     RemoveTree(scratch);
     const double ours = Median(times.oursWall), peer = Median(times.peerWall);
     printf(
@@ -192,6 +213,9 @@ int main() {
         "listed files, median of %d, target >= 0.25\n",
         peer / ours, kNew / ours, ours, kNew / peer, peer, Median(times.oursCpu), Median(times.peerCpu), oursConnections,
         peerConnections, kNew, kPresent, kRounds);
+    printf("RATIO patch_small per-file curl: ours/loop files per second = %.2f (loop %.0f files/s in %.2f s, "
+           "one curl process per file) target >= 1.5\n",
+           loopSeconds / ours, kNew / loopSeconds, loopSeconds);
     printf("RATIO patch_small memory: launcher peak RSS = %.1f MiB (max of %d runs, wait4 ru_maxrss)\n",
            times.oursRssKiB / 1024.0, kRounds);
     return 0;

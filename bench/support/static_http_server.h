@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -56,6 +57,9 @@ public:
     StaticHttpServer& operator=(const StaticHttpServer&) = delete;
 
     int port() const { return m_port; }  // 0 when it could not start
+    // Every answer waits this long first: a server far away, one round
+    // trip per request on each connection.
+    void SetRequestDelay(std::chrono::milliseconds delay) { m_delayMs = static_cast<int>(delay.count()); }
     int Connections() const { return m_connections; }
     long Requests() const { return m_requests; }
     long Failures() const { return m_failures; }  // answers other than 200
@@ -124,6 +128,7 @@ private:
     // Answers one request; false when the connection is to be closed.
     bool Answer(int fd, const std::string& head) {
         ++m_requests;
+        if (m_delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(m_delayMs.load()));
         const size_t firstSpace = head.find(' ');
         const size_t secondSpace = head.find(' ', firstSpace + 1);
         if (firstSpace == std::string::npos || secondSpace == std::string::npos) return false;
@@ -193,6 +198,7 @@ private:
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
     std::atomic<int> m_connections{0};
+    std::atomic<int> m_delayMs{0};
     std::atomic<long> m_requests{0};
     std::atomic<long> m_failures{0};
     std::thread m_acceptor;

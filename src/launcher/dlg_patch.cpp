@@ -1,5 +1,6 @@
 // STATE_UPDATE_FILES: fetch, unpack, verify and record every changed file.
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <unordered_map>
@@ -7,6 +8,7 @@
 #include "common/file_util.h"
 #include "common/path_util.h"
 #include "common/text_util.h"
+#include "launcher/archive_prefetch.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/list_file_format.h"
@@ -74,8 +76,21 @@ void CGameLauncherDlg::Ls_Update() {
         ~ApplyRemovals() { Apply(); }
     } applyRemovals{m_vecClientList, replaced};
 
+    // The archives of the next files are fetched while this one is unpacked
+    // and checked; what the player sees stays that of one file after another.
+    std::vector<CArchivePrefetch::Item> ahead;
+    ahead.reserve(m_vecUpdateList.size());
     for (const auto& entry : m_vecUpdateList) {
+        ahead.push_back({text::ToUtf8(base + UrlPathOf(entry->szPath) + L".zip"),
+                         static_cast<uint32_t>(entry->nDownloadSize), static_cast<uint32_t>(entry->nFileSize)});
+    }
+    CArchivePrefetch prefetch(m_platform.CreatePrefetcher(CArchivePrefetch::Limits{}.connections), std::move(ahead),
+                              m_strInstallPath + L"Temp/.prefetch", CArchivePrefetch::Limits{});
+
+    for (size_t index = 0; index < m_vecUpdateList.size(); ++index) {
+        const auto& entry = m_vecUpdateList[index];
         if (IsQuitting()) return;
+        prefetch.Ahead(index);
         // Whole: a URL has no length cap, and one cut would name another file.
         const std::wstring url = base + UrlPathOf(entry->szPath) + L".zip";
         // Named after the file, not the encoded URL: "a b.dat.zip", as the server has it.
@@ -110,9 +125,14 @@ void CGameLauncherDlg::Ls_Update() {
         }
 
         bool unpacked = false;
+        std::string written;
+        std::wstring digest;
         for (int attempt = 0; attempt < 2 && !unpacked;) {
             if (IsQuitting()) return;
-            if (!URLDownload(url, archive, &callback)) {
+            // Only a first attempt can use the early copy; a retry fetches anew.
+            const int fetched = attempt == 0 ? TakePrefetched(prefetch, index, url, archive, callback) : -1;
+            if (fetched < 0) prefetch.MakeRoom(static_cast<uint32_t>(entry->nDownloadSize));
+            if (fetched == 0 || (fetched < 0 && !URLDownload(url, archive, &callback))) {
                 SetState(STATE_QUIT);
                 return;
             }
@@ -121,7 +141,8 @@ void CGameLauncherDlg::Ls_Update() {
                 SetState(STATE_ERROR);
                 return;
             }
-            if (Unzip(m_strInstallPath, archive) == 0) {
+            prefetch.MakeRoom(static_cast<uint32_t>(entry->nFileSize));
+            if (Unzip(m_strInstallPath, archive, &written, &digest) == 0) {
                 unpacked = true;
             } else {
                 ++attempt;
@@ -132,6 +153,7 @@ void CGameLauncherDlg::Ls_Update() {
             // Given up on this file: the first time in a run, compare again;
             // the second time, stop.
             if (++s_nUnzipGiveUps >= 2) {
+                prefetch.Halt();
                 ShowAndLog(GetLauncherMessage(3), L"CGameLauncherDlg::Ls_Update");
                 WriteClientListFile();
                 ResetPatchState();
@@ -150,8 +172,14 @@ void CGameLauncherDlg::Ls_Update() {
 
         wchar_t sum[260] = {};
         errno = 0;
-        if (!ChecksumOfFile(sum, target, &m_bStopRequested)) {
+        // The digest taken while the file was written is the one a read-back
+        // would give; any other case reads the file, with its failures.
+        const bool hashedOnTheWay = !written.empty() && written == NativePath(target) && digest.size() < 260;
+        if (hashedOnTheWay) {
+            digest.copy(sum, digest.size());
+        } else if (!ChecksumOfFile(sum, target, &m_bStopRequested)) {
             if (m_bStopRequested) return;  // closing: the file is whole, just not recorded
+            prefetch.Halt();
             ReportNow(CannotOpenText(target, errno, L"Unknown"), L"CGameLauncherDlg::Ls_Update");
             Unzip_and_Checksum_Error(entry->szPath, archive, true);
             ResetPatchState();
@@ -159,6 +187,7 @@ void CGameLauncherDlg::Ls_Update() {
             return;
         }
         if (entry->szChecksum.empty() || entry->szChecksum != sum) {
+            prefetch.Halt();
             ReportNow(text::FormatW(L"%s\n%s", GetLauncherMessage(1), target.c_str()), L"CGameLauncherDlg::Ls_Update");
             Unzip_and_Checksum_Error(entry->szPath, archive, true);
             ResetPatchState();
@@ -186,6 +215,7 @@ void CGameLauncherDlg::Ls_Update() {
             return;
         }
     }
+    prefetch.Halt();
     // Compact the appended lines into a clean list.
     applyRemovals.Apply();
     if (!WriteClientListFile()) {
@@ -194,4 +224,25 @@ void CGameLauncherDlg::Ls_Update() {
     }
     RemoveFolderTree(m_strInstallPath + L"Temp");
     SetState(STATE_READY);
+}
+
+int CGameLauncherDlg::TakePrefetched(CArchivePrefetch& prefetch, size_t index, const std::wstring& url,
+                                     const std::wstring& archive, IBindStatusCallback& callback) {
+    const uint32_t size = m_dwFileSize;
+    bool begun = false;
+    bool aborted = false;
+    // While the early fetch runs, its bytes show as the ordinary download's would.
+    auto report = [&](uint64_t received) {
+        const uint32_t bytes = static_cast<uint32_t>(std::min<uint64_t>(received, UINT32_MAX));
+        if (bytes == 0 && !begun) return true;
+        const uint32_t status = begun ? BINDSTATUS_DOWNLOADINGDATA : BINDSTATUS_BEGINDOWNLOADDATA;
+        begun = true;
+        aborted = callback.OnProgress(bytes, size, status, url.c_str()) == E_ABORT;
+        return !aborted;
+    };
+    uint64_t bytes = 0;
+    if (!prefetch.Take(index, archive, report, &bytes)) return aborted ? 0 : -1;
+    if (!report(bytes)) return 0;
+    const uint32_t total = static_cast<uint32_t>(std::min<uint64_t>(bytes, UINT32_MAX));
+    return callback.OnProgress(total, size, BINDSTATUS_ENDDOWNLOADDATA, url.c_str()) == E_ABORT ? 0 : 1;
 }

@@ -6,11 +6,17 @@
 #include "launcher/launcher_messages.h"
 #include "launcher/zip_extract.h"
 
-int CGameLauncherDlg::Unzip(const std::wstring& folder, const std::wstring& archive) {
+int CGameLauncherDlg::Unzip(const std::wstring& folder, const std::wstring& archive, std::string* written,
+                            std::wstring* digest) {
     bool diskFull = false;
+    int items = 0;
+    ZipItemReport only{};
     const bool opened = ExtractZipArchive(
         archive, folder,
         [&](const ZipItemReport& item) {
+            // A later item may overwrite the first one's file; the digest
+            // taken on the way out stands for the file only when it is alone.
+            if (++items == 1) only = item;
             // Other item failures are left to the checksum that follows.
             if (item.result != kZipWriteFailure) return true;
             diskFull = true;
@@ -18,6 +24,14 @@ int CGameLauncherDlg::Unzip(const std::wstring& folder, const std::wstring& arch
         },
         &m_bStopRequested);
     // Stopped half-way: nothing of it is to be checked or reported.
+    if (written && digest) {
+        written->clear();
+        digest->clear();
+        if (items == 1 && only.result == kZipOk && !only.written.empty()) {
+            *written = std::move(only.written);
+            *digest = std::move(only.digest);
+        }
+    }
     if (!opened || m_bStopRequested) return 1;
     if (diskFull) {
         ReportNow(text::FormatW(L"%s\n%s", GetLauncherMessage(12), kCodeLC9999), L"CGameLauncherDlg::Unzip");

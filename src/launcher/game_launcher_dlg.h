@@ -105,7 +105,15 @@ public:
 
     // Patch application.
     uint64_t GetTotalDownloadSize();  // 64-bit: a patch may pass 4 GiB
-    int Unzip(const std::wstring& folder, const std::wstring& archive);
+    // `written`/`digest`, when given: the native path and MD5 text of the
+    // archive's item, when the archive held exactly one item and it was
+    // written in full; empty otherwise.
+    int Unzip(const std::wstring& folder, const std::wstring& archive, std::string* written = nullptr,
+              std::wstring* digest = nullptr);
+    // The archive of update entry `index` from the early fetch, with its
+    // progress reports: 1 in place, 0 aborted (quitting), -1 none to take.
+    int TakePrefetched(class CArchivePrefetch& prefetch, size_t index, const std::wstring& url,
+                       const std::wstring& archive, IBindStatusCallback& callback);
     void Unzip_and_Checksum_Error(const std::wstring& relativePath, const std::wstring& archive, bool deleteTarget);
     void ResetPatchState();
 

@@ -1,6 +1,7 @@
 #include "launcher/launcher_platform.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "common/path_util.h"
@@ -26,6 +27,14 @@ std::wstring LauncherPlatform::GetExecutablePath() {
 UrlDownloader& LauncherPlatform::Downloader() {
     if (!m_downloader) m_downloader = UrlDownloader::Create();
     return *m_downloader;
+}
+
+std::unique_ptr<UrlPrefetcher> LauncherPlatform::CreatePrefetcher(int connections) {
+    // QUON_PREFETCH=0: one file after another, for comparison and as a way
+    // out should a server take badly to several connections.
+    const char* prefetch = std::getenv("QUON_PREFETCH");
+    if (prefetch && std::string(prefetch) == "0") return nullptr;
+    return UrlPrefetcher::Create(connections);
 }
 
 int LauncherPlatform::StartProgram(const std::wstring& file, const std::wstring& parameters,

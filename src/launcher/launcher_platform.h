@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/url_download.h"
+#include "platform/url_prefetch.h"
 
 class LauncherPlatform {
 public:
@@ -16,6 +17,9 @@ public:
     virtual bool IsGameClientRunning();
     virtual std::wstring GetExecutablePath();
     virtual UrlDownloader& Downloader();
+    // Fetches ahead of the downloader; none (null) means every file is
+    // fetched by the downloader alone.
+    virtual std::unique_ptr<UrlPrefetcher> CreatePrefetcher(int connections);
     virtual int StartProgram(const std::wstring& file, const std::wstring& parameters,
                              const std::wstring& workingFolder);
     virtual bool MakeExecutable(const std::wstring& path);

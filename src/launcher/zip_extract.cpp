@@ -8,6 +8,7 @@
 #include "common/file_util.h"
 #include "common/path_util.h"
 #include "common/text_util.h"
+#include "launcher/md5_checksum.h"
 #include "launcher/zip_entry_name.h"
 #include "platform/file_system.h"
 
@@ -25,7 +26,7 @@ bool IsDiskFull(int error) { return error == ENOSPC || error == EDQUOT || error 
 // content is made durable before the rename; the folder's entry when `batch`
 // is flushed, once per archive.
 int WriteItem(unzFile zip, const std::string& target, unsigned mode, std::vector<char>& buffer,
-              const std::atomic<bool>* stop, fsys::FolderSyncBatch& batch) {
+              const std::atomic<bool>* stop, fsys::FolderSyncBatch& batch, std::wstring& digest) {
     if (unzOpenCurrentFile(zip) != UNZ_OK) return kZipOtherFailure;
     fsys::TempFile out;
     if (!out.Create(target)) {
@@ -34,6 +35,9 @@ int WriteItem(unzFile zip, const std::string& target, unsigned mode, std::vector
         return IsDiskFull(error) ? kZipWriteFailure : kZipOtherFailure;
     }
     int result = kZipOk;
+    // Hashed on the way out, so the check after the extraction needs no
+    // second read of a large file.
+    CMD5Checksum md5;
     for (;;) {
         if (stop && stop->load(std::memory_order_relaxed)) {
             result = kZipOtherFailure;
@@ -49,11 +53,16 @@ int WriteItem(unzFile zip, const std::string& target, unsigned mode, std::vector
             result = IsDiskFull(errno) ? kZipWriteFailure : kZipOtherFailure;
             break;
         }
+        md5.Update(reinterpret_cast<const uint8_t*>(buffer.data()), static_cast<size_t>(n));
     }
     // The CRC is checked when the item is closed.
     if (unzCloseCurrentFile(zip) != UNZ_OK && result == kZipOk) result = kZipOtherFailure;
     if (result == kZipOk && !out.Commit(fsys::Durability::kFileAndFolder, mode, &batch)) {
         result = IsDiskFull(errno) ? kZipWriteFailure : kZipOtherFailure;
+    }
+    if (result == kZipOk) {
+        wchar_t text[CMD5Checksum::kTextChars + 1] = {};
+        digest = md5.Final(text);
     }
     return result;  // a temporary not committed goes with `out`
 }
@@ -97,6 +106,8 @@ bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
         if (isFolder) relative.pop_back();
 
         int result = kZipOk;
+        std::string written;
+        std::wstring digest;
         if (!decoded) {
             result = kZipOtherFailure;
         } else if (!StaysInsideFolder(base, relative)) {
@@ -111,9 +122,11 @@ bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
             if ((info.version >> 8) == kUnixHost && ((info.external_fa >> 16) & kUnixTypeMask) == kUnixRegularFile && perms != 0) {
                 mode = (perms & 0777) | 0600;  // the launcher must be able to replace it later
             }
-            result = WriteItem(zip, NativePath(base + relative), mode, buffer, stop, batch);
+            written = NativePath(base + relative);
+            result = WriteItem(zip, written, mode, buffer, stop, batch, digest);
+            if (result != kZipOk) written.clear();
         }
-        if (!onItem({stored, result})) break;
+        if (!onItem({stored, result, std::move(written), std::move(digest)})) break;
     }
     unzClose(zip);
     return true;

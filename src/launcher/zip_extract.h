@@ -14,6 +14,11 @@ enum ZipExtractResult : int {
 struct ZipItemReport {
     std::wstring name;  // as stored
     int result;
+    // For an item written in full: the native path it was committed to and
+    // the MD5 text of the bytes written there, computed while they were
+    // written (the same bytes a read-back would give).
+    std::string written;
+    std::wstring digest;
 };
 
 // Opens the archive; false when it cannot be read as a zip at all.

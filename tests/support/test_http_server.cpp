@@ -46,6 +46,9 @@ TestHttpServer::TestHttpServer(std::filesystem::path root)
     // connection; many requests per connection for benchmarks.
     m_server->set_keep_alive_timeout(1);
     m_server->set_keep_alive_max_count(100000);
+    // A kept-alive connection holds a worker while idle: enough workers for
+    // a client that fetches over a dozen connections at once.
+    m_server->new_task_queue = [] { return new httplib::ThreadPool(32); };
     // Headers and body go out in separate writes; without this, Nagle and the
     // client's delayed ACK add 40 ms to every request on a kept-alive
     // connection.

@@ -49,6 +49,10 @@ public:
     UrlDownloader& Downloader() override {
         return m_scripted ? static_cast<UrlDownloader&>(m_scriptedDownloader) : LauncherPlatform::Downloader();
     }
+    // A scripted downloader answers alone: nothing is fetched ahead of it.
+    std::unique_ptr<UrlPrefetcher> CreatePrefetcher(int connections) override {
+        return m_scripted || !m_prefetch ? nullptr : LauncherPlatform::CreatePrefetcher(connections);
+    }
     int StartProgram(const std::wstring& file, const std::wstring& parameters,
                      const std::wstring& folder) override {
         std::lock_guard lock(m_lock);
@@ -85,6 +89,7 @@ public:
     bool m_lockFree = true;
     bool m_clientRunning = false;
     bool m_scripted = false;
+    bool m_prefetch = true;  // false: the serial run, for comparison
     ScriptedDownloader m_scriptedDownloader;
     int m_startResult = 33;
     std::wstring m_madeExecutable;

@@ -69,7 +69,8 @@ TEST_F(PatchRun, StartChecksExecutablesThenStartsTheClient) {
     ASSERT_EQ(Run(), STATE_IDLE);
     Put("plain.dat", "not checked at start");
     dlg->OnBnClickedButtonStart();
-    EXPECT_EQ(dlg->GetState(), STATE_QUIT);
+    // The worker may already have moved the quit on to its end.
+    EXPECT_TRUE(dlg->GetState() == STATE_QUIT || dlg->GetState() == STATE_END) << dlg->GetState();
     ASSERT_EQ(platform.Starts().size(), 1u);
     EXPECT_EQ(platform.Starts()[0].file, L"Vevida2.0.exe");
     EXPECT_EQ(platform.Starts()[0].parameters, L"QA");

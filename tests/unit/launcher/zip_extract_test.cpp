@@ -6,6 +6,7 @@
 #include <minizip/zip.h>
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -115,4 +116,26 @@ TEST(ZipExtract, NamesAreDecodedByTheirFlagAndMakerOrRefused) {
               (std::set<std::string>{"flagged/\xc3\xa9.txt", "dos/caf\xc3\xa9.txt", "ntfs/\xc3\x9c.txt",
                                      "unix/\xc3\xa9.txt", "any/plain.txt"}));
     EXPECT_EQ(dir.ReadFile("install/dos/caf\xc3\xa9.txt"), "1");
+}
+
+TEST(ZipExtract, TheDigestTakenWhileWritingIsTheFileOnDiskAndOnlyForAWrittenItem) {
+    TempDir dir;
+    std::string big(700 * 1024, '\0');  // several write blocks
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7919 % 251);
+    std::filesystem::create_directories(dir.Join("install/Blocked"));
+    WriteZip(dir.Join("d.zip"), {{"Data/big.bin", big}, {"empty.txt", ""}, {"../out.txt", "x"}, {"Blocked", "x"}});
+    const std::vector<ZipItemReport> items = Extract(dir, "d.zip");
+    ASSERT_EQ(items.size(), 4u);
+    std::map<std::wstring, const ZipItemReport*> byName;
+    for (const auto& item : items) byName[item.name] = &item;
+    const ZipItemReport& written = *byName.at(L"Data/big.bin");
+    EXPECT_EQ(written.written, dir.Join("install/Data/big.bin"));
+    EXPECT_EQ(text::ToUtf8(written.digest), Md5Of(ReadWholeFile(written.written)));
+    EXPECT_EQ(text::ToUtf8(byName.at(L"empty.txt")->digest), "d41d8cd98f00b204e9800998ecf8427e");
+    // Refused, or a folder in the way: no path, no digest to stand for a file.
+    for (const wchar_t* failed : {L"../out.txt", L"Blocked"}) {
+        EXPECT_NE(byName.at(failed)->result, kZipOk);
+        EXPECT_TRUE(byName.at(failed)->written.empty());
+        EXPECT_TRUE(byName.at(failed)->digest.empty());
+    }
 }

@@ -1,0 +1,71 @@
+#pragma once
+// The archives of the files after the current one, fetched ahead into a
+// folder of their own below Temp while the current file is unpacked and
+// checked, bounded in count and in bytes on disk. A file whose early fetch
+// did not succeed is simply fetched again the ordinary way, so every failure
+// the player sees comes from that ordinary fetch, as in a run without this.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/url_prefetch.h"
+
+class CArchivePrefetch {
+public:
+    struct Limits {
+        size_t files = 48;                      // fetched or under way ahead of the current file
+        uint64_t bytes = 256ull * 1024 * 1024;  // their download sizes together
+        // A far server is bound by its round trip, not its bandwidth: so
+        // many requests in flight at once hide it.
+        int connections = 12;
+    };
+    struct Item {
+        std::string url;    // UTF-8
+        uint64_t size;      // download size from the list
+        uint64_t fileSize;  // size of the unpacked file
+    };
+
+    // `fetcher` null: nothing is fetched ahead. `folder`: created here and
+    // removed with its content when this goes.
+    CArchivePrefetch(std::unique_ptr<UrlPrefetcher> fetcher, std::vector<Item> items, std::wstring folder,
+                     Limits limits);
+    ~CArchivePrefetch() { Halt(); }
+    CArchivePrefetch(const CArchivePrefetch&) = delete;
+    CArchivePrefetch& operator=(const CArchivePrefetch&) = delete;
+
+    // Item `current` is being worked on: starts the fetches after it that
+    // the bounds allow.
+    void Ahead(size_t current);
+    // Waits for item `index`'s early fetch and moves its archive to
+    // `archive`. `progress` gets the bytes so far about ten times a second
+    // and ends the wait by answering false. False: there is no fetched copy.
+    bool Take(size_t index, const std::wstring& archive, const std::function<bool(uint64_t)>& progress,
+              uint64_t* bytes);
+    // Stops every fetch and removes the folder with all it holds.
+    void Halt();
+    // About to write `need` bytes below the install folder: when the disk
+    // might not hold them beside what is fetched ahead, everything fetched
+    // ahead goes, so that the write meets the room it would have had
+    // without it.
+    void MakeRoom(uint64_t need);
+
+private:
+    enum class Slot { kIdle, kStarted, kGone };
+    std::string PathOf(size_t index) const;
+    // Whether `need` more bytes fit beside all that is fetched ahead (counted
+    // as if none of it were written yet), with a margin for the file
+    // system's own use.
+    bool Fits(uint64_t need) const;
+    void Release(size_t index);
+
+    std::unique_ptr<UrlPrefetcher> m_fetcher;
+    std::vector<Item> m_items;
+    std::vector<Slot> m_slots;
+    std::wstring m_folder;
+    Limits m_limits;
+    size_t m_next = 0;         // first item not yet started
+    uint64_t m_onDisk = 0;     // download sizes of the items started and not taken
+    size_t m_outstanding = 0;  // items started and not taken
+};
