@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/rate_cap.h"
 #include "platform/url_prefetch.h"
 
 namespace {
@@ -50,6 +51,8 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
         done += static_cast<size_t>(n);
     }
     job->status.received += length;
+    // The process-wide bandwidth cap covers these connections too.
+    ThrottleReceivedBytes(length);
     return length;
 }
 
@@ -122,6 +125,12 @@ private:
     }
 
     void Run() {
+        // A capped transfer held back in its write callback still lets the
+        // prefetcher go at once.
+        ThrottleWatch watch([this] {
+            std::lock_guard lock(m_mutex);
+            return !m_stopping;
+        });
         for (;;) {
             if (!TakeRequests()) return;
             int running = 0;

@@ -141,7 +141,9 @@ TEST_F(PrefetchRun, ACloseWhileLaterArchivesAreFetchedEndsWithin2sAndLeavesNoTor
     }
     for (int i = 0; i < 8; ++i) {
         const std::string name = NameA(i);
-        if (Exists(name)) EXPECT_EQ(Read(name), files[Name(i)].content) << name;
+        if (Exists(name)) {
+            EXPECT_EQ(Read(name), files[Name(i)].content) << name;
+        }
     }
     EXPECT_FALSE(Exists("f05.dat"));
 }
