@@ -75,3 +75,16 @@ HRESULT PrepareUrl(const std::string& utf8Url, std::string& prepared, std::strin
     curl_free(part);
     return S_OK;
 }
+
+void SetCommonGetOptions(CURL* e, const std::string& url, long connectSeconds) {
+    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(e, CURLOPT_USERAGENT, "QuonLauncher");
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, connectSeconds);
+}

@@ -1,5 +1,6 @@
 #pragma once
-// libcurl's results -> the urlmon-style codes the launcher reports.
+// libcurl's results -> the urlmon-style codes the launcher reports, and the
+// request options every patch-server download shares.
 #include <curl/curl.h>
 
 #include <string>
@@ -17,3 +18,8 @@ HRESULT MapHttpStatus(long httpStatus);
 // INET_E_INVALID_URL when it cannot be parsed, INET_E_UNKNOWN_PROTOCOL for a
 // scheme other than http and https. `host` receives the host name.
 HRESULT PrepareUrl(const std::string& utf8Url, std::string& prepared, std::string& host);
+
+// The options every patch-server GET shares, one-file downloads and prefetches
+// alike: `url`, HTTP(S) only, up to five redirects, HTTP errors as failures,
+// the user agent and the connect timeout.
+void SetCommonGetOptions(CURL* easy, const std::string& url, long connectSeconds);

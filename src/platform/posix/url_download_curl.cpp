@@ -20,7 +20,6 @@
 namespace {
 
 using namespace curl_transfer;
-constexpr long kMaxRedirects = 5;
 
 void InitCurlOnce() {
     static std::once_flag once;
@@ -82,16 +81,7 @@ private:
 
 void CurlUrlDownloader::Configure(Transfer& t, const std::string& url, const ResumePoint* resume) {
     CURL* e = m_easy;
-    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(e, CURLOPT_USERAGENT, "QuonLauncher");
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(m_limits.connectSeconds));
+    SetCommonGetOptions(e, url, static_cast<long>(m_limits.connectSeconds));
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &OnHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &OnBody);

@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "platform/posix/curl_result_map.h"
 #include "platform/rate_cap.h"
 #include "platform/url_prefetch.h"
 
 namespace {
 
-constexpr long kMaxRedirects = 5;
 constexpr long kConnectSeconds = 15;
 constexpr long kStallSeconds = 30;
 constexpr int kPollMs = 100;
@@ -205,17 +205,8 @@ private:
         CURL* e = curl_easy_init();
         job.easy = e;
         curl_easy_setopt(e, CURLOPT_PRIVATE, &job);
-        curl_easy_setopt(e, CURLOPT_URL, job.url.c_str());
-        curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
-        curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
-        curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
+        SetCommonGetOptions(e, job.url, kConnectSeconds);
         curl_easy_setopt(e, CURLOPT_HTTPHEADER, m_headers);
-        curl_easy_setopt(e, CURLOPT_USERAGENT, "QuonLauncher");
-        curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
         curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
         curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
