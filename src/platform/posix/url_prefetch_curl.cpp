@@ -2,8 +2,6 @@
 // connections alive from one fetch to the next, so small files cost no new
 // handshake, and several requests are in flight at once.
 #include <curl/curl.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <condition_variable>
@@ -12,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/posix/curl_result_map.h"
 #include "platform/rate_cap.h"
 #include "platform/url_prefetch.h"
@@ -31,7 +30,7 @@ struct Job {
     std::string url;
     std::string path;
     CURL* easy = nullptr;
-    int fd = -1;
+    fsys::File file;
     bool diskFull = false;
     bool writeFailed = false;
     UrlPrefetcher::Status status;
@@ -40,15 +39,10 @@ struct Job {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto* job = static_cast<Job*>(user);
     const size_t length = size * count;
-    for (size_t done = 0; done < length;) {
-        const ssize_t n = ::write(job->fd, data + done, length - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            job->writeFailed = true;
-            job->diskFull = n < 0 && IsDiskFull(errno);
-            return 0;  // aborts the transfer
-        }
-        done += static_cast<size_t>(n);
+    if (!job->file.Write(data, length)) {
+        job->writeFailed = true;
+        job->diskFull = IsDiskFull(errno);
+        return 0;  // aborts the transfer
     }
     job->status.received += length;
     // The process-wide bandwidth cap covers these connections too.
@@ -143,11 +137,10 @@ private:
                 const bool ok = msg->data.result == CURLE_OK && !job->writeFailed;
                 if (ok) {
                     // A delayed write error shows only here.
-                    if (::close(job->fd) != 0) {
+                    if (!job->file.Close()) {
                         job->diskFull = IsDiskFull(errno);
                         job->writeFailed = true;
                     }
-                    job->fd = -1;
                 }
                 const bool done = ok && !job->writeFailed;
                 Finish(*job,
@@ -178,8 +171,7 @@ private:
         for (auto& job : queued) {
             Job& j = *job;
             m_jobs[j.ticket] = std::move(job);
-            j.fd = ::open(j.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-            if (j.fd < 0) {
+            if (!j.file.Open(j.path, fsys::File::Mode::kCreateTruncate)) {
                 j.diskFull = IsDiskFull(errno);
                 Finish(j, j.diskFull ? Outcome::kDiskFull : Outcome::kFailed, false);
                 Publish(j);
@@ -225,9 +217,8 @@ private:
             curl_easy_cleanup(job.easy);
             job.easy = nullptr;
         }
-        if (job.fd >= 0) ::close(job.fd);
-        job.fd = -1;
-        if (removeFile) ::unlink(job.path.c_str());
+        job.file.Close();
+        if (removeFile) fsys::RemoveFile(job.path);
         job.status.outcome = outcome;
     }
 
