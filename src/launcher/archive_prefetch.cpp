@@ -85,6 +85,10 @@ bool CArchivePrefetch::Take(size_t index, const std::wstring& archive,
                     return false;
                 }
                 *bytes = status.received;
+                // The archive taken is the file at hand's now: its room goes
+                // to the next fetch at once, so a download is always under
+                // way while this one is unpacked.
+                Ahead(index);
                 return true;
             case UrlPrefetcher::Outcome::kDiskFull:
                 // What was fetched ahead gives its room back to the file at hand.

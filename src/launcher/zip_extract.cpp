@@ -8,7 +8,7 @@
 #include "common/file_util.h"
 #include "common/path_util.h"
 #include "common/text_util.h"
-#include "launcher/md5_checksum.h"
+#include "launcher/md5_pipeline.h"
 #include "launcher/zip_entry_name.h"
 #include "platform/file_system.h"
 
@@ -18,14 +18,21 @@ constexpr int kUnixHost = 3;
 constexpr unsigned kUnixTypeMask = 0170000;
 constexpr unsigned kUnixRegularFile = 0100000;
 constexpr size_t kChunk = 256 * 1024;
+// Blocks ahead of the digest: enough to ride out a hiccup of either side.
+constexpr size_t kDigestDepth = 4;
+// From this size on a second thread pays for itself.
+constexpr uint64_t kThreadedDigestFrom = 4 * kChunk;
+constexpr uint64_t kWriteBackStep = 8u << 20;
 
-bool IsDiskFull(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
+bool IsDiskFull(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
 
 // Writes the current item to a temporary beside the target, then renames it
 // over the target, so a failed item never leaves a torn file behind. The
 // content is made durable before the rename; the folder's entry when `batch`
 // is flushed, once per archive.
-int WriteItem(unzFile zip, const std::string& target, unsigned mode, std::vector<char>& buffer,
+int WriteItem(unzFile zip, const std::string& target, unsigned mode, uint64_t size, CMd5Pipeline& md5,
               const std::atomic<bool>* stop, fsys::FolderSyncBatch& batch, std::wstring& digest) {
     if (unzOpenCurrentFile(zip) != UNZ_OK) return kZipOtherFailure;
     fsys::TempFile out;
@@ -36,34 +43,44 @@ int WriteItem(unzFile zip, const std::string& target, unsigned mode, std::vector
     }
     int result = kZipOk;
     // Hashed on the way out, so the check after the extraction needs no
-    // second read of a large file.
-    CMD5Checksum md5;
+    // second read of a large file; on a thread of its own for a large one.
+    md5.Begin(size >= kThreadedDigestFrom);
+    uint64_t written = 0, writtenBack = 0;
     for (;;) {
         if (stop && stop->load(std::memory_order_relaxed)) {
             result = kZipOtherFailure;
             break;
         }
-        const int n = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
+        char* block = md5.Next();
+        const int n = unzReadCurrentFile(zip, block, static_cast<unsigned>(md5.BlockSize()));
         if (n == 0) break;
         if (n < 0) {
             result = kZipOtherFailure;
             break;
         }
-        if (!out.Write(buffer.data(), static_cast<size_t>(n))) {
+        if (!out.Write(block, static_cast<size_t>(n))) {
             result = IsDiskFull(errno) ? kZipWriteFailure : kZipOtherFailure;
             break;
         }
-        md5.Update(reinterpret_cast<const uint8_t*>(buffer.data()), static_cast<size_t>(n));
+        md5.Hand(static_cast<size_t>(n));
+        written += static_cast<uint64_t>(n);
+        // The disk works while the rest is inflated: the sync before the
+        // rename then waits for the last few MiB only.
+        if (written - writtenBack >= kWriteBackStep) {
+            out.StartWriteBack(static_cast<int64_t>(writtenBack),
+                               static_cast<int64_t>(written - writtenBack));
+            writtenBack = written;
+        }
     }
     // The CRC is checked when the item is closed.
     if (unzCloseCurrentFile(zip) != UNZ_OK && result == kZipOk) result = kZipOtherFailure;
     if (result == kZipOk && !out.Commit(fsys::Durability::kFileAndFolder, mode, &batch)) {
         result = IsDiskFull(errno) ? kZipWriteFailure : kZipOtherFailure;
     }
-    if (result == kZipOk) {
-        wchar_t text[CMD5Checksum::kTextChars + 1] = {};
-        digest = md5.Final(text);
-    }
+    if (result == kZipOk)
+        digest = md5.Finish();
+    else
+        md5.Drop();
     return result;  // a temporary not committed goes with `out`
 }
 }  // namespace
@@ -73,7 +90,7 @@ bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
                        const std::atomic<bool>* stop) {
     unzFile zip = unzOpen64(NativePath(archive).c_str());
     if (!zip) return false;
-    std::vector<char> buffer(kChunk);
+    CMd5Pipeline md5(kChunk, kDigestDepth);
     fsys::FolderSyncBatch batch;  // synced when the archive is done
     std::wstring base = folder;
     if (!base.empty() && base.back() != L'/' && base.back() != L'\\') base += L'/';
@@ -119,11 +136,12 @@ bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
         } else {
             unsigned mode = 0644;
             const unsigned perms = (info.external_fa >> 16) & 07777;
-            if ((info.version >> 8) == kUnixHost && ((info.external_fa >> 16) & kUnixTypeMask) == kUnixRegularFile && perms != 0) {
+            if ((info.version >> 8) == kUnixHost &&
+                ((info.external_fa >> 16) & kUnixTypeMask) == kUnixRegularFile && perms != 0) {
                 mode = (perms & 0777) | 0600;  // the launcher must be able to replace it later
             }
             written = NativePath(base + relative);
-            result = WriteItem(zip, written, mode, buffer, stop, batch, digest);
+            result = WriteItem(zip, written, mode, info.uncompressed_size, md5, stop, batch, digest);
             if (result != kZipOk) written.clear();
         }
         if (!onItem({stored, result, std::move(written), std::move(digest)})) break;

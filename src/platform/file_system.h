@@ -104,6 +104,10 @@ public:
     bool Truncate(int64_t size);
     // Makes the file's content durable.
     bool Sync();
+    // Starts writing `length` bytes from `offset` out to the disk without
+    // waiting for them, so that a Sync of a large file later waits only for
+    // its tail. Where the system cannot do that, nothing happens.
+    void StartWriteBack(int64_t offset, int64_t length);
     // Gives the file the mode a newly created file of the process gets
     // (0666 less the umask), or `mode` when it is not 0.
     bool SetCreationMode(unsigned mode = 0);
@@ -154,6 +158,7 @@ public:
     bool Create(const std::string& target);
     bool Write(const void* data, size_t size) { return m_file.Write(data, size); }
     bool Write(std::string_view bytes) { return m_file.Write(bytes); }
+    void StartWriteBack(int64_t offset, int64_t length) { m_file.StartWriteBack(offset, length); }
     // Mode `mode` (0: the creation mode of the process), then the sync the
     // durability asks for, the rename, and the folder sync, which goes to
     // `batch` when one is given. On failure the temporary is removed and the

@@ -13,27 +13,28 @@ class UrlPrefetcher {
 public:
     enum class Outcome {
         kRunning,   // queued or under way
-        kDone,      // 2xx answer, body complete, file closed
-        kFailed,    // any other end; the file is removed
-        kDiskFull,  // the file could not be written for lack of space; removed
+        kDone,      // 2xx answer, body complete, file in place
+        kFailed,    // any other end; nothing written is left
+        kDiskFull,  // the file could not be written for lack of space; nothing left
     };
     struct Status {
         Outcome outcome = Outcome::kRunning;
         uint64_t received = 0;  // body bytes so far
     };
 
-    // Aborts every running fetch (their files removed) and joins the thread,
+    // Aborts every running fetch (their partial files removed) and joins the thread,
     // within about 100 ms. Files of finished fetches stay.
     virtual ~UrlPrefetcher() = default;
 
     // Queues `url` to be fetched into `path` (a native path, created or
-    // replaced). Sends the same no-cache headers, redirects and time limits
+    // replaced once the body is complete; until then it is written under a
+    // temporary name beside it). Sends the same no-cache headers, redirects and time limits
     // as the one-file downloader.
     virtual void Start(uint64_t ticket, const std::string& url, const std::string& path) = 0;
     // Waits at most `wait` for the ticket's fetch to end; an unknown ticket
     // counts as failed.
     virtual Status Wait(uint64_t ticket, std::chrono::milliseconds wait) = 0;
-    // Aborts the ticket's fetch if it runs (its file removed) and forgets it.
+    // Aborts the ticket's fetch if it runs (its partial file removed) and forgets it.
     virtual void Cancel(uint64_t ticket) = 0;
 
     // `connections`: the most connections open to the server at once.

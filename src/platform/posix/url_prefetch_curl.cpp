@@ -30,7 +30,10 @@ struct Job {
     std::string url;
     std::string path;
     CURL* easy = nullptr;
-    fsys::File file;
+    // Under a temporary name until the body is complete, so that a fetch
+    // cut off (or a killed launcher) never leaves a part under the
+    // archive's name, and the start-up clean-up knows the leftover.
+    fsys::TempFile file;
     bool diskFull = false;
     bool writeFailed = false;
     UrlPrefetcher::Status status;
@@ -74,7 +77,7 @@ public:
         }
         curl_multi_wakeup(m_multi);
         m_thread.join();
-        for (auto& [ticket, job] : m_jobs) Finish(*job, Outcome::kFailed, true);
+        for (auto& [ticket, job] : m_jobs) Finish(*job, Outcome::kFailed);
         curl_multi_cleanup(m_multi);
         curl_slist_free_all(m_headers);
     }
@@ -135,19 +138,14 @@ private:
                 Job* job = nullptr;
                 curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &job);
                 const bool ok = msg->data.result == CURLE_OK && !job->writeFailed;
-                if (ok) {
-                    // A delayed write error shows only here.
-                    if (!job->file.Close()) {
-                        job->diskFull = IsDiskFull(errno);
-                        job->writeFailed = true;
-                    }
+                // Scratch in Temp: a crash costs a new fetch, not worth a sync.
+                // A delayed write error shows only here.
+                if (ok && !job->file.Commit(fsys::Durability::kNone)) {
+                    job->diskFull = IsDiskFull(errno);
+                    job->writeFailed = true;
                 }
                 const bool done = ok && !job->writeFailed;
-                Finish(*job,
-                       done            ? Outcome::kDone
-                       : job->diskFull ? Outcome::kDiskFull
-                                       : Outcome::kFailed,
-                       !done);
+                Finish(*job, done ? Outcome::kDone : job->diskFull ? Outcome::kDiskFull : Outcome::kFailed);
                 Publish(*job);
                 m_jobs.erase(job->ticket);
             }
@@ -171,9 +169,9 @@ private:
         for (auto& job : queued) {
             Job& j = *job;
             m_jobs[j.ticket] = std::move(job);
-            if (!j.file.Open(j.path, fsys::File::Mode::kCreateTruncate)) {
+            if (!j.file.Create(j.path)) {
                 j.diskFull = IsDiskFull(errno);
-                Finish(j, j.diskFull ? Outcome::kDiskFull : Outcome::kFailed, false);
+                Finish(j, j.diskFull ? Outcome::kDiskFull : Outcome::kFailed);
                 Publish(j);
                 m_jobs.erase(j.ticket);
                 continue;
@@ -184,7 +182,7 @@ private:
         for (uint64_t ticket : cancelled) {
             auto it = m_jobs.find(ticket);
             if (it != m_jobs.end()) {
-                Finish(*it->second, Outcome::kFailed, true);
+                Finish(*it->second, Outcome::kFailed);
                 m_jobs.erase(it);
             }
             std::lock_guard lock(m_mutex);
@@ -209,16 +207,15 @@ private:
         curl_easy_setopt(e, CURLOPT_WRITEDATA, &job);
     }
 
-    // Ends a job on the fetcher's thread: its handle goes, and its file
-    // unless the fetch succeeded.
-    void Finish(Job& job, Outcome outcome, bool removeFile) {
+    // Ends a job on the fetcher's thread: its handle goes, and its
+    // temporary unless the fetch was committed.
+    void Finish(Job& job, Outcome outcome) {
         if (job.easy) {
             curl_multi_remove_handle(m_multi, job.easy);
             curl_easy_cleanup(job.easy);
             job.easy = nullptr;
         }
-        job.file.Close();
-        if (removeFile) fsys::RemoveFile(job.path);
+        job.file.Discard();
         job.status.outcome = outcome;
     }
 

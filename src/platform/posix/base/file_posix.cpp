@@ -62,7 +62,8 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::Open(const std::string& path, Mode mode) {
     Close();
-    const int fd = open(path.c_str(), FlagsOf(mode) | O_CLOEXEC, mode == Mode::kCreateExclusive ? 0600 : 0644);
+    const int fd =
+        open(path.c_str(), FlagsOf(mode) | O_CLOEXEC, mode == Mode::kCreateExclusive ? 0600 : 0644);
     if (fd < 0) return false;
     struct stat st {};
     if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -147,6 +148,13 @@ bool File::Truncate(int64_t size) {
 
 bool File::Sync() {
     return fsync(m_handle) == 0;
+}
+
+void File::StartWriteBack(int64_t offset, int64_t length) {
+    // A hint: a failure shows again, and is reported, at the Sync.
+    const int saved = errno;
+    sync_file_range(m_handle, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+    errno = saved;
 }
 
 bool File::SetCreationMode(unsigned mode) {

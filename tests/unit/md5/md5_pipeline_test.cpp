@@ -1,0 +1,85 @@
+// The digest taken on a second thread is the digest of the bytes in the
+// order they were handed over, whatever the block sizes, however far the
+// producer runs ahead, and a dropped digest leaves nothing behind for the
+// next one.
+#include "launcher/md5_pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "common/text_util.h"
+#include "support/patch_set.h"
+
+namespace {
+constexpr size_t kBlock = 4096;
+constexpr size_t kDepth = 3;
+
+std::string Pattern(size_t bytes, unsigned seed) {
+    std::string out(bytes, '\0');
+    uint32_t x = seed * 2654435761u + 1;
+    for (char& c : out) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    return out;
+}
+
+// Hands `bytes` over in blocks of at most `step` bytes (a reader may give
+// less than a block).
+std::string DigestOf(CMd5Pipeline& md5, bool threaded, const std::string& bytes, size_t step) {
+    md5.Begin(threaded);
+    for (size_t at = 0; at < bytes.size(); at += step) {
+        const size_t n = std::min(step, bytes.size() - at);
+        char* block = md5.Next();
+        std::memcpy(block, bytes.data() + at, n);
+        md5.Hand(n);
+    }
+    return text::ToUtf8(md5.Finish());
+}
+}  // namespace
+
+TEST(Md5Pipeline, DigestEqualsTheOneShotDigestForSizesAroundTheBlockAndRingBoundaries) {
+    CMd5Pipeline md5(kBlock, kDepth);
+    const size_t ring = kBlock * kDepth;
+    const size_t sizes[] = {0,      1,          63,       64,   65,       kBlock - 1,
+                            kBlock, kBlock + 1, ring - 1, ring, ring + 1, 5 * ring + 777};
+    for (bool threaded : {true, false}) {
+        for (size_t size : sizes) {
+            const std::string bytes = Pattern(size, static_cast<unsigned>(size));
+            for (size_t step : {kBlock, kBlock - 1, size_t{100}}) {
+                SCOPED_TRACE(testing::Message()
+                             << "threaded " << threaded << " size " << size << " step " << step);
+                EXPECT_EQ(DigestOf(md5, threaded, bytes, step), Md5Of(bytes));
+            }
+        }
+    }
+}
+
+TEST(Md5Pipeline, AProducerFarAheadNeverOverwritesABlockBeforeItIsHashed) {
+    // Tiny blocks and many of them: the producer outruns the digest at every
+    // turn, so a block given out again too early would change the result.
+    CMd5Pipeline md5(64, 2);
+    const std::string bytes = Pattern(64 * 20000 + 5, 7);
+    EXPECT_EQ(DigestOf(md5, true, bytes, 64), Md5Of(bytes));
+}
+
+TEST(Md5Pipeline, ADroppedDigestLeavesNothingForTheNextOne) {
+    CMd5Pipeline md5(kBlock, kDepth);
+    const std::string first = Pattern(kBlock * 10, 1);
+    md5.Begin(true);
+    for (size_t at = 0; at < first.size(); at += kBlock) {
+        std::memcpy(md5.Next(), first.data() + at, kBlock);
+        md5.Hand(kBlock);
+    }
+    md5.Drop();  // stopped with blocks still in flight
+    const std::string second = Pattern(kBlock * 2 + 3, 2);
+    EXPECT_EQ(DigestOf(md5, true, second, kBlock), Md5Of(second));
+    // Begun and never finished: a new digest starts clean, and the owner
+    // going away joins the thread.
+    md5.Begin(true);
+    std::memcpy(md5.Next(), first.data(), kBlock);
+    md5.Hand(kBlock);
+    EXPECT_EQ(DigestOf(md5, false, second, 1000), Md5Of(second));
+}
