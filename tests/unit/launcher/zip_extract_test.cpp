@@ -139,3 +139,30 @@ TEST(ZipExtract, TheDigestTakenWhileWritingIsTheFileOnDiskAndOnlyForAWrittenItem
         EXPECT_TRUE(byName.at(failed)->digest.empty());
     }
 }
+
+TEST(ZipExtract, DigestsOfItemsAroundTheSizeWhereHashingMovesToItsOwnThreadMatchTheFiles) {
+    TempDir dir;
+    constexpr size_t kMiB = 1024 * 1024;
+    // In archive order: below, at and above the size hashed on a second
+    // thread, a block boundary, and a small item after the large ones.
+    const std::map<std::string, size_t> sizes = {
+        {"a.bin", kMiB - 1},         {"b.bin", kMiB}, {"c.bin", kMiB + 1}, {"d.bin", 3 * kMiB + 256 * 1024},
+        {"e.bin", 3 * kMiB + 12345}, {"f.bin", 10}};
+    std::map<std::string, std::string> entries;
+    unsigned seed = 1;
+    for (const auto& [name, size] : sizes) {
+        std::string bytes(size, '\0');
+        for (char& c : bytes) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+        entries[name] = std::move(bytes);
+    }
+    WriteZip(dir.Join("sizes.zip"), entries);
+    const std::vector<ZipItemReport> items = Extract(dir, "sizes.zip");
+    ASSERT_EQ(items.size(), sizes.size());
+    for (const auto& item : items) {
+        const std::string name = text::ToUtf8(item.name);
+        SCOPED_TRACE(name);
+        EXPECT_EQ(item.result, kZipOk);
+        EXPECT_EQ(ReadWholeFile(dir.Join("install/" + name)), entries.at(name));
+        EXPECT_EQ(text::ToUtf8(item.digest), Md5Of(entries.at(name)));
+    }
+}

@@ -1,0 +1,87 @@
+// A fetch ahead never shows a part of an archive under the archive's name:
+// while the body arrives, and after a cancel or a cut connection, only a
+// temporary the start-up clean-up knows is there, or nothing at all.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "platform/file_system.h"
+#include "platform/url_prefetch.h"
+#include "support/temp_dir.h"
+#include "support/test_http_server.h"
+
+namespace {
+using namespace std::chrono_literals;
+
+std::set<std::string> Names(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+bool OnlyATemporaryOf(const std::string& folder, const std::string& name) {
+    const std::set<std::string> names = Names(folder);
+    return names.size() == 1 && names.begin()->rfind(name + ".qtmp-", 0) == 0 &&
+           fsys::IsTemporaryName(*names.begin());
+}
+
+UrlPrefetcher::Status WaitForBytes(UrlPrefetcher& fetcher, uint64_t ticket) {
+    UrlPrefetcher::Status status;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    do {
+        status = fetcher.Wait(ticket, 20ms);
+    } while (status.outcome == UrlPrefetcher::Outcome::kRunning && status.received == 0 &&
+             std::chrono::steady_clock::now() < deadline);
+    return status;
+}
+}  // namespace
+
+TEST(PrefetchFile, ABodyUnderWayOrCutOffNeverShowsUnderTheArchiveName) {
+    TempDir dir;
+    const std::string body(512 * 1024, 'z');
+    dir.WriteFile("server/whole.zip", body);
+    dir.WriteFile("server/stalled.zip", body);
+    dir.WriteFile("server/dropped.zip", body);
+    TestHttpServer server(dir.Join("server"));
+    server.StallAfter("/stalled.zip", 64 * 1024);
+    server.DropAfter("/dropped.zip", 100 * 1024);
+    const std::string out = dir.Join("out");
+    std::filesystem::create_directories(out);
+    auto fetcher = UrlPrefetcher::Create(2);
+
+    // Part of the body is in, the rest held back: a temporary only.
+    fetcher->Start(1, server.BaseUrl() + "stalled.zip", out + "/1.zip");
+    UrlPrefetcher::Status status = WaitForBytes(*fetcher, 1);
+    ASSERT_EQ(status.outcome, UrlPrefetcher::Outcome::kRunning);
+    ASSERT_GT(status.received, 0u);
+    EXPECT_TRUE(OnlyATemporaryOf(out, "1.zip"));
+    fetcher->Cancel(1);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!Names(out).empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(Names(out).empty());
+
+    // The connection cut part-way: a failure, and nothing left.
+    fetcher->Start(2, server.BaseUrl() + "dropped.zip", out + "/2.zip");
+    status = fetcher->Wait(2, 10s);
+    EXPECT_EQ(status.outcome, UrlPrefetcher::Outcome::kFailed);
+    EXPECT_TRUE(Names(out).empty());
+
+    // Complete: the archive under its name, whole, and no temporary.
+    fetcher->Start(3, server.BaseUrl() + "whole.zip", out + "/3.zip");
+    status = fetcher->Wait(3, 10s);
+    EXPECT_EQ(status.outcome, UrlPrefetcher::Outcome::kDone);
+    EXPECT_EQ(Names(out), std::set<std::string>{"3.zip"});
+    EXPECT_EQ(ReadWholeFile(out + "/3.zip"), body);
+
+    // Going away while a fetch runs leaves what was done and nothing else.
+    fetcher->Start(4, server.BaseUrl() + "stalled.zip", out + "/4.zip");
+    WaitForBytes(*fetcher, 4);
+    fetcher.reset();
+    EXPECT_EQ(Names(out), std::set<std::string>{"3.zip"});
+}
