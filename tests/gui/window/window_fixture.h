@@ -105,7 +105,7 @@ protected:
 
     // Waits until the ready text shows.
     bool WaitForReady(int timeoutMs = 20000) {
-        return WaitFor([&] { return CountColour(session.ReadScreen(), kReadyArea, kReadyColour) > 20; },
+        return WaitUntil([&] { return CountColour(session.ReadScreen(), kReadyArea, kReadyColour) > 20; },
                        timeoutMs);
     }
 
