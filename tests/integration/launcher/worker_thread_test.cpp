@@ -43,7 +43,6 @@ protected:
         std::filesystem::create_directories(root.Join("install"));
     }
     ~WorkerThread() override {
-        view.Close();
         if (dlg) dlg->OnDestroy();
         unsetenv("QUON_PATCH_HOST");
     }
