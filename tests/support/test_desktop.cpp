@@ -41,10 +41,10 @@ std::unique_ptr<ChildProcess> StartXServer(std::vector<std::string> argv, const 
 TestDesktop::TestDesktop(int width, int height, bool withBus) {
     // -noreset: otherwise the server resets whenever its last client leaves
     // (a test's xdotool) and turns clients away meanwhile.
-    m_xvfb = StartXServer({"/usr/bin/Xvfb", "-fbdir", m_dir.path(), "-screen", "0",
-                           std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp",
-                           "-noreset"},
-                          m_dir.path(), m_display);
+    m_xvfb = StartXServer(
+        {"/usr/bin/Xvfb", "-fbdir", m_dir.path(), "-screen", "0",
+         std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp", "-noreset"},
+        m_dir.path(), m_display);
     if (m_display.empty()) {
         m_error = "Xvfb did not start: " + (m_xvfb ? m_xvfb->Output() : "");
         return;
@@ -77,7 +77,8 @@ ScreenImage TestDesktop::ReadScreen() const {
     if (file.size() < 100) return image;
     // XWD header: 25 big-endian 32-bit fields, then the window name and the colour map.
     auto field = [&](int i) { return BigEndian32(&file[i * 4]); };
-    const uint32_t headerSize = field(0), byteOrder = field(7), bitsPerPixel = field(11), bytesPerLine = field(12);
+    const uint32_t headerSize = field(0), byteOrder = field(7), bitsPerPixel = field(11),
+                   bytesPerLine = field(12);
     const uint32_t redMask = field(14), greenMask = field(15), blueMask = field(16), colours = field(19);
     const int width = static_cast<int>(field(4)), height = static_cast<int>(field(5));
     const size_t offset = headerSize + size_t(colours) * 12;
@@ -86,8 +87,8 @@ ScreenImage TestDesktop::ReadScreen() const {
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const unsigned char* p = &file[offset + size_t(y) * bytesPerLine + size_t(x) * 4];
-            const uint32_t v =
-                byteOrder == 0 ? (p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24)) : BigEndian32(p);
+            const uint32_t v = byteOrder == 0 ? (p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24))
+                                              : BigEndian32(p);
             image.pixels[size_t(y) * width + x] = (((v & redMask) >> Shift(redMask)) << 16) |
                                                   (((v & greenMask) >> Shift(greenMask)) << 8) |
                                                   ((v & blueMask) >> Shift(blueMask));

@@ -132,8 +132,7 @@ TEST_F(NoticeBrowserTest, ShowsThePageFromTheLoopbackServerExactlyAtItsPlace) {
     EXPECT_TRUE(RunLoopUntil([&] { return Title() == "Notice"; }, 5s)) << "title: " << Title();
 
     ScreenImage screen;
-    ASSERT_TRUE(WaitForColourAtCentre(kPageColour, screen))
-        << "the page is not on the screen";
+    ASSERT_TRUE(WaitForColourAtCentre(kPageColour, screen)) << "the page is not on the screen";
     const int left = kBrowserX, top = kBrowserY, right = kBrowserX + kBrowserWidth - 1,
               bottom = kBrowserY + kBrowserHeight - 1;
     // The page fills the browser's rectangle to its last pixel, and not one more.

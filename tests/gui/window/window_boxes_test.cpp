@@ -37,8 +37,9 @@ TEST_F(WindowTest, WorkerBoxBlocksTheWorkerUntilOk) {
     EXPECT_EQ(session.Dialog(pid, {"wait:1", "dump"}), first);
 
     EXPECT_EQ(session.Dialog(pid, {"wait:10", "click:OK"}), "");
-    EXPECT_TRUE(WaitUntil(
-        [&] { return session.Dialog(pid, {"wait:1", "dump"}).find("L_6") != std::string::npos; }));
+    EXPECT_TRUE(WaitUntil([&] {
+        return session.Dialog(pid, {"wait:1", "dump"}).find("L_6") != std::string::npos;
+    }));
     EXPECT_NE(LogText(root).find("L_16"), std::string::npos);
     EXPECT_EQ(LogText(root).find("L_6"), std::string::npos);
     EXPECT_EQ(session.Dialog(pid, {"wait:10", "click:OK"}), "");

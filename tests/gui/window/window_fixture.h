@@ -106,7 +106,7 @@ protected:
     // Waits until the ready text shows.
     bool WaitForReady(int timeoutMs = 20000) {
         return WaitUntil([&] { return CountColour(session.ReadScreen(), kReadyArea, kReadyColour) > 20; },
-                       timeoutMs);
+                         timeoutMs);
     }
 
     void ClickClient(int x, int y) const { session.Click(window.x + x, window.y + y); }

@@ -97,8 +97,8 @@ std::vector<std::string> ListDumps(const std::string& folder) {
 }
 
 std::string ReadDumpWithLldb(const std::string& dump, const std::string& exe) {
-    ChildProcess lldb(
-        {"/usr/bin/lldb", "--batch", "--core", dump, exe, "-o", "thread list", "-o", "bt all"}, "/");
+    ChildProcess lldb({"/usr/bin/lldb", "--batch", "--core", dump, exe, "-o", "thread list", "-o", "bt all"},
+                      "/");
     return lldb.Wait(60000) < 0 ? "lldb timed out" : lldb.Output();
 }
 

@@ -105,7 +105,8 @@ public:
                                (folder / "xorg.conf").string(), "-configdir", (folder / "conf.d").string(),
                                "-logfile", (folder / "Xorg.log").string(), "+extension", "RANDR"},
                               folder.string(), m_display);
-        if (m_display.empty()) return "Xorg did not start within 20 s; its output: " + (m_xorg ? m_xorg->Output() : "");
+        if (m_display.empty())
+            return "Xorg did not start within 20 s; its output: " + (m_xorg ? m_xorg->Output() : "");
         return "";
     }
     const std::string& Display() const { return m_display; }

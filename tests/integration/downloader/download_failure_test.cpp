@@ -66,8 +66,8 @@ TEST_F(DownloaderTest, UnknownHostAndRefusedConnection) {
 
     const SilentPort refusing(false);
     m_callback = RecordingCallback();
-    EXPECT_EQ(m_downloader->DownloadToFile(text::FromUtf8(refusing.Url("/packserv.txt")), Target("packserv.txt"),
-                                           &m_callback),
+    EXPECT_EQ(m_downloader->DownloadToFile(text::FromUtf8(refusing.Url("/packserv.txt")),
+                                           Target("packserv.txt"), &m_callback),
               INET_E_CANNOT_CONNECT);
     EXPECT_EQ(m_callback.stopCount, 1);
     EXPECT_TRUE(LocalEntries().empty());

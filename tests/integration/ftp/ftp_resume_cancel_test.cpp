@@ -43,8 +43,10 @@ TEST(FtpResumeTest, UploadsContinueOnlyWhereTheRemotePartIsAPrefix) {
         EXPECT_TRUE(ftp.UploadFile(text::FromUtf8(local.Join("f.bin")), L"/r/f.bin", true));
         EXPECT_TRUE(server.root().ReadFile("r/f.bin") == c.remoteAfter);
         if (c.store && !*c.store) EXPECT_EQ(server.CountCommands("STOR"), 0u);
-        if (c.store && *c.store) EXPECT_TRUE(server.LastCommand("STOR").ends_with(c.store)) << server.LastCommand("STOR");
-        if (!c.remoteBefore || c.remoteBefore->size() == bytes.size()) EXPECT_EQ(server.CountCommands("REST"), 0u);
+        if (c.store && *c.store)
+            EXPECT_TRUE(server.LastCommand("STOR").ends_with(c.store)) << server.LastCommand("STOR");
+        if (!c.remoteBefore || c.remoteBefore->size() == bytes.size())
+            EXPECT_EQ(server.CountCommands("REST"), 0u);
     }
 }
 

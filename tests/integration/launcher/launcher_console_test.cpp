@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 #include "launcher_fixture.h"
 
 namespace {
@@ -44,7 +43,8 @@ TEST_F(ConsoleInput, EveryLineOfOneWriteIsHandledWithoutWaitingForMore) {
     WritePatchSet(root.Join("server/patch_qa"), {{L"a.dat", {"a"}}});
     HeldInput input(root.Join("input"));
     auto run = StartReadingFrom(input);
-    ASSERT_TRUE(WaitUntil([&] { return run->Output().find(Utf8(GetLauncherMessage(32))) != std::string::npos; }, 15000))
+    ASSERT_TRUE(WaitUntil(
+        [&] { return run->Output().find(Utf8(GetLauncherMessage(32))) != std::string::npos; }, 15000))
         << run->Output();
     // The dialog's answers and the close come with the command, in one write;
     // the input stays open afterwards.
