@@ -2,7 +2,7 @@
 // A LauncherView for tests: records what the launcher asked of its window.
 // Message boxes are answered at once, or, with HoldBoxes, a box from another
 // thread than the window's (the one that made the view) blocks that thread
-// until the test answers it or closes the view, as a window's box would.
+// until the view is closed, as a window's box would.
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -20,9 +20,8 @@ public:
         m_lastCaption = caption;
         m_lastStyle = style;
         if (!m_holdBoxes || m_closing || std::this_thread::get_id() == m_windowThread) return;
-        const size_t ticket = m_boxes.size();
         ++m_pendingBoxes;
-        m_boxAnswered.wait(lock, [&] { return m_closing || m_answeredUpTo >= ticket; });
+        m_boxAnswered.wait(lock, [&] { return m_closing; });
         --m_pendingBoxes;
     }
     void HoldBoxes(bool hold) {
@@ -33,11 +32,6 @@ public:
         std::lock_guard lock(m_lock);
         return m_pendingBoxes;
     }
-    void AnswerBoxes() {
-        std::lock_guard lock(m_lock);
-        m_answeredUpTo = m_boxes.size();
-        m_boxAnswered.notify_all();
-    }
     // What a closing window does before the dialog joins its worker: every
     // pending box is answered, and later ones are not waited for.
     void Close() {
@@ -45,22 +39,17 @@ public:
         m_closing = true;
         m_boxAnswered.notify_all();
     }
-    void InvalidateRect(const RECT*, bool) override { ++m_invalidations; }
+    void InvalidateRect(const RECT*, bool) override {}
     void SetButtonsEnabled(bool enabled) override {
         std::lock_guard lock(m_lock);
         m_buttonsEnabled = enabled;
-        m_buttonChanges.push_back(enabled);
     }
     void SetTimer(int id, unsigned) override {
         std::lock_guard lock(m_lock);
         m_timersStarted.push_back(id);
     }
-    void KillTimer(int id) override {
-        std::lock_guard lock(m_lock);
-        m_timersKilled.push_back(id);
-    }
+    void KillTimer(int) override {}
     void UpdateWindowNow() override {
-        ++m_paintsNow;
         if (std::this_thread::get_id() != m_windowThread) ++m_offThreadPaints;  // against the rules
     }
     void PostClose() override { ++m_closeRequests; }
@@ -85,14 +74,8 @@ public:
         std::lock_guard lock(m_lock);
         return m_timersStarted;
     }
-    std::vector<int> TimersKilled() const {
-        std::lock_guard lock(m_lock);
-        return m_timersKilled;
-    }
 
     std::atomic<int> m_closeRequests{0};
-    std::atomic<int> m_invalidations{0};
-    std::atomic<int> m_paintsNow{0};
     std::atomic<int> m_offThreadPaints{0};
 
 private:
@@ -102,12 +85,9 @@ private:
     bool m_holdBoxes = false;
     bool m_closing = false;
     int m_pendingBoxes = 0;
-    size_t m_answeredUpTo = 0;
     std::vector<std::wstring> m_boxes;
     std::wstring m_lastCaption;
     unsigned m_lastStyle = 0;
     bool m_buttonsEnabled = false;
-    std::vector<bool> m_buttonChanges;
     std::vector<int> m_timersStarted;
-    std::vector<int> m_timersKilled;
 };

@@ -31,6 +31,11 @@ bool HasParentComponent(const std::string& path) {
     return path.find('\\') != std::string::npos;
 }
 
+// Pages are shown by a browser; everything else is a download.
+const char* ContentType(const std::string& path) {
+    return path.ends_with(".html") ? "text/html" : "application/octet-stream";
+}
+
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
@@ -133,6 +138,11 @@ void TestHttpServer::SetValidators(const std::string& path, const std::string& e
     setup.lastModified = lastModified;
 }
 
+void TestHttpServer::SetHeader(const std::string& path, const std::string& name, const std::string& value) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rangeSetups[path].headers[name] = value;
+}
+
 void TestHttpServer::ClearFaults() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_faults.clear();
@@ -225,13 +235,14 @@ void TestHttpServer::Handle(const httplib::Request& request, httplib::Response& 
     std::ostringstream bytes;
     bytes << in.rdbuf();
     auto body = std::make_shared<std::string>(bytes.str());
+    for (const auto& [name, value] : setup.headers) response.set_header(name, value);
     response.status = ApplyRange(request, setup, *body, response) ? 206 : 200;
     if (!fault.drop && !fault.stall && fault.chunkBytes == 0) {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_bytesSent[request.path] += body->size();
         }
-        response.set_content(*body, "application/octet-stream");
+        response.set_content(*body, ContentType(request.path));
         return;
     }
     ServeBody(request.path, std::move(body), fault, response);
@@ -260,7 +271,7 @@ bool TestHttpServer::ApplyRange(const httplib::Request& request, const RangeSetu
 void TestHttpServer::ServeBody(const std::string& path, std::shared_ptr<std::string> body, const Fault& fault,
                                httplib::Response& response) {
     response.set_content_provider(
-        body->size(), "application/octet-stream",
+        body->size(), ContentType(path),
         [this, path, body, fault](size_t offset, size_t length, httplib::DataSink& sink) {
             size_t limit = body->size();
             if (fault.drop) limit = std::min(limit, fault.dropAfter);

@@ -63,6 +63,8 @@ public:
     // ETag and Last-Modified sent with every answer for `path` (empty: none);
     // a call between requests makes the next one a new version.
     void SetValidators(const std::string& path, const std::string& etag, const std::string& lastModified);
+    // A header sent with every answer for `path`; ClearFaults keeps it.
+    void SetHeader(const std::string& path, const std::string& name, const std::string& value);
     // Removes every fault; the counters stay.
     void ClearFaults();
 
@@ -88,11 +90,13 @@ private:
         size_t stallAfter = 0;
         std::chrono::milliseconds maxStall{0};
     };
-    // What a path offers for continuing a body; not a fault, ClearFaults keeps it.
+    // What a path offers beside its bytes (ranges, validators, headers); not a
+    // fault, ClearFaults keeps it.
     struct RangeSetup {
         Ranges ranges = Ranges::kNone;
         std::string etag;
         std::string lastModified;
+        std::map<std::string, std::string> headers;
     };
 
     void Handle(const httplib::Request& request, httplib::Response& response);

@@ -4,8 +4,11 @@ a player's pointer would: real clicks (xdotool) at the places the
 accessibility tree reports.
 
 usage: atspi_driver.py PROGRAM DIALOG_TITLE STEP...   (an empty title: pointer steps only)
-steps: dump            print the dialog's controls, one a line:
-                       "control<TAB>role<TAB>text<TAB>states<TAB>x y w h", then "end"
+PROGRAM is the program's name, or pid:N for the process N (the accessibility
+bus may be shared by every session of the user).
+steps: wait:SECONDS    (first only) how long to wait for the dialog, 15 s unless given
+       dump            print the dialog's controls, one a line (line ends in
+                       texts as \n): "control<TAB>role<TAB>text<TAB>states<TAB>x y w h", then "end"
        click:NAME      click the centre of the button or radio button NAME
        row:N           click the centre of the list's row N
        point:X,Y       click the screen point (X, Y)
@@ -28,19 +31,28 @@ STATES = {
 }
 
 
-def find_dialog(program, title, timeout=15.0):
+def is_program(app, program):
+    if program.startswith("pid:"):
+        return app.get_process_id() == int(program[4:])
+    return app.get_name() == program
+
+
+def find_dialog(program, title, timeout):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         desktop = Atspi.get_desktop(0)
         for i in range(desktop.get_child_count()):
-            app = desktop.get_child_at_index(i)
-            if app is None or app.get_name() != program:
+            try:  # an application may leave the bus meanwhile
+                app = desktop.get_child_at_index(i)
+                if app is None or not is_program(app, program):
+                    continue
+                for j in range(app.get_child_count()):
+                    window = app.get_child_at_index(j)
+                    if window is not None and window.get_name() == title and \
+                            window.get_state_set().contains(Atspi.StateType.SHOWING):
+                        return window
+            except gi.repository.GLib.Error:
                 continue
-            for j in range(app.get_child_count()):
-                window = app.get_child_at_index(j)
-                if window is not None and window.get_name() == title and \
-                        window.get_state_set().contains(Atspi.StateType.SHOWING):
-                    return window
         time.sleep(0.1)
     return None
 
@@ -64,7 +76,7 @@ def text_of(node):
 def describe(node):
     states = node.get_state_set()
     box = node.get_extents(Atspi.CoordType.SCREEN)
-    return "\t".join(["control", node.get_role_name(), text_of(node),
+    return "\t".join(["control", node.get_role_name(), text_of(node).replace("\n", "\\n"),
                       ",".join(key for key, state in STATES.items() if states.contains(state)),
                       f"{box.x} {box.y} {box.width} {box.height}"])
 
@@ -81,8 +93,11 @@ def click_at(x, y):
 
 def main():
     program, title, steps = sys.argv[1], sys.argv[2], sys.argv[3:]
+    timeout = 15.0
+    if steps and steps[0].startswith("wait:"):
+        timeout = float(steps.pop(0)[len("wait:"):])
     # An empty title: only pointer steps, no dialog to wait for.
-    dialog = find_dialog(program, title) if title else None
+    dialog = find_dialog(program, title, timeout) if title else None
     if title and dialog is None:
         print(f"no dialog '{title}' of {program} appeared", file=sys.stderr)
         return 1

@@ -1,27 +1,14 @@
 #pragma once
-// The desktop that the widget tests run on, one per test process: an Xvfb
-// server whose frame buffer is readable as a file (what the screen shows), a
-// D-Bus session of its own with the accessibility bus behind it, and GTK
-// initialised on that display.
+// The desktop that the widget tests run on, one per test process, with GTK
+// initialised on it.
 #include <gtk/gtk.h>
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "support/child_process.h"
-#include "support/temp_dir.h"
-
-// One screen's pixels as 0xRRGGBB values.
-struct ScreenImage {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;
-    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
+#include "support/test_desktop.h"
 
 class WidgetSession {
 public:
@@ -30,20 +17,15 @@ public:
 
     // The process's session, started on first use; the test fails when it cannot.
     static WidgetSession& Get();
-    ~WidgetSession();
 
-    const std::string& Display() const { return m_display; }
-    // Reads the frame buffer; false (with `why`) when it cannot be parsed.
-    bool ReadScreen(ScreenImage& image, std::string& why) const;
+    const std::string& Display() const { return m_desktop.display(); }
+    ScreenImage ReadScreen() const { return m_desktop.ReadScreen(); }
 
 private:
     WidgetSession() = default;
     std::string Start();
 
-    TempDir m_dir;
-    std::unique_ptr<ChildProcess> m_xvfb;
-    std::unique_ptr<ChildProcess> m_bus;
-    std::string m_display;
+    TestDesktop m_desktop{kScreenWidth, kScreenHeight, true};
 };
 
 // Runs the GTK main loop until `done` holds or `timeout` passes; true when

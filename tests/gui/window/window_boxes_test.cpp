@@ -22,27 +22,27 @@ TEST_F(WindowTest, WorkerBoxBlocksTheWorkerUntilOk) {
     // reports that it cannot connect; two boxes, one after the other.
     Start();
     WaitForWindow();
-    const std::string pid = std::to_string(launcher->pid());
-    const std::string first = session.AtspiDialog({"show", pid, "30"});
-    EXPECT_NE(first.find("caption: QuonLauncher.exe\n"), std::string::npos) << first;
-    EXPECT_NE(first.find("text: Failed to download the data.\\nPlease check the internet connection."),
+    const pid_t pid = launcher->pid();
+    const std::string first = session.Dialog(pid, {"wait:30", "dump"});
+    EXPECT_NE(first.find("\tQuonLauncher.exe\t"), std::string::npos) << first;
+    EXPECT_NE(first.find("\tlabel\tFailed to download the data.\\nPlease check the internet connection."),
               std::string::npos)
         << first;
-    EXPECT_NE(first.find("button: OK\n"), std::string::npos) << first;
-    EXPECT_EQ(first.find("button: Cancel"), std::string::npos) << first;
+    EXPECT_NE(first.find("\tpush button\tOK\t"), std::string::npos) << first;
+    EXPECT_EQ(first.find("\tpush button\tCancel\t"), std::string::npos) << first;
     // The worker waits: nothing logged, no second box, still running.
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     EXPECT_EQ(launcher->Wait(0), -1);
     EXPECT_EQ(LogText(root).find("L_16"), std::string::npos);
-    EXPECT_EQ(session.AtspiDialog({"show", pid, "1"}), first);
+    EXPECT_EQ(session.Dialog(pid, {"wait:1", "dump"}), first);
 
-    EXPECT_EQ(session.AtspiDialog({"press", pid, "OK", "10"}), "");
-    EXPECT_TRUE(WaitFor([&] {
-        return session.AtspiDialog({"show", pid, "1"}).find("L_6") != std::string::npos;
+    EXPECT_EQ(session.Dialog(pid, {"wait:10", "click:OK"}), "");
+    EXPECT_TRUE(WaitUntil([&] {
+        return session.Dialog(pid, {"wait:1", "dump"}).find("L_6") != std::string::npos;
     }));
     EXPECT_NE(LogText(root).find("L_16"), std::string::npos);
     EXPECT_EQ(LogText(root).find("L_6"), std::string::npos);
-    EXPECT_EQ(session.AtspiDialog({"press", pid, "OK", "10"}), "");
+    EXPECT_EQ(session.Dialog(pid, {"wait:10", "click:OK"}), "");
     EXPECT_EQ(launcher->Wait(15000), 2) << launcher->Output();
     EXPECT_NE(LogText(root).find("Function :[CGameLauncherDlg::Ls_UpdateFileList]"), std::string::npos);
 }
@@ -50,8 +50,7 @@ TEST_F(WindowTest, WorkerBoxBlocksTheWorkerUntilOk) {
 TEST_F(WindowTest, ClosingTheWindowAnswersAWaitingBox) {
     Start();
     WaitForWindow();
-    ASSERT_NE(session.AtspiDialog({"show", std::to_string(launcher->pid()), "30"}).find("L_16"),
-              std::string::npos);
+    ASSERT_NE(session.Dialog(launcher->pid(), {"wait:30", "dump"}).find("L_16"), std::string::npos);
     // The session ends: the window closes, the waiting worker is released and
     // joined, and the launcher ends by itself, not killed.
     launcher->Kill(SIGTERM);

@@ -105,8 +105,8 @@ protected:
 
     // Waits until the ready text shows.
     bool WaitForReady(int timeoutMs = 20000) {
-        return WaitFor([&] { return CountColour(session.ReadScreen(), kReadyArea, kReadyColour) > 20; },
-                       timeoutMs);
+        return WaitUntil([&] { return CountColour(session.ReadScreen(), kReadyArea, kReadyColour) > 20; },
+                         timeoutMs);
     }
 
     void ClickClient(int x, int y) const { session.Click(window.x + x, window.y + y); }

@@ -19,7 +19,7 @@ std::string WindowUnderPointer(const GuiSession& session, int x, int y) {
 }
 }  // namespace
 
-TEST_F(WindowTest, ClassTitleSizeAndPlaceOnTheDesktop) {
+TEST_F(WindowTest, PlaceAndSkinOnTheDesktopWithTheKeyColourNeitherShownNorClickable) {
     Publish(OneFile());
     Start();
     WaitForWindow();
@@ -31,13 +31,6 @@ TEST_F(WindowTest, ClassTitleSizeAndPlaceOnTheDesktop) {
     EXPECT_EQ(session.Xdotool({"getwindowname", window.id}), "QUON Launcher\n");
     const std::string xprop = session.Command({"/usr/bin/xprop", "-id", window.id, "WM_CLASS"});
     EXPECT_EQ(xprop, "WM_CLASS(STRING) = \"QuonLauncher\", \"QuonLauncher\"\n");
-    EXPECT_TRUE(WaitForReady());
-}
-
-TEST_F(WindowTest, KeyColourIsNeitherShownNorClickableAndTheRestIsTheSkin) {
-    Publish(OneFile());
-    Start();
-    WaitForWindow();
     ASSERT_TRUE(WaitForReady());
     const Screen screen = session.ReadScreen();
     const SkinImage background = Skin(215);
@@ -51,6 +44,15 @@ TEST_F(WindowTest, KeyColourIsNeitherShownNorClickableAndTheRestIsTheSkin) {
     // The artwork panel and the title strip are the background, point for point.
     EXPECT_EQ(BackgroundDifference(screen, RECT{9, 37, 739, 72}), "");
     EXPECT_EQ(BackgroundDifference(screen, RECT{9, 73, 479, 428}), "");
+    // Ready: the ready text alone, no lines, labels or bars; where the bars
+    // were, the background shows (around the ready text); buttons enabled.
+    EXPECT_EQ(CountColour(screen, kStatusArea, kTextColour), 0);
+    EXPECT_EQ(BackgroundDifference(screen, RECT{102, 473, 489, 482}), "");
+    EXPECT_EQ(BackgroundDifference(screen, RECT{300, 473, 489, 503}), "");
+    EXPECT_TRUE(Shows(screen, Skin(226), 645, 455));
+    EXPECT_TRUE(Shows(screen, Skin(257), 489, 455));
+    EXPECT_TRUE(Shows(screen, Skin(237), 743, 38));
+    EXPECT_TRUE(Shows(screen, Skin(230), 776, 38));
 
     // Pointer input: a key point belongs to the root window below (as the
     // screen's corner does), any other point to the launcher.
@@ -62,37 +64,7 @@ TEST_F(WindowTest, KeyColourIsNeitherShownNorClickableAndTheRestIsTheSkin) {
     EXPECT_NE(WindowUnderPointer(session, window.x + 12, window.y + 40), root);
 }
 
-TEST_F(WindowTest, DraggingTheBackgroundMovesTheWindowAndAKeyPointDoesNot) {
-    Publish(OneFile());
-    Start();
-    WaitForWindow();
-    ASSERT_TRUE(WaitForReady());
-    const int x0 = window.x, y0 = window.y;
-    auto drag = [&](int fromX, int fromY) {
-        // Pauses between the steps: the move follows the pointer from the
-        // press on, so the press must have arrived before the pointer moves.
-        session.Xdotool(
-            {"mousemove", std::to_string(fromX), std::to_string(fromY), "mousedown", "1", "sleep", "0.3"});
-        for (int step = 1; step <= 4; ++step)
-            session.Xdotool({"mousemove", std::to_string(fromX + 15 * step),
-                             std::to_string(fromY + 10 * step), "sleep", "0.1"});
-        session.Xdotool({"sleep", "0.2", "mouseup", "1"});
-    };
-    drag(x0 + 200, y0 + 300);  // the artwork: no control covers it
-    WindowGeometry moved;
-    EXPECT_TRUE(WaitFor(
-        [&] { return session.Geometry(window.id, moved) && moved.x == x0 + 60 && moved.y == y0 + 40; }, 5000))
-        << moved.x << "," << moved.y;
-
-    drag(moved.x + 400, moved.y + 10);  // above the opaque area: the key colour
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    WindowGeometry still;
-    ASSERT_TRUE(session.Geometry(window.id, still));
-    EXPECT_EQ(still.x, moved.x);
-    EXPECT_EQ(still.y, moved.y);
-}
-
-TEST_F(WindowTest, EnterAndEscapeDoNothing) {
+TEST_F(WindowTest, EnterAndEscapeDoNothingAndDraggingTheBackgroundMovesTheWindow) {
     Publish({{L"Data\\a.dat", PatchFile{std::string(5000, 'a')}},
              {L"Vevida2.0.exe", PatchFile{ReadWholeFile(ToolBinary("Vevida2.0.exe")), "", "", false, 0755}}});
     Start();
@@ -107,6 +79,30 @@ TEST_F(WindowTest, EnterAndEscapeDoNothing) {
     EXPECT_EQ(launcher->Wait(0), -1);
     EXPECT_FALSE(root.Exists("install/client-ran.txt"));
     EXPECT_GT(CountColour(session.ReadScreen(), kReadyArea, kReadyColour), 20);
+
+    const int x0 = window.x, y0 = window.y;
+    auto drag = [&](int fromX, int fromY) {
+        // Pauses between the steps: the move follows the pointer from the
+        // press on, so the press must have arrived before the pointer moves.
+        session.Xdotool(
+            {"mousemove", std::to_string(fromX), std::to_string(fromY), "mousedown", "1", "sleep", "0.3"});
+        for (int step = 1; step <= 4; ++step)
+            session.Xdotool({"mousemove", std::to_string(fromX + 15 * step),
+                             std::to_string(fromY + 10 * step), "sleep", "0.1"});
+        session.Xdotool({"sleep", "0.2", "mouseup", "1"});
+    };
+    drag(x0 + 200, y0 + 300);  // the artwork: no control covers it
+    WindowGeometry moved;
+    EXPECT_TRUE(WaitUntil(
+        [&] { return session.Geometry(window.id, moved) && moved.x == x0 + 60 && moved.y == y0 + 40; }, 5000))
+        << moved.x << "," << moved.y;
+
+    drag(moved.x + 400, moved.y + 10);  // above the opaque area: the key colour
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    WindowGeometry still;
+    ASSERT_TRUE(session.Geometry(window.id, still));
+    EXPECT_EQ(still.x, moved.x);
+    EXPECT_EQ(still.y, moved.y);
 }
 
 TEST_F(WindowTest, ConsoleWhenAskedForEvenWithADisplay) {

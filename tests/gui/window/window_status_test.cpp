@@ -1,5 +1,5 @@
-// What the status area shows in each phase: lines, labels, bars of exact
-// widths while a transfer is held mid-way, and the ready text alone.
+// What the status area shows while patching: lines, labels, and bars of
+// exact widths while a transfer is held mid-way.
 #include <filesystem>
 #include <random>
 
@@ -27,7 +27,7 @@ TEST_F(WindowTest, FileListPhaseShowsItsLineLabelsAndEmptyBars) {
     WaitForWindow();
     const SkinImage upperFrame = Skin(240), lowerFrame = Skin(241);
     Screen screen;
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(WaitUntil([&] {
         screen = session.ReadScreen();
         return CountColour(screen, kLine1Area, kTextColour) > 10;
     }));
@@ -69,7 +69,7 @@ TEST_F(WindowTest, HeldTransferShowsBothLinesAndFillsOfExactWidths) {
         return true;
     };
     Screen screen;
-    const bool barsMatch = WaitFor(
+    const bool barsMatch = WaitUntil(
         [&] {
             screen = session.ReadScreen();
             return barShows(screen, upperFill, upperFrame, 473, upper) &&
@@ -90,20 +90,4 @@ TEST_F(WindowTest, HeldTransferShowsBothLinesAndFillsOfExactWidths) {
     EXPECT_TRUE(Shows(screen, Skin(230), 776, 38));
     EXPECT_FALSE(Shows(screen, Skin(257), 489, 455));
     EXPECT_FALSE(Shows(screen, Skin(259), 489, 455));
-}
-
-TEST_F(WindowTest, ReadyShowsTheReadyTextAloneWithoutBarsOrLabels) {
-    Publish({{L"Data\\a.dat", PatchFile{std::string(5000, 'a')}}});
-    Start();
-    WaitForWindow();
-    ASSERT_TRUE(WaitForReady());
-    const Screen screen = session.ReadScreen();
-    EXPECT_EQ(CountColour(screen, kStatusArea, kTextColour), 0);
-    // Where the bars were, the background shows (around the ready text).
-    EXPECT_EQ(BackgroundDifference(screen, RECT{102, 473, 489, 482}), "");
-    EXPECT_EQ(BackgroundDifference(screen, RECT{300, 473, 489, 503}), "");
-    EXPECT_TRUE(Shows(screen, Skin(226), 645, 455));
-    EXPECT_TRUE(Shows(screen, Skin(257), 489, 455));
-    EXPECT_TRUE(Shows(screen, Skin(237), 743, 38));
-    EXPECT_TRUE(Shows(screen, Skin(230), 776, 38));
 }

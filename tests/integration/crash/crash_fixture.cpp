@@ -1,6 +1,5 @@
 #include "integration/crash/crash_fixture.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,7 +8,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <thread>
+
+#include "support/child_process.h"
 
 extern char** environ;
 
@@ -87,33 +89,17 @@ int RunCrash(const std::string& folder, const CrashRun& run) {
 
 std::vector<std::string> ListDumps(const std::string& folder) {
     std::vector<std::string> dumps;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dmp") == 0) dumps.push_back(name);
-        }
-        closedir(dir);
-    }
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        if (entry.path().extension() == ".dmp") dumps.push_back(entry.path().filename().string());
     std::sort(dumps.begin(), dumps.end());
     return dumps;
 }
 
 std::string ReadDumpWithLldb(const std::string& dump, const std::string& exe) {
-    TempDir scratch;
-    const std::string output = scratch.Join("lldb.txt");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int devnull = open("/dev/null", O_RDWR);
-        dup2(devnull, STDIN_FILENO);
-        dup2(out, STDOUT_FILENO);
-        dup2(devnull, STDERR_FILENO);
-        execlp("lldb", "lldb", "--batch", "--core", dump.c_str(), exe.c_str(), "-o", "thread list", "-o",
-               "bt all", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    if (WaitCrash(pid, 60000) == -1) return "lldb timed out";
-    return ReadWholeFile(output);
+    ChildProcess lldb({"/usr/bin/lldb", "--batch", "--core", dump, exe, "-o", "thread list", "-o", "bt all"},
+                      "/");
+    return lldb.Wait(60000) < 0 ? "lldb timed out" : lldb.Output();
 }
 
 std::string ExpectedDumpName(const std::string& program, time_t when) {

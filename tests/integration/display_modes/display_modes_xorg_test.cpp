@@ -3,7 +3,6 @@
 // `xrandr` reports for the same output.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +17,8 @@
 #include "platform/display_modes.h"
 #include "support/child_process.h"
 #include "support/temp_current_folder.h"
+#include "support/test_desktop.h"
+#include "unit/options/option_dialog_fakes.h"
 
 namespace fs = std::filesystem;
 
@@ -85,19 +86,6 @@ std::vector<Size> XrandrSizes(const std::string& listing) {
     return primary.empty() ? first : primary;
 }
 
-class NullView : public OptionDialogView {
-public:
-    void EnableControl(int, bool) override {}
-    void SetRadioChecked(int, bool) override {}
-    int GetCheckedRadioIndex() const override { return -1; }
-    void InsertListItem(int, const std::wstring& text) override { items.push_back(text); }
-    void SetListSelection(int) override {}
-    int GetListSelection() const override { return -1; }
-    void InvalidateControl(int, bool) override {}
-    void Close() override {}
-    std::vector<std::wstring> items;
-};
-
 class XorgDummyServer {
 public:
     ~XorgDummyServer() {
@@ -113,22 +101,12 @@ public:
         if (geteuid() != 0) return "Xorg with its own configuration file needs root";
         fs::create_directories(folder / "conf.d");
         std::ofstream(folder / "xorg.conf") << kXorgConf;
-        // The server picks a free display and writes its number here once it answers.
-        int fds[2];
-        if (pipe(fds) != 0) return "no pipe";
-        m_xorg = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"/usr/bin/Xorg", "-displayfd", std::to_string(fds[1]), "-noreset",
-                                     "-nolisten", "tcp", "-config", (folder / "xorg.conf").string(),
-                                     "-configdir", (folder / "conf.d").string(), "-logfile",
-                                     (folder / "Xorg.log").string(), "+extension", "RANDR"},
-            folder.string());
-        close(fds[1]);
-        char buffer[16] = {};
-        pollfd ready{fds[0], POLLIN, 0};
-        const bool answered = poll(&ready, 1, 20000) == 1 && read(fds[0], buffer, sizeof(buffer) - 1) > 0;
-        close(fds[0]);
-        if (!answered) return "Xorg did not start within 20 s; its output: " + m_xorg->Output();
-        m_display = ":" + std::to_string(std::atoi(buffer));
+        m_xorg = StartXServer({"/usr/bin/Xorg", "-noreset", "-nolisten", "tcp", "-config",
+                               (folder / "xorg.conf").string(), "-configdir", (folder / "conf.d").string(),
+                               "-logfile", (folder / "Xorg.log").string(), "+extension", "RANDR"},
+                              folder.string(), m_display);
+        if (m_display.empty())
+            return "Xorg did not start within 20 s; its output: " + (m_xorg ? m_xorg->Output() : "");
         return "";
     }
     const std::string& Display() const { return m_display; }
@@ -172,7 +150,7 @@ TEST(DisplayModesXorgTest, OfferedListMatchesXrandrOnTheDummyDriver) {
         if (auto entry = FindSupportedResolution(w, h)) expected.push_back(FormatDisplayModeLabel(*entry));
     }
     std::ofstream("DefaultOption.json") << R"({"GameOptionVersion": "1", "GameOptionDefault": {}})";
-    NullView view;
+    RecordingOptionView view;
     COptionDialog dialog(view, *source);
     ASSERT_TRUE(dialog.OnInitDialog());
     EXPECT_EQ(view.items, expected) << listing;

@@ -64,11 +64,11 @@ TEST_F(DownloaderTest, UnknownHostAndRefusedConnection) {
     EXPECT_LT(SecondsSince(start), 2.0);
     EXPECT_EQ(m_callback.reports.front().text, L"patch.quon-test.invalid");
 
-    int fd = -1;
+    const SilentPort refusing(false);
     m_callback = RecordingCallback();
-    EXPECT_EQ(m_downloader->DownloadToFile(SilentUrl(false, fd), Target("packserv.txt"), &m_callback),
+    EXPECT_EQ(m_downloader->DownloadToFile(text::FromUtf8(refusing.Url("/packserv.txt")),
+                                           Target("packserv.txt"), &m_callback),
               INET_E_CANNOT_CONNECT);
-    close(fd);
     EXPECT_EQ(m_callback.stopCount, 1);
     EXPECT_TRUE(LocalEntries().empty());
 }

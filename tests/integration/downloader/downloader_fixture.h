@@ -2,11 +2,7 @@
 // Shared set-up of the downloader tests: a loopback server over one temporary
 // folder, a target folder, the libcurl downloader with a 1-second stall limit
 // and a callback that records every report.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -18,6 +14,7 @@
 
 #include "common/text_util.h"
 #include "platform/posix/url_download_curl.h"
+#include "support/silent_port.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
 
@@ -80,21 +77,6 @@ inline std::string RandomBytes(size_t size, unsigned seed = 7) {
     std::string out(size, '\0');
     for (char& c : out) c = static_cast<char>(gen() & 0xFF);
     return out;
-}
-
-// A URL on a loopback port whose socket is bound but never accepts: it
-// refuses connections, or with `listening` takes them but never answers.
-// `fd` stays open until closed by the caller.
-inline std::wstring SilentUrl(bool listening, int& fd) {
-    fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || (listening && listen(fd, 4) != 0))
-        return L"";
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    return L"http://127.0.0.1:" + std::to_wstring(ntohs(addr.sin_port)) + L"/packserv.txt";
 }
 
 inline double SecondsSince(std::chrono::steady_clock::time_point start) {

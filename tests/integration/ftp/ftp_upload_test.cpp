@@ -97,7 +97,7 @@ TEST_F(FtpUploadTest, BareLocalNameIsReadFromTheExecutablesFolder) {
     EXPECT_EQ(server.root().ReadFile("bare.bin"), "beside the executable");
 }
 
-TEST_F(FtpUploadTest, RefusedLoginFailsAndLeavesNothingToReconnectWith) {
+TEST_F(FtpUploadTest, RefusedLoginOrClosedPortFailsAndLeavesNothingToReconnectWith) {
     TestFtpServer server({"--refuse-login"});
     EXPECT_FALSE(LoginTo(server));
     EXPECT_FALSE(m_ftp.IsConnected());
@@ -105,15 +105,12 @@ TEST_F(FtpUploadTest, RefusedLoginFailsAndLeavesNothingToReconnectWith) {
     const std::string log = TempCurrentFolder::Read("log.txt");
     EXPECT_NE(log.find("InternetConnect Failed "), std::string::npos);
     EXPECT_EQ(server.CountCommands("STOR"), 0u);
-}
-
-TEST_F(FtpUploadTest, ClosedPortFailsTheLogin) {
-    int port = 0;
+    int closedPort = 0;
     {
-        TestFtpServer server;
-        port = server.port();
+        TestFtpServer gone;
+        closedPort = gone.port();
     }
-    EXPECT_FALSE(m_ftp.Login(L"127.0.0.1", L"anonymous", L"", port, true));
+    EXPECT_FALSE(m_ftp.Login(L"127.0.0.1", L"anonymous", L"", closedPort, true));
 }
 
 TEST_F(FtpUploadTest, RefusedFolderOrStoreFailsWithTheServersReply) {

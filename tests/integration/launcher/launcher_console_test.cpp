@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <thread>
-
 #include "launcher_fixture.h"
 
 namespace {
@@ -39,20 +37,15 @@ protected:
                                      Install("QuonLauncher.exe"), input.path()},
             root.path(), Env());
     }
-    bool WaitForOutput(ChildProcess& run, const std::string& text) {
-        for (int i = 0; i < 1500; ++i) {
-            if (run.Output().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
 };
 
 TEST_F(ConsoleInput, EveryLineOfOneWriteIsHandledWithoutWaitingForMore) {
     WritePatchSet(root.Join("server/patch_qa"), {{L"a.dat", {"a"}}});
     HeldInput input(root.Join("input"));
     auto run = StartReadingFrom(input);
-    ASSERT_TRUE(WaitForOutput(*run, Utf8(GetLauncherMessage(32)))) << run->Output();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return run->Output().find(Utf8(GetLauncherMessage(32))) != std::string::npos; }, 15000))
+        << run->Output();
     // The dialog's answers and the close come with the command, in one write;
     // the input stays open afterwards.
     input.Write("options\nmode 2\ncancel\nhelp\nclose\n");

@@ -13,6 +13,7 @@
 #include "support/patch_set.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
+#include "support/wait_until.h"
 
 class LauncherProcess : public ::testing::Test {
 protected:
@@ -35,6 +36,16 @@ protected:
         return std::make_unique<ChildProcess>(args, root.path(), Env(), input);
     }
     static std::string Utf8(const wchar_t* text) { return text::ToUtf8(text); }
+    // Temporaries (a download's or an unpacked item's) below `folder`; "" when none.
+    static std::string Leftovers(const std::string& folder) {
+        std::string found;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (name.find(".qtmp-") != std::string::npos || name.find(".part") != std::string::npos)
+                found += entry.path().string() + " ";
+        }
+        return found;
+    }
 
     TempDir root;
     TestHttpServer server;

@@ -17,9 +17,7 @@ TEST_F(LauncherProcess, SecondLauncherEndsSilentlyWithExitCode1) {
     server.StallAfter("/patch_qa/packserv.txt", 10, std::chrono::seconds(20));
     auto first = Start({"QA", "FromUpdater"});
     // The first one holds the lock while it waits for the stalled list.
-    for (int i = 0; i < 500 && server.RequestCount("/patch_qa/packserv.txt") == 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    WaitUntil([&] { return server.RequestCount("/patch_qa/packserv.txt") > 0; }, 5000);
     auto second = Start({"StageEU"});
     EXPECT_EQ(second->Wait(), 1);
     EXPECT_EQ(second->Output(), "");
@@ -36,9 +34,7 @@ TEST_F(LauncherProcess, RunningGameClientStopsTheLauncherBeforeItTouchesAnything
     auto env = Env();
     env["QUON_FAKE_CLIENT_LINGER_MS"] = "10000";
     ChildProcess game({client, "x"}, root.path(), env);
-    for (int i = 0; i < 200 && !std::filesystem::exists(root.Join("client-ran.txt")); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    WaitUntil([&] { return std::filesystem::exists(root.Join("client-ran.txt")); }, 2000);
     auto run = Start({});
     EXPECT_EQ(run->Wait(), 2);
     EXPECT_NE(run->Output().find(Utf8(GetLauncherMessage(16))), std::string::npos);
@@ -57,12 +53,8 @@ TEST_F(LauncherProcess, PlayersStartHandsOverToTheUpdaterWhichBringsTheLauncherB
     // The updater waits for the first launcher to end, then starts
     // "QuonLauncher.exe NOT_USE_ARG1 FromUpdater", which patches and, its input
     // being at its end, closes once ready.
-    for (int i = 0; i < 1500 && !std::filesystem::exists(Install("packclit.lit")); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    for (int i = 0; i < 1500 && std::filesystem::exists(Install("Temp")); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    WaitUntil([&] { return std::filesystem::exists(Install("packclit.lit")); }, 15000);
+    WaitUntil([&] { return !std::filesystem::exists(Install("Temp")); }, 15000);
     // The updater's own record is gone: the launcher deleted it as a file
     // the server does not list. The server saw both launchers.
     EXPECT_EQ(server.RequestCount("/patch/QuonLauncherUpdater.exe"), 1);
@@ -82,9 +74,7 @@ TEST_F(LauncherProcess, ReadyLauncherStartsTheClientOnStartCommand) {
     EXPECT_EQ(run->Wait(), 0) << run->Output();
     EXPECT_NE(run->Output().find("commands: start"), std::string::npos);
     EXPECT_NE(run->Output().find(Utf8(GetLauncherMessage(32))), std::string::npos) << run->Output();
-    for (int i = 0; i < 500 && !std::filesystem::exists(Install("client-ran.txt")); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    WaitUntil([&] { return std::filesystem::exists(Install("client-ran.txt")); }, 5000);
     const std::string ran = ReadWholeFile(Install("client-ran.txt"));
     EXPECT_NE(ran.find("StageEU"), std::string::npos);
     EXPECT_NE(ran.find(root.Join("install")), std::string::npos);
@@ -94,18 +84,14 @@ TEST_F(LauncherProcess, InterruptDuringADownloadEndsPromptlyAndLeavesNoPartialFi
     WritePatchSet(root.Join("server/patch_qa"), {{L"big.dat", {std::string(1 << 20, 'b')}}});
     server.StallAfter("/patch_qa/big.dat.zip", 1000, std::chrono::seconds(20));
     auto run = Start({"QA", "FromUpdater"});
-    for (int i = 0; i < 1000 && server.RequestCount("/patch_qa/big.dat.zip") == 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    WaitUntil([&] { return server.RequestCount("/patch_qa/big.dat.zip") > 0; }, 10000);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const auto start = std::chrono::steady_clock::now();
     run->Kill(SIGINT);
     EXPECT_EQ(run->Wait(5000), 0) << run->Output();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_FALSE(std::filesystem::exists(Install("big.dat")));
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(Install(""))) {
-        EXPECT_EQ(entry.path().string().find(".qtmp-"), std::string::npos) << entry.path();
-    }
+    EXPECT_EQ(Leftovers(Install("")), "");
 }
 
 TEST_F(LauncherProcess, ClosedInputEndsTheReadyLauncherInsteadOfSpinning) {

@@ -45,15 +45,6 @@ TEST_F(PatchRun, UpdateDeletesObsoleteFetchesChangedAndKeepsTheRest) {
     EXPECT_EQ(server->TotalRequests() - before, 2);  // the list and its guard
 }
 
-TEST_F(PatchRun, ServerFailingThenRecoveringStillPatches) {
-    Publish({{L"a.dat", {"a"}}});
-    server->FailNextRequests(4, 503);
-    EXPECT_EQ(Run(), STATE_IDLE);
-    EXPECT_EQ(Read("a.dat"), "a");
-    EXPECT_TRUE(view->Boxes().empty());
-    EXPECT_EQ(platform.m_sleptMs / 1000, 4u);
-}
-
 TEST_F(PatchRun, RepairRefetchesWhatDiffersOnDisk) {
     Publish({{L"a.dat", {"a"}}, {L"b.dat", {"b"}}});
     ASSERT_EQ(Run(), STATE_IDLE);

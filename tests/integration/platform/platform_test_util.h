@@ -3,26 +3,17 @@
 // with a deadline, environment changes undone at the end of a test.
 #include <sys/stat.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "support/child_process.h"
+#include "support/wait_until.h"
 
 namespace platform_test {
 
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
+using ::WaitUntil;
 
 // A copy of the stand-in tool `tool` at `to`, executable.
 inline void CopyTool(const std::string& tool, const std::string& to) {

@@ -1,16 +1,14 @@
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <fstream>
-#include <memory>
 #include <string>
 
 #include "common/text_util.h"
 #include "integration/platform/platform_test_util.h"
 #include "platform/process.h"
 #include "support/temp_dir.h"
+#include "support/test_desktop.h"
 
 using platform_test::ScopedEnv;
 using platform_test::WaitUntil;
@@ -31,35 +29,6 @@ char ProcessState(pid_t pid) {
     const size_t paren = stat.rfind(')');
     return paren == std::string::npos || paren + 2 >= stat.size() ? '?' : stat[paren + 2];
 }
-
-// A private X server for one test; its display stays empty where Xvfb is missing.
-class Xvfb {
-public:
-    Xvfb() {
-        int fds[2];
-        if (access("/usr/bin/Xvfb", X_OK) != 0 || pipe(fds) != 0) return;
-        m_server = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten",
-                                     "tcp", "-screen", "0", "320x240x24"},
-            "/");
-        close(fds[1]);
-        char buffer[16] = {};
-        pollfd ready{fds[0], POLLIN, 0};
-        if (poll(&ready, 1, 10000) == 1 && read(fds[0], buffer, sizeof(buffer) - 1) > 0)
-            m_display = ":" + std::to_string(std::atoi(buffer));
-        close(fds[0]);
-    }
-    ~Xvfb() {
-        if (!m_server) return;
-        m_server->Kill(SIGTERM);
-        m_server->Wait(5000);
-    }
-    const std::string& display() const { return m_display; }
-
-private:
-    std::unique_ptr<ChildProcess> m_server;
-    std::string m_display;
-};
 
 }  // namespace
 
@@ -103,7 +72,7 @@ TEST(ProgramProbe, WindowOfTheClientClassOnTheDisplay) {
     // nothing about the probe, so such a start is tried again on a new server.
     bool seen = false;
     for (int attempt = 0; attempt < 3 && !seen; ++attempt) {
-        Xvfb server;
+        TestDesktop server(320, 240, false);
         if (server.display().empty()) GTEST_SKIP() << "Xvfb is not available";
         ScopedEnv display("DISPLAY", server.display());
         EXPECT_FALSE(IsProgramRunning(L"VevNone.exe", wideClass));

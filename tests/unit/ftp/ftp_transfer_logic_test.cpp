@@ -1,6 +1,5 @@
-// FtpTransfer's own decisions over a recording session: which folders are
-// entered and made in which order, when a walk stops, how a REST reply and a
-// reconnect are judged.
+// FtpTransfer's own decisions over a recording session: separators and
+// cancelling in a folder walk, how a REST reply and a reconnect are judged.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -68,22 +67,14 @@ protected:
     std::unique_ptr<FtpTransfer> m_ftp;
 };
 
-TEST_F(FtpTransferLogicTest, WalkSkipsTheRootAndExistingLevelsAndMakesTheRestParentFirst) {
+TEST_F(FtpTransferLogicTest, WalkTakesBackslashesAsSeparatorsAndStopsAfterACancel) {
     ASSERT_TRUE(m_ftp->Login(L"h", L"u", L"p", 21, true));
     EXPECT_EQ(m_session->calls.front(), "connect passive");
+    EXPECT_FALSE(m_ftp->CreateRemoteFolders(L""));
     m_session->folders.insert("/a");
     ASSERT_TRUE(m_ftp->CreateRemoteFolders(L"/a//b\\c/"));
     EXPECT_EQ(m_session->Made(), (std::vector<std::string>{"/a/b", "/a/b/c"}));
     m_session->calls.clear();
-    EXPECT_TRUE(m_ftp->CreateRemoteFolders(L"/a/b/c/"));  // exists: nothing made
-    EXPECT_TRUE(m_session->Made().empty());
-    EXPECT_TRUE(m_ftp->CreateRemoteFolders(L"/"));
-    EXPECT_FALSE(m_ftp->CreateRemoteFolders(L""));
-    EXPECT_TRUE(m_session->Made().empty());
-}
-
-TEST_F(FtpTransferLogicTest, CancelledWalkStopsAfterTheFolderItMade) {
-    ASSERT_TRUE(m_ftp->Login(L"h", L"u", L"p", 21, true));
     m_session->onCreate = [this] { m_ftp->Close(); };
     EXPECT_FALSE(m_ftp->CreateRemoteFolders(L"/x/y/z/"));
     EXPECT_EQ(m_session->Made(), (std::vector<std::string>{"/x"}));

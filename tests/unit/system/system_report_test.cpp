@@ -66,6 +66,12 @@ std::map<std::string, std::string> Values(const std::string& path) {
     return values;
 }
 
+void ExpectValues(const std::map<std::string, std::string>& expected) {
+    auto values = Values("PCInfo.xml");
+    EXPECT_EQ(values.size(), kKeys.size());
+    for (const auto& [key, value] : expected) EXPECT_EQ(values[key], value) << key;
+}
+
 std::string Save(std::unique_ptr<FakeFacts> facts) {
     SYSTEM::SystemInfo info(std::move(facts));
     EXPECT_TRUE(info.SaveFile(L"PCInfo.xml"));
@@ -78,16 +84,15 @@ TEST(SystemReportTest, EveryKeyInOrderWithFullSixtyFourBitFigures) {
     std::vector<std::string> keys;
     for (const auto& [k, v] : leaves) keys.push_back(k);
     EXPECT_EQ(keys, kKeys);
-    auto values = Values("PCInfo.xml");
-    EXPECT_EQ(values["OsInfo.WindowsName"], "Debian GNU/Linux 12 (bookworm)");
-    EXPECT_EQ(values["OsInfo.ServicePackVersion"], "6.1.0-18-amd64");
-    EXPECT_EQ(values["OsInfo.BuildNumber"], "1");
-    EXPECT_EQ(values["CpuInfo.CpuSpeed"], "3192");
-    EXPECT_EQ(values["MemoryInfo.MemoryLoad"], "37");
-    EXPECT_EQ(values["MemoryInfo.TotalPhys"], "68719476736");
-    EXPECT_EQ(values["MemoryInfo.TotalPageFile"], "103079215104");
-    EXPECT_EQ(values["DisplayInfo.AvailPageFile"], "Ärger Graphics [8086:3e92]");  // UTF-8 in the file
-    EXPECT_EQ(values["DisplayInfo.XScreen"], "1920");
+    ExpectValues({{"OsInfo.WindowsName", "Debian GNU/Linux 12 (bookworm)"},
+                  {"OsInfo.ServicePackVersion", "6.1.0-18-amd64"},
+                  {"OsInfo.BuildNumber", "1"},
+                  {"CpuInfo.CpuSpeed", "3192"},
+                  {"MemoryInfo.MemoryLoad", "37"},
+                  {"MemoryInfo.TotalPhys", "68719476736"},
+                  {"MemoryInfo.TotalPageFile", "103079215104"},
+                  {"DisplayInfo.AvailPageFile", "Ärger Graphics [8086:3e92]"},  // UTF-8 in the file
+                  {"DisplayInfo.XScreen", "1920"}});
     const std::string raw = TempCurrentFolder::Read("PCInfo.xml");
     EXPECT_EQ(raw.rfind("<?xml version=\"1.0\" encoding=\"utf-8\"?>", 0), 0u);
 }
@@ -101,15 +106,13 @@ TEST(SystemReportTest, MissingSourcesLeaveTheirValuesEmptyOrUnknown) {
     SYSTEM::SystemInfo info(std::move(facts));
     EXPECT_TRUE(info.GetMacAddress().empty());
     ASSERT_TRUE(info.SaveFile(L"PCInfo.xml"));
-    auto values = Values("PCInfo.xml");
-    EXPECT_EQ(values.size(), kKeys.size());
-    EXPECT_EQ(values["OsInfo.WindowsName"], "Unknown");
-    EXPECT_EQ(values["OsInfo.BuildNumber"], "");
-    EXPECT_EQ(values["MemoryInfo.TotalPhys"], "");
-    EXPECT_EQ(values["CpuInfo.CpuSpeed"], "");
-    EXPECT_EQ(values["CpuInfo.CpuID"], "Intel64 Family 6 Model 158 Stepping 10");
-    EXPECT_EQ(values["DisplayInfo.AvailPageFile"], "");
-    EXPECT_EQ(values["DisplayInfo.YScreen"], "0");
+    ExpectValues({{"OsInfo.WindowsName", "Unknown"},
+                  {"OsInfo.BuildNumber", ""},
+                  {"MemoryInfo.TotalPhys", ""},
+                  {"CpuInfo.CpuSpeed", ""},
+                  {"CpuInfo.CpuID", "Intel64 Family 6 Model 158 Stepping 10"},
+                  {"DisplayInfo.AvailPageFile", ""},
+                  {"DisplayInfo.YScreen", "0"}});
 }
 
 TEST(SystemReportTest, MacAddressTextAndSaveFailure) {

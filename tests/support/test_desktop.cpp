@@ -1,0 +1,100 @@
+#include "support/test_desktop.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace {
+uint32_t BigEndian32(const unsigned char* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+// The lowest bit set in `mask`, so a channel can be shifted down to 8 bits.
+int Shift(uint32_t mask) {
+    int shift = 0;
+    while (mask && !(mask & 1)) mask >>= 1, ++shift;
+    return shift;
+}
+}  // namespace
+
+std::unique_ptr<ChildProcess> StartXServer(std::vector<std::string> argv, const std::string& folder,
+                                           std::string& display) {
+    display.clear();
+    int fds[2];
+    if (pipe(fds) != 0) return nullptr;
+    argv.insert(argv.begin() + 1, {"-displayfd", std::to_string(fds[1])});
+    auto server = std::make_unique<ChildProcess>(argv, folder);
+    close(fds[1]);
+    pollfd ready{fds[0], POLLIN, 0};
+    char number[16] = {};
+    if (poll(&ready, 1, 20000) == 1 && read(fds[0], number, sizeof(number) - 1) > 0)
+        display = ":" + std::to_string(std::atoi(number));
+    close(fds[0]);
+    return server;
+}
+
+TestDesktop::TestDesktop(int width, int height, bool withBus) {
+    // -noreset: otherwise the server resets whenever its last client leaves
+    // (a test's xdotool) and turns clients away meanwhile.
+    m_xvfb = StartXServer(
+        {"/usr/bin/Xvfb", "-fbdir", m_dir.path(), "-screen", "0",
+         std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp", "-noreset"},
+        m_dir.path(), m_display);
+    if (m_display.empty()) {
+        m_error = "Xvfb did not start: " + (m_xvfb ? m_xvfb->Output() : "");
+        return;
+    }
+    if (!withBus) return;
+
+    const std::string socket = m_dir.Join("bus");
+    m_dbus = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"/usr/bin/dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                 "--address=unix:path=" + socket},
+        m_dir.path());
+    for (int i = 0; i < 500 && !std::filesystem::exists(socket); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (std::filesystem::exists(socket))
+        m_bus = "unix:path=" + socket;
+    else
+        m_error = "dbus-daemon did not start: " + m_dbus->Output();
+}
+
+TestDesktop::~TestDesktop() {
+    for (auto* server : {m_dbus.get(), m_xvfb.get()}) {
+        if (server) server->Kill(SIGTERM), server->Wait(5000);
+    }
+}
+
+ScreenImage TestDesktop::ReadScreen() const {
+    ScreenImage image;
+    std::ifstream in(m_dir.Join("Xvfb_screen0"), std::ios::binary);
+    std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (file.size() < 100) return image;
+    // XWD header: 25 big-endian 32-bit fields, then the window name and the colour map.
+    auto field = [&](int i) { return BigEndian32(&file[i * 4]); };
+    const uint32_t headerSize = field(0), byteOrder = field(7), bitsPerPixel = field(11),
+                   bytesPerLine = field(12);
+    const uint32_t redMask = field(14), greenMask = field(15), blueMask = field(16), colours = field(19);
+    const int width = static_cast<int>(field(4)), height = static_cast<int>(field(5));
+    const size_t offset = headerSize + size_t(colours) * 12;
+    if (bitsPerPixel != 32 || file.size() < offset + size_t(bytesPerLine) * height) return image;
+    image.pixels.resize(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* p = &file[offset + size_t(y) * bytesPerLine + size_t(x) * 4];
+            const uint32_t v = byteOrder == 0 ? (p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24))
+                                              : BigEndian32(p);
+            image.pixels[size_t(y) * width + x] = (((v & redMask) >> Shift(redMask)) << 16) |
+                                                  (((v & greenMask) >> Shift(greenMask)) << 8) |
+                                                  ((v & blueMask) >> Shift(blueMask));
+        }
+    }
+    image.width = width;
+    image.height = height;
+    return image;
+}
