@@ -2,6 +2,11 @@
 // Digests of a list of files computed on a few threads and handed out in list
 // order, so that whoever takes them reports progress and failures exactly as
 // a single pass over the list would.
+//
+// The taking thread hashes too: while the file it needs is not done it takes
+// the next file nobody has started, and sleeps only when every file up to the
+// window's end is started. So a pool of N threads runs N-1 helpers, one
+// thread alone runs none, and a file costs no thread hand-off of its own.
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -23,20 +28,23 @@ class ChecksumPool {
 public:
     using PathOf = std::function<std::wstring(size_t index)>;
 
-    // Threads for a scan: QUON_SCAN_WORKERS when set to a positive number
-    // (a fixed count for comparisons), otherwise one per core.
+    // Threads hashing in a scan, the taker included: QUON_SCAN_WORKERS when
+    // set to a positive number (a fixed count for comparisons), otherwise
+    // one per core.
     static unsigned WorkerCount();
 
-    // Starts `workers` threads (at least 1, at most `count`) over files
-    // 0..count-1; `pathOf` is called on those threads and must only read.
+    // Hashes files 0..count-1 on `workers` threads (at least 1: the taker
+    // alone; at most one per file). `pathOf` is called on every one of them
+    // and must only read.
     ChecksumPool(size_t count, PathOf pathOf, unsigned workers);
-    // Stops the workers within one block of their current file and joins them.
+    // Stops the helpers within one block of their current file and joins them.
     ~ChecksumPool();
     ChecksumPool(const ChecksumPool&) = delete;
     ChecksumPool& operator=(const ChecksumPool&) = delete;
 
-    // Waits for the digest of file `index`, taken in order 0, 1, 2, ...
-    // False when `stop` was raised meanwhile: the workers are then stopping.
+    // The digest of file `index`, taken in order 0, 1, 2, ... from one
+    // thread. False when `stop` was raised meanwhile (a digest the taker was
+    // making ends within one block): the helpers are then stopping.
     bool Take(size_t index, FileDigest& out, const std::atomic<bool>& stop);
 
 private:
@@ -44,8 +52,11 @@ private:
         bool ready = false;
         FileDigest digest;
     };
-    void Work();
-    void Abort();
+    // The next file nobody started, when it fits the window; under m_lock.
+    bool Claim(size_t& index);
+    FileDigest Hash(size_t index, const std::atomic<bool>& stop) const;
+    void Fill(size_t index, const FileDigest& digest);  // under m_lock
+    void Help();
 
     const size_t m_count;
     const PathOf m_pathOf;
@@ -56,9 +67,11 @@ private:
     std::atomic<bool> m_abort{false};  // read between blocks of a digest
 
     std::mutex m_lock;
-    std::condition_variable m_ready;  // a slot was filled
+    std::condition_variable m_ready;  // the file the taker sleeps for is done
     std::condition_variable m_room;   // a slot was taken, or abort
     size_t m_next = 0;                // next file to start
     size_t m_taken = 0;               // files handed out
+    size_t m_awaited = SIZE_MAX;      // the file the taker sleeps for
+    unsigned m_helpersWaiting = 0;    // helpers asleep for want of room
     std::vector<std::thread> m_threads;
 };

@@ -85,7 +85,7 @@ void CGameLauncherDlg::ScanClientFiles(const std::wstring& pattern) {
 
     const std::string nativeFolder = NativePath(folder);
     std::vector<fsys::FolderEntry> entries;
-    if (!fsys::ListFolder(nativeFolder, entries)) return;
+    if (!fsys::ListFolderWithSizes(nativeFolder, entries)) return;
     // Entries in name order, so that a rebuilt list does not depend on the
     // order the file system happens to keep.
     std::sort(entries.begin(), entries.end(),
@@ -96,8 +96,7 @@ void CGameLauncherDlg::ScanClientFiles(const std::wstring& pattern) {
         // install folder or in a circle); a link to a file is listed as the
         // file. Devices and pipes are no game files.
         if (e.kind != fsys::Kind::kFile && e.kind != fsys::Kind::kFolder &&
-            !(e.kind == fsys::Kind::kLink &&
-              fsys::KindOfTarget(nativeFolder + "/" + e.name) == fsys::Kind::kFile)) {
+            !(e.kind == fsys::Kind::kLink && e.size >= 0)) {
             continue;
         }
         const std::wstring name = text::FromUtf8(e.name);
@@ -124,9 +123,8 @@ void CGameLauncherDlg::ScanClientFiles(const std::wstring& pattern) {
         }
         auto info = std::make_unique<PackFileInfo>();
         info->SetPath(relativeFolder.empty() ? name : relativeFolder + L"\\" + name);
-        const int64_t size = fsys::FileSize(nativeFolder + "/" + e.name);
-        if (size < 0) continue;  // gone since it was listed
-        info->nFileSize = ListedSize(static_cast<uint64_t>(size));
+        if (e.size < 0) continue;  // gone, or no longer a file, while it was listed
+        info->nFileSize = ListedSize(static_cast<uint64_t>(e.size));
         // A file the list cannot record faithfully is neither recorded nor,
         // as obsolete, deleted.
         info->SetChecksum(std::wstring(32, L'0'));

@@ -59,10 +59,17 @@ std::string ExecutablePath();
 struct FolderEntry {
     std::string name;  // no "." or ".."
     Kind kind;         // as KindOf would say, links not followed
+    // ListFolderWithSizes only: the size of a file, or of the file a link
+    // leads to; -1 for everything else (a folder, a link to no file).
+    int64_t size = -1;
 };
 // The entries of a folder, in the order the system gives them. A link in
 // place of the folder is not opened: that fails with ELOOP or ENOTDIR.
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries);
+// As ListFolder, with sizes: one look per entry inside the open folder,
+// cheaper than asking for each file by its path afterwards. A file that
+// vanishes while it is listed is left out.
+bool ListFolderWithSizes(const std::string& folder, std::vector<FolderEntry>& entries);
 // Calls `visit` for every entry below `folder` (full path, kind), a folder
 // after its content, never descending into a link. Entries that vanish or
 // cannot be read are skipped.

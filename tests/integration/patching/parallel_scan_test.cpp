@@ -50,6 +50,10 @@ protected:
 
 TEST_F(ParallelScan, WritesTheSameClientListAsOnePass) {
     PutTree(400);
+    // Links: to a file, listed with the file's size and digest; to a folder,
+    // not followed.
+    std::filesystem::create_symlink(Install("Data/d0/f0.dat"), Install("Linked.dat"));
+    std::filesystem::create_directory_symlink(Install("Data"), Install("LinkedFolder"));
     const std::string serial = RebuildWith("1");
     ASSERT_GT(serial.size(), 400u * 2 * 60);
     EXPECT_TRUE(RebuildWith("4") == serial);
@@ -58,11 +62,13 @@ TEST_F(ParallelScan, WritesTheSameClientListAsOnePass) {
     root.WriteFile(installFolder + "/packclit.lit", serial);
     auto reader = Make("1");
     ASSERT_EQ(reader->ReadClientListFile(), S_OK);
-    ASSERT_EQ(reader->m_vecClientList.size(), 400u);
+    ASSERT_EQ(reader->m_vecClientList.size(), 401u);
     for (const auto& entry : reader->m_vecClientList) {
         std::string relative = text::ToUtf8(entry->szPath);
         for (char& c : relative) c = c == '\\' ? '/' : c;
-        EXPECT_EQ(text::ToUtf8(entry->szChecksum.str()), Md5Of(Read(relative)));
+        const std::string bytes = Read(relative);
+        EXPECT_EQ(text::ToUtf8(entry->szChecksum.str()), Md5Of(bytes));
+        EXPECT_EQ(entry->nFileSize, static_cast<int32_t>(bytes.size())) << relative;
     }
 }
 

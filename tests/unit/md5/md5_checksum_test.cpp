@@ -76,8 +76,7 @@ TEST(Md5ChecksumOfFile, FilesOfBoundarySizes) {
     EXPECT_EQ(FileDigest(dir, "abc", "abc"), L"900150983cd24fb0d6963f7d28e17f72");
     EXPECT_EQ(FileDigest(dir, "56", std::string(56, 'a')), L"3b0c8ac703f828b04c6c197006d17218");
     EXPECT_EQ(FileDigest(dir, "64", std::string(64, 'a')), L"014842d480b571495a4a0363793f7367");
-    // Larger than the 1024-byte piece and the stream buffer, not a multiple
-    // of either.
+    // Several read blocks and a part of one.
     std::string big;
     for (uint32_t i = 0; i < 600001; ++i) big += static_cast<char>((i * 7919u) >> 3);
     EXPECT_EQ(FileDigest(dir, "big", big), Digest(big));

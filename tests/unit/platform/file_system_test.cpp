@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "common/file_util.h"
 #include "common/text_util.h"
@@ -70,6 +71,25 @@ TEST(FileSystem, KindsTellMissingFromThereButNotAFile) {
     EXPECT_EQ(errno, EEXIST);
 }
 
+TEST(FileSystem, ListingWithSizesGivesWhatALookAtEachFileGives) {
+    TempDir dir;
+    dir.WriteFile("empty", "");
+    dir.WriteFile("big", std::string(300001, 'b'));
+    dir.WriteFile("sub/inner", "not counted");
+    stdfs::create_symlink(dir.Join("big"), dir.Join("to_file"));
+    stdfs::create_directory_symlink(dir.Join("sub"), dir.Join("to_folder"));
+    stdfs::create_symlink("nowhere", dir.Join("dangling"));
+    std::vector<fsys::FolderEntry> entries;
+    ASSERT_TRUE(fsys::ListFolderWithSizes(dir.path(), entries));
+    std::map<std::string, std::pair<fsys::Kind, int64_t>> seen;
+    for (const auto& e : entries) seen[e.name] = {e.kind, e.size};
+    using K = fsys::Kind;
+    const std::map<std::string, std::pair<fsys::Kind, int64_t>> expected = {
+        {"empty", {K::kFile, 0}},      {"big", {K::kFile, 300001}},
+        {"sub", {K::kFolder, -1}},     {"to_file", {K::kLink, 300001}},  // the target's size
+        {"to_folder", {K::kLink, -1}}, {"dangling", {K::kLink, -1}}};
+    EXPECT_EQ(seen, expected);
+}
 TEST(FileSystem, CommitReplacesWholeFilesAndLeavesNoTemporary) {
     TempDir dir;
     const std::string target = dir.Join("list.lit");

@@ -142,7 +142,21 @@ std::string ExecutablePath() {
     return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
 }
 
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+namespace {
+
+// Size of the entry `name` of the open folder `parent` of kind `kind`, links
+// followed; -1 when it is no file (or vanished, then `kind` becomes kMissing).
+int64_t SizeAt(int parent, const char* name, Kind& kind) {
+    if (kind != Kind::kFile && kind != Kind::kLink) return -1;
+    struct stat st {};
+    if (fstatat(parent, name, &st, 0) != 0) {
+        if (kind == Kind::kFile) kind = Kind::kMissing;
+        return -1;
+    }
+    return S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+bool ListInto(const std::string& folder, std::vector<FolderEntry>& entries, bool withSizes) {
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     DIR* dir = fdopendir(fd);
@@ -176,10 +190,21 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
                 kind = Kind::kOther;
                 break;
         }
-        if (kind != Kind::kMissing) entries.push_back({std::string(n), kind});
+        const int64_t size = withSizes ? SizeAt(dirfd(dir), e->d_name, kind) : -1;
+        if (kind != Kind::kMissing) entries.push_back({std::string(n), kind, size});
     }
     closedir(dir);
     return true;
+}
+
+}  // namespace
+
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+    return ListInto(folder, entries, false);
+}
+
+bool ListFolderWithSizes(const std::string& folder, std::vector<FolderEntry>& entries) {
+    return ListInto(folder, entries, true);
 }
 
 void WalkTree(const std::string& folder, const std::function<void(const std::string&, Kind)>& visit) {
