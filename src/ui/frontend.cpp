@@ -44,7 +44,7 @@ int RunConsole(std::vector<std::wstring> arguments, const std::string& refusedWi
     if (dlg.OnInitDialog()) {
         if (!refusedWindow.empty()) {
             dlg.WriteLauncherLog(text::FromUtf8(refusedWindow + "; using the console"), L"RunLauncher",
-                                 __LINE__, text::FromUtf8(__FILE__));
+                                 __LINE__, text::FromUtf8(__FILE_NAME__));
         }
         view.RunLoop();
     }
