@@ -142,9 +142,7 @@ def stage(root, build, work, files=40, up_to_date=False):
     shutil.copytree(os.path.join(root, "assets/notice"), os.path.join(server_dir, "en/launcher"))
     install = os.path.join(work, "install")
     shutil.copytree(v2 if up_to_date else os.path.join(work, "builds/v1"), install)
-    # The launcher and its window module, as the installer places them.
-    for name in ("QuonLauncher.exe", "QuonLauncherWindow.so"):
-        shutil.copy(os.path.join(build, "bin", name), install)
+    shutil.copy(os.path.join(build, "bin/QuonLauncher.exe"), install)
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
         port = s.getsockname()[1]

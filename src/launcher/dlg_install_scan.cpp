@@ -28,11 +28,8 @@ bool IsSkippedFolder(const std::wstring& name) {
     return false;
 }
 
-// The launcher's window module is part of the launcher, not of the game: the
-// game's lists never name it, and listed it would be deleted as obsolete.
 bool IsSkippedFile(const std::wstring& name) {
-    return name == L"QuonLauncher.exe" || name == L"QuonLauncherUpdater.exe" || name == L"Uninstall.exe" ||
-           name == L"QuonLauncherWindow.so";
+    return name == L"QuonLauncher.exe" || name == L"QuonLauncherUpdater.exe" || name == L"Uninstall.exe";
 }
 
 // Sizes of 2 GiB and more do not fit the list's field; they are recorded as

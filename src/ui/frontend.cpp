@@ -11,7 +11,6 @@
 
 #include "common/text_util.h"
 #include "launcher/game_launcher_dlg.h"
-#include "launcher/working_folder.h"
 #include "ui/console/console_view.h"
 #include "ui/startup_status.h"
 #ifdef QUON_HAVE_WINDOW_MODULE
@@ -68,8 +67,7 @@ int RunLauncher(int argc, char** argv) {
     std::string refusedWindow;
 #ifdef QUON_HAVE_WINDOW_MODULE
     if (kind == FrontEndKind::kWindow) {
-        // Beside the executable, whichever folder the launcher was started in.
-        const WindowModuleEntry* window = LoadWindowModule(text::ToUtf8(ExecutableFolder()), refusedWindow);
+        const WindowModuleEntry* window = LoadWindowModule(refusedWindow);
         if (window && window->initDisplay()) return window->run(arguments);
         if (window) {
             // A display that does not answer leaves the console; only an
@@ -81,8 +79,8 @@ int RunLauncher(int argc, char** argv) {
                     getenv("DISPLAY") ? getenv("DISPLAY") : "");
             }
         } else {
-            // A module that is missing or from another build is a broken
-            // install: always said, here and in the launcher log.
+            // A window that cannot be loaded (no in-memory files, say) is
+            // always said, here and in the launcher log.
             std::fprintf(stderr, "QuonLauncher: %s; using the console\n", refusedWindow.c_str());
         }
     }

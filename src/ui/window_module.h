@@ -1,14 +1,13 @@
 #pragma once
-// Finds and loads the window module of this very build.
+// Loads the window module built into this very executable.
 #include <string>
 
 #include "ui/window_module_abi.h"
 
-// The module's file name beside the executable.
+// The module's name: what its in-memory file is called in the memory map.
 const char* WindowModuleFileName();
 
-// Loads the window module from `folder` (the executable's, with a trailing
-// "/"; never the current folder or a search path). nullptr when it is
-// missing, damaged, from another build or cannot be loaded; `why` then says
-// which, in a sentence that names the file.
-const WindowModuleEntry* LoadWindowModule(const std::string& folder, std::string& why);
+// Loads the window module from the image built into the executable. nullptr
+// when it cannot be loaded or does not offer this build's window; `why` then
+// says which, in a sentence.
+const WindowModuleEntry* LoadWindowModule(std::string& why);

@@ -68,6 +68,4 @@ std::string ChildProcess::Output() const { return ReadWholeFile(m_outputPath); }
 
 std::string LauncherBinary() { return std::string(QUON_BIN_DIR) + "/QuonLauncher.exe"; }
 
-std::string WindowModuleBinary() { return std::string(QUON_BIN_DIR) + "/QuonLauncherWindow.so"; }
-
 std::string ToolBinary(const std::string& name) { return std::string(QUON_BIN_DIR) + "/../tools-bin/" + name; }

@@ -29,6 +29,4 @@ private:
 };
 
 std::string LauncherBinary();  // build/bin/QuonLauncher.exe
-// The launcher's window module beside it; the window tests install both.
-std::string WindowModuleBinary();
 std::string ToolBinary(const std::string& name);  // build/tools-bin/<name>

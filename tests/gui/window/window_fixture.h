@@ -26,7 +26,6 @@ protected:
         std::filesystem::create_directories(root.Join("install"));
         std::filesystem::create_directories(root.Join("runtime"));
         std::filesystem::copy_file(LauncherBinary(), Install("QuonLauncher.exe"));
-        std::filesystem::copy_file(WindowModuleBinary(), Install("QuonLauncherWindow.so"));
     }
 
     void SetUp() override {
