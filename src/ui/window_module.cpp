@@ -34,7 +34,8 @@ const WindowModuleEntry* LoadWindowModule(std::string& why) {
     // embedded a stale module, whose calls into the engine would go astray.
     const std::string own = QUON_BUILD_ID;
     if (!entry || !entry->buildId || own != entry->buildId || !entry->initDisplay || !entry->run) {
-        why = std::string("the window module ") + WindowModuleFileName() + " does not offer the window of this build";
+        why = std::string("the window module ") + WindowModuleFileName() +
+              " does not offer the window of this build";
         return nullptr;
     }
     g_windowModule = std::move(module);

@@ -50,8 +50,9 @@ protected:
 
 TEST_F(WindowModule, TheLauncherCopiedAloneLoadsItsWindowAndLeavesNoModuleFileBehind) {
     const std::string output = RunAskingForTheWindow({Install("QuonLauncher.exe"), "QA", "FromUpdater"});
-    EXPECT_NE(output.find("QuonLauncher: cannot open the display \":97\" for the window; using the console\n"),
-              std::string::npos)
+    EXPECT_NE(
+        output.find("QuonLauncher: cannot open the display \":97\" for the window; using the console\n"),
+        std::string::npos)
         << output;
     EXPECT_EQ(output.find("window module"), std::string::npos) << output;
     // The rebuilt client list and the folders hold the game and the launcher, nothing more.
@@ -64,10 +65,12 @@ TEST_F(WindowModule, TheLauncherCopiedAloneLoadsItsWindowAndLeavesNoModuleFileBe
 // No room for the in-memory module (a file size limit below its size, the
 // signal it raises ignored, both inherited through exec).
 TEST_F(WindowModule, AWindowThatCannotBeLoadedLeavesTheConsoleWithALineOnScreenAndInTheLog) {
-    const std::string output = RunAskingForTheWindow(
-        {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 512; exec \"$0\" QA FromUpdater", Install("QuonLauncher.exe")});
+    const std::string output =
+        RunAskingForTheWindow({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 512; exec \"$0\" QA FromUpdater",
+                               Install("QuonLauncher.exe")});
     const std::string line =
-        "the window module QuonLauncherWindow.so cannot be loaded: cannot fill the in-memory file: File too large; "
+        "the window module QuonLauncherWindow.so cannot be loaded: cannot fill the in-memory file: File too "
+        "large; "
         "using the console";
     EXPECT_NE(output.find("QuonLauncher: " + line + "\n"), std::string::npos) << output;
     const std::string log = Decoded(Install("log/LauncherLog.txt"));
