@@ -13,6 +13,53 @@
 #include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
 
+namespace {
+// Sets instead of a walk of the other list per entry: the lists hold tens of
+// thousands of entries, and a walk per entry made this quadratic. The sets
+// hold views of the entries' texts, not copies: neither list changes while
+// its set is in use.
+template <typename DeleteFile>
+void DropObsoleteClientEntries(PackFileList& client, const PackFileList& server, DeleteFile deleteFile) {
+    std::unordered_set<std::wstring_view> serverPaths;
+    serverPaths.reserve(server.size());
+    for (const auto& entry : server) serverPaths.insert(entry->szPath);
+    std::erase_if(client, [&](const std::unique_ptr<PackFileInfo>& entry) {
+        if (!entry->szPath.empty() && serverPaths.count(entry->szPath)) return false;
+        deleteFile(entry->szPath);
+        return true;
+    });
+}
+
+// Every server entry for which no client entry has both the same path and
+// the same checksum, in server order, each a copy of its own.
+PackFileList CopyEntriesToFetch(const PackFileList& client, const PackFileList& server) {
+    using PathAndSum = std::pair<std::wstring_view, const ListChecksum*>;
+    struct PathAndSumHash {
+        size_t operator()(const PathAndSum& key) const {
+            return std::hash<std::wstring_view>()(key.first) * 31 + key.second->Hash();
+        }
+    };
+    struct PathAndSumEqual {
+        bool operator()(const PathAndSum& a, const PathAndSum& b) const {
+            return a.first == b.first && *a.second == *b.second;
+        }
+    };
+    std::unordered_set<PathAndSum, PathAndSumHash, PathAndSumEqual> installed;
+    installed.reserve(client.size());
+    for (const auto& entry : client) {
+        if (!entry->szPath.empty()) installed.emplace(entry->szPath, &entry->szChecksum);
+    }
+    PackFileList toFetch;
+    for (const auto& entry : server) {
+        if (installed.count(PathAndSum(entry->szPath, &entry->szChecksum)) == 0) {
+            toFetch.push_back(std::make_unique<PackFileInfo>(*entry));
+        }
+    }
+    return toFetch;
+}
+
+}  // namespace
+
 bool CGameLauncherDlg::GetUpdateListFile() {
     if (DownloadUpdateListFile() && CheckSumUpdateListFile()) return true;
     // Without a trusted server list the client list is not trusted either:
@@ -55,14 +102,11 @@ HRESULT CGameLauncherDlg::ReadClientListFile() {
     return S_OK;
 }
 
+// Fills the server list only: the comparison gives the update list its own
+// copies of just the entries still to fetch, so that a large install never
+// holds a second full copy of the server list it would thin away at once.
 HRESULT CGameLauncherDlg::ReadUpdateListFile() {
-    PackFileList read;
-    if (!ReadListFile(m_strInstallPath + L"Temp/packserv.txt", read)) return E_FAIL;
-    for (auto& entry : read) {
-        m_vecServerList.push_back(std::make_unique<PackFileInfo>(*entry));
-        m_vecUpdateList.push_back(std::move(entry));
-    }
-    return S_OK;
+    return ReadListFile(m_strInstallPath + L"Temp/packserv.txt", m_vecServerList) ? S_OK : E_FAIL;
 }
 
 bool CGameLauncherDlg::WriteClientListFile() {
@@ -120,43 +164,17 @@ void CGameLauncherDlg::Ls_CompareFileList() {
         return;
     }
 
-    // Sets instead of a walk of the other list per entry: the lists hold tens
-    // of thousands of entries, and a walk per entry made this quadratic.
-    // The sets hold views of the entries' texts, not copies: neither list
-    // changes while its set is in use.
-    std::unordered_set<std::wstring_view> serverPaths;
-    for (const auto& entry : m_vecUpdateList) serverPaths.insert(entry->szPath);
-    std::erase_if(m_vecClientList, [&](const std::unique_ptr<PackFileInfo>& entry) {
-        if (!entry->szPath.empty() && serverPaths.count(entry->szPath)) return false;
-        DeleteObsoleteFile(entry->szPath);
-        return true;
-    });
+    DropObsoleteClientEntries(m_vecClientList, m_vecServerList,
+                              [this](const std::wstring& path) { DeleteObsoleteFile(path); });
+    m_vecUpdateList = CopyEntriesToFetch(m_vecClientList, m_vecServerList);
     // A list that cannot be recorded would be read back stale by the next
-    // run: stop here rather than patch files nobody records.
+    // run: stop here rather than patch files nobody records. (Written after
+    // the update list is made: the order changes nothing on disk or screen,
+    // and the write then runs beside the thinned list, not a full copy.)
     if (!WriteClientListFile()) {
         StopOnClientListFailure(errno, L"CGameLauncherDlg::Ls_CompareFileList");
         return;
     }
-
-    using PathAndSum = std::pair<std::wstring_view, const ListChecksum*>;
-    struct PathAndSumHash {
-        size_t operator()(const PathAndSum& key) const {
-            return std::hash<std::wstring_view>()(key.first) * 31 + key.second->Hash();
-        }
-    };
-    struct PathAndSumEqual {
-        bool operator()(const PathAndSum& a, const PathAndSum& b) const {
-            return a.first == b.first && *a.second == *b.second;
-        }
-    };
-    std::unordered_set<PathAndSum, PathAndSumHash, PathAndSumEqual> installed;
-    installed.reserve(m_vecClientList.size());
-    for (const auto& entry : m_vecClientList) {
-        if (!entry->szPath.empty()) installed.emplace(entry->szPath, &entry->szChecksum);
-    }
-    std::erase_if(m_vecUpdateList, [&](const std::unique_ptr<PackFileInfo>& entry) {
-        return installed.count(PathAndSum(entry->szPath, &entry->szChecksum)) != 0;
-    });
 
     SetState(m_bObsoleteDeleteFailed ? STATE_ERROR : STATE_UPDATE_FILES);
 }

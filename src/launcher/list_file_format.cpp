@@ -175,41 +175,102 @@ std::wstring DecodeListText(std::string_view bytes) {
     return CollapseLineEnds(text::DecodeUtf16LE(bytes));
 }
 
-bool ParseListText(std::string_view bytes, PackFileList& list, bool laterPathReplaces) {
-    PackFileList entries;
-    bool tooMany = false;
-    // UTF-16 text is decoded in blocks that end just after a line feed, so a
-    // large list is never held decoded as a whole (four bytes a character);
-    // lines and their pieces are the same as in the whole text.
-    const bool utf8 = bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF";
-    const size_t start = utf8 ? 0 : bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE" ? 2 : 0;
-    constexpr size_t kBlockBytes = 64 * 1024;
-    for (size_t pos = start; pos < bytes.size() && !tooMany;) {
+namespace {
+// UTF-16 text is decoded in blocks of about this size that end just after a
+// line feed, so a large list is never held decoded as a whole (four bytes a
+// character); lines and their pieces are the same as in the whole text.
+constexpr size_t kBlockBytes = 64 * 1024;
+const std::string_view kUtf8Mark("\xEF\xBB\xBF", 3);
+const std::string_view kUtf16Mark("\xFF\xFE", 2);
+}  // namespace
+
+bool ListTextParser::Feed(std::string_view bytes) {
+    if (m_tooMany) return false;
+    std::string_view data = bytes;
+    if (!m_pending.empty()) {
+        m_pending.append(bytes);
+        data = m_pending;
+    }
+    size_t used = 0;
+    if (!m_started && data.size() >= kUtf8Mark.size()) m_utf8 = data.starts_with(kUtf8Mark);
+    // UTF-8 lists (rare: the launcher writes UTF-16) are parsed whole at the
+    // end: a block cut at a line feed could end inside a broken sequence.
+    if ((m_started || data.size() >= kUtf8Mark.size()) && !m_utf8) {
+        // Whole lines only: up to just after the last line feed at a
+        // character boundary (an even offset from the start of the file).
+        for (size_t at = data.size() & ~size_t{1}; at >= 2; at -= 2) {
+            if (data[at - 2] == '\n' && data[at - 1] == '\0') {
+                used = at;
+                break;
+            }
+        }
+        if (used > 0) {
+            ParseUtf16(data.substr(0, used), !m_started);
+            m_started = true;
+        }
+    }
+    if (data.data() == m_pending.data()) {
+        m_pending.erase(0, used);
+    } else {
+        m_pending.assign(data.substr(used));
+    }
+    return !m_tooMany;
+}
+
+bool ListTextParser::Finish(PackFileList& list) {
+    if (!m_tooMany && !m_pending.empty()) {
+        if (m_utf8) {
+            ParsePieces(DecodeListText(m_pending));
+        } else {
+            ParseUtf16(m_pending, !m_started);
+        }
+    }
+    m_pending = std::string();
+    if (m_tooMany) return false;
+    if (m_laterPathReplaces) KeepLastOfEachPath(m_entries);
+    if (list.empty()) {
+        list.swap(m_entries);
+    } else {
+        list.reserve(list.size() + m_entries.size());
+        for (auto& e : m_entries) list.push_back(std::move(e));
+    }
+    m_entries = PackFileList();
+    return true;
+}
+
+void ListTextParser::ParseUtf16(std::string_view bytes, bool fromFileStart) {
+    for (size_t pos = 0; pos < bytes.size() && !m_tooMany;) {
         size_t end = bytes.size();
-        for (size_t at = pos + kBlockBytes; !utf8 && at + 1 < bytes.size(); at += 2) {
+        for (size_t at = pos + kBlockBytes; at + 1 < bytes.size(); at += 2) {
             if (bytes[at] == '\n' && bytes[at + 1] == '\0') {
                 end = at + 2;
                 break;
             }
         }
-        // The mark goes with the first block only: a later block is plain
-        // UTF-16, even when its first character is U+FEFF.
-        const std::wstring text = pos == start
-                                      ? DecodeListText(bytes.substr(0, end))
-                                      : CollapseLineEnds(text::DecodeUtf16LE(bytes.substr(pos, end - pos)));
-        ForEachPiece(text, kLinePieceChars, [&entries, &tooMany](std::wstring_view piece) {
-            auto entry = std::make_unique<PackFileInfo>();
-            if (ParseListLine(piece, *entry)) entries.push_back(std::move(entry));
-            tooMany = entries.size() > kMaxListEntries;
-            return !tooMany;
-        });
+        // The mark goes with the file's first block only: a later block is
+        // plain UTF-16, even when its first character is U+FEFF.
+        const std::string_view block = bytes.substr(pos, end - pos);
+        if (fromFileStart && pos == 0) {
+            ParsePieces(DecodeListText(block));
+        } else {
+            ParsePieces(CollapseLineEnds(text::DecodeUtf16LE(block)));
+        }
         pos = end;
     }
-    if (tooMany) return false;
-    if (laterPathReplaces) KeepLastOfEachPath(entries);
-    list.reserve(list.size() + entries.size());
-    for (auto& e : entries) list.push_back(std::move(e));
-    return true;
+}
+
+void ListTextParser::ParsePieces(std::wstring_view text) {
+    ForEachPiece(text, kLinePieceChars, [this](std::wstring_view piece) {
+        auto entry = std::make_unique<PackFileInfo>();
+        if (ParseListLine(piece, *entry)) m_entries.push_back(std::move(entry));
+        m_tooMany = m_entries.size() > kMaxListEntries;
+        return !m_tooMany;
+    });
+}
+
+bool ParseListText(std::string_view bytes, PackFileList& list, bool laterPathReplaces) {
+    ListTextParser parser(laterPathReplaces);
+    return parser.Feed(bytes) && parser.Finish(list);
 }
 
 std::wstring FormatListLine(const PackFileInfo& entry) {
@@ -222,18 +283,32 @@ std::string EncodeListText(std::wstring_view text) {
     return text::EncodeUtf16LE(text, text::LineEnds::kCrLf);
 }
 
-std::string SerializeList(const PackFileList& list) {
-    // Line by line into the file's bytes: the whole list as wide text would
-    // cost twice the bytes again.
-    std::string bytes = "\xFF\xFE";
-    bytes.reserve(2 + list.size() * 2 * 96);
+bool WriteListPieces(const PackFileList& list, size_t pieceBytes,
+                     const std::function<bool(std::string_view)>& write) {
+    // Line by line into the file's bytes, handed on a piece at a time: the
+    // whole list as bytes, let alone as wide text, would cost as much again
+    // as its entries.
+    std::string bytes(kUtf16Mark);
+    bytes.reserve(pieceBytes + 1024);
     std::wstring line;
     for (const auto& entry : list) {
         line.clear();
         AppendFormattedLine(line, *entry);
         bytes += EncodeListText(line);
+        if (bytes.size() < pieceBytes) continue;
+        if (!write(bytes)) return false;
+        bytes.clear();
     }
-    return bytes;
+    return bytes.empty() || write(bytes);
+}
+
+std::string SerializeList(const PackFileList& list) {
+    std::string all;
+    WriteListPieces(list, 1 << 20, [&all](std::string_view piece) {
+        all += piece;
+        return true;
+    });
+    return all;
 }
 
 bool IsListableEntry(const PackFileInfo& entry) {

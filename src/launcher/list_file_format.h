@@ -8,6 +8,7 @@
 // checksum, relative path). Readers also accept a UTF-8 mark (EF BB BF); no
 // mark means UTF-16LE.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -63,6 +64,32 @@ inline constexpr size_t kMaxListEntries = 250000;
 // kMaxListEntries entries.
 bool ParseListText(std::string_view bytes, PackFileList& list, bool laterPathReplaces = false);
 
+// ParseListText for bytes that arrive in parts (a file read a block at a
+// time): whole lines are parsed as they come, so neither the file's bytes nor
+// its decoded text are ever held whole. Same entries as ParseListText over
+// the bytes at once.
+class ListTextParser {
+public:
+    explicit ListTextParser(bool laterPathReplaces = false) : m_laterPathReplaces(laterPathReplaces) {}
+    // The next bytes of the file. False once there are more than
+    // kMaxListEntries entries; nothing more is parsed then.
+    bool Feed(std::string_view bytes);
+    // Parses what is left and appends the entries to `list`. False, with the
+    // list unchanged, when there were too many.
+    bool Finish(PackFileList& list);
+
+private:
+    void ParseUtf16(std::string_view bytes, bool fromFileStart);
+    void ParsePieces(std::wstring_view text);
+
+    bool m_laterPathReplaces;
+    bool m_started = false;  // the file's first bytes (and its mark) are parsed
+    bool m_utf8 = false;
+    bool m_tooMany = false;
+    std::string m_pending;  // bytes after the last whole line
+    PackFileList m_entries;
+};
+
 // Reads the file at `path` ("\" separators allowed) and appends its entries
 // to `list`. False when it cannot be opened or read, errno telling why, or
 // when it is larger than a real list (kMaxListBytes, kMaxListEntries; errno
@@ -77,9 +104,14 @@ std::string EncodeListText(std::wstring_view text);
 
 // A whole list file: the mark FF FE, then one line per entry, CR LF.
 std::string SerializeList(const PackFileList& list);
+// The same bytes handed to `write` in pieces of about `pieceBytes`; false as
+// soon as `write` returns false.
+bool WriteListPieces(const PackFileList& list, size_t pieceBytes,
+                     const std::function<bool(std::string_view)>& write);
 
-// Writes SerializeList through a temporary file and a rename, so a crash
-// leaves the old or the new list. False with errno on failure.
+// Writes the bytes of SerializeList, a piece at a time, through a temporary
+// file and a rename, so a crash leaves the old or the new list. False with
+// errno on failure.
 bool WriteListFile(const std::wstring& path, const PackFileList& list);
 
 // Appends one entry line (CR LF, UTF-16LE) to the list file at `path`,

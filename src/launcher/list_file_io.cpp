@@ -9,6 +9,9 @@
 
 namespace {
 
+// Bytes read or written at a time: the lists are never held whole as bytes.
+constexpr size_t kPieceBytes = 256 * 1024;
+
 // Reads at most `limit` bytes of a file. False with errno on failure.
 bool ReadFileBytes(const std::wstring& path, std::string& bytes, size_t limit) {
     fsys::File file;
@@ -18,10 +21,23 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes, size_t limit) {
 }  // namespace
 
 bool ReadListFile(const std::wstring& path, PackFileList& list, bool laterPathReplaces) {
-    std::string bytes;
-    // One byte past the bound tells a list that is too large from one that fits.
-    if (!ReadFileBytes(path, bytes, kMaxListBytes + 1)) return false;
-    if (bytes.size() > kMaxListBytes || !ParseListText(bytes, list, laterPathReplaces)) {
+    fsys::File file;
+    if (!file.Open(NativePath(path), fsys::File::Mode::kRead)) return false;
+    ListTextParser parser(laterPathReplaces);
+    std::string piece(kPieceBytes, '\0');
+    size_t total = 0;
+    for (;;) {
+        const int64_t got = file.Read(piece.data(), piece.size());
+        if (got < 0) return false;
+        if (got == 0) break;
+        total += static_cast<size_t>(got);
+        // Larger than any real list, or holding more entries than one.
+        if (total > kMaxListBytes || !parser.Feed(std::string_view(piece.data(), static_cast<size_t>(got)))) {
+            errno = EFBIG;
+            return false;
+        }
+    }
+    if (!parser.Finish(list)) {
         errno = EFBIG;
         return false;
     }
@@ -29,7 +45,15 @@ bool ReadListFile(const std::wstring& path, PackFileList& list, bool laterPathRe
 }
 
 bool WriteListFile(const std::wstring& path, const PackFileList& list) {
-    return WriteFileAtomically(path, SerializeList(list));
+    fsys::TempFile temp;
+    if (!temp.Create(NativePath(path))) return false;
+    if (!WriteListPieces(list, kPieceBytes, [&temp](std::string_view bytes) { return temp.Write(bytes); })) {
+        const int saved = errno;
+        temp.Discard();
+        errno = saved;
+        return false;
+    }
+    return temp.Commit(fsys::Durability::kFileAndFolder);
 }
 
 bool AppendListEntry(const std::wstring& path, const PackFileInfo& entry) {

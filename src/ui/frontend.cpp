@@ -13,8 +13,8 @@
 #include "launcher/game_launcher_dlg.h"
 #include "ui/console/console_view.h"
 #include "ui/startup_status.h"
-#ifdef QUON_HAVE_GTK
-#include "ui/gtk/gtk_launcher.h"
+#ifdef QUON_HAVE_WINDOW_MODULE
+#include "ui/window_module.h"
 #endif
 
 namespace {
@@ -24,7 +24,9 @@ void OnTerminateSignal(int) {
     if (g_consoleView) g_consoleView->WakeForClose();
 }
 
-int RunConsole(std::vector<std::wstring> arguments) {
+// `refusedWindow`: why the window was not shown, for the launcher log; the
+// log is emptied at start-up, so the line is written once that is done.
+int RunConsole(std::vector<std::wstring> arguments, const std::string& refusedWindow) {
     auto platform = LauncherPlatform::CreateDefault();
     ConsoleView view(STDIN_FILENO, stderr);
     CGameLauncherDlg dlg(*platform, view, std::move(arguments));
@@ -38,7 +40,13 @@ int RunConsole(std::vector<std::wstring> arguments) {
     sigaction(SIGHUP, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    if (dlg.OnInitDialog()) view.RunLoop();
+    if (dlg.OnInitDialog()) {
+        if (!refusedWindow.empty()) {
+            dlg.WriteLauncherLog(text::FromUtf8(refusedWindow + "; using the console"), L"RunLauncher",
+                                 __LINE__, text::FromUtf8(__FILE_NAME__));
+        }
+        view.RunLoop();
+    }
     dlg.OnDestroy();
     g_consoleView = nullptr;
     return view.ErrorShown() ? 2 : 0;
@@ -56,17 +64,30 @@ int RunLauncher(int argc, char** argv) {
     const char* asked = getenv("QUON_LAUNCHER_UI");
     const FrontEndKind kind = ChooseFrontEnd(asked, getenv("DISPLAY"), getenv("WAYLAND_DISPLAY"));
     const bool windowAsked = asked && std::string(asked) == "gtk";
-#ifdef QUON_HAVE_GTK
-    if (kind == FrontEndKind::kWindow && InitGtkFrontEnd()) return RunGtkLauncher(std::move(arguments));
-    // A display that does not answer leaves the console; only an explicit
-    // request for the window is worth a word.
-    if (windowAsked) {
-        std::fprintf(stderr, "QuonLauncher: cannot open the display \"%s\" for the window; using the console\n",
-                     getenv("DISPLAY") ? getenv("DISPLAY") : "");
+    std::string refusedWindow;
+#ifdef QUON_HAVE_WINDOW_MODULE
+    if (kind == FrontEndKind::kWindow) {
+        const WindowModuleEntry* window = LoadWindowModule(refusedWindow);
+        if (window && window->initDisplay()) return window->run(arguments);
+        if (window) {
+            // A display that does not answer leaves the console; only an
+            // explicit request for the window is worth a word.
+            if (windowAsked) {
+                std::fprintf(
+                    stderr,
+                    "QuonLauncher: cannot open the display \"%s\" for the window; using the console\n",
+                    getenv("DISPLAY") ? getenv("DISPLAY") : "");
+            }
+        } else {
+            // A window that cannot be loaded (no in-memory files, say) is
+            // always said, here and in the launcher log.
+            std::fprintf(stderr, "QuonLauncher: %s; using the console\n", refusedWindow.c_str());
+        }
     }
 #else
     // A build without the window serves every player from the console.
-    if (windowAsked) std::fputs("QUON_LAUNCHER_UI=gtk: this build has no window; using the console.\n", stderr);
+    if (windowAsked)
+        std::fputs("QUON_LAUNCHER_UI=gtk: this build has no window; using the console.\n", stderr);
 #endif
-    return RunConsole(std::move(arguments));
+    return RunConsole(std::move(arguments), refusedWindow);
 }
