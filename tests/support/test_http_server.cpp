@@ -18,7 +18,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "common/text_util.h"
 
 namespace {
 
@@ -80,16 +79,6 @@ std::string TestHttpServer::BaseUrl() const {
     return "http://127.0.0.1:" + std::to_string(m_port) + "/";
 }
 
-std::wstring TestHttpServer::BaseUrlW() const {
-    return text::FromUtf8(BaseUrl());
-}
-
-void TestHttpServer::FailNextRequests(int count, int status) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_failCount = count;
-    m_failStatus = status;
-}
-
 void TestHttpServer::SetStatus(const std::string& path, int status) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_faults[path].status = status;
@@ -146,7 +135,6 @@ void TestHttpServer::SetHeader(const std::string& path, const std::string& name,
 void TestHttpServer::ClearFaults() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_faults.clear();
-    m_failCount = 0;
 }
 
 int TestHttpServer::RequestCount(const std::string& path) const {
@@ -174,12 +162,6 @@ std::string TestHttpServer::LastRequestHeader(const std::string& path, const std
     return header == it->second.end() ? std::string() : header->second;
 }
 
-bool TestHttpServer::HadRequestHeader(const std::string& path, const std::string& name) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_lastHeaders.find(path);
-    return it != m_lastHeaders.end() && it->second.count(Lower(name)) > 0;
-}
-
 bool TestHttpServer::Pause(std::chrono::milliseconds duration) {
     std::unique_lock<std::mutex> lock(m_mutex);
     return !m_stopSignal.wait_for(lock, duration, [this] { return m_stopping; });
@@ -196,7 +178,6 @@ void TestHttpServer::Handle(const httplib::Request& request, httplib::Response& 
     } forgetRanges{request};
     Fault fault;
     RangeSetup setup;
-    int failStatus = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_total;
@@ -204,18 +185,14 @@ void TestHttpServer::Handle(const httplib::Request& request, httplib::Response& 
         auto& headers = m_lastHeaders[request.path];
         headers.clear();
         for (const auto& [name, value] : request.headers) headers.emplace(Lower(name), value);
-        if (m_failCount > 0) {
-            --m_failCount;
-            failStatus = m_failStatus;
-        }
         auto it = m_faults.find(request.path);
         if (it != m_faults.end()) fault = it->second;
         auto range = m_rangeSetups.find(request.path);
         if (range != m_rangeSetups.end()) setup = range->second;
     }
-    if (failStatus != 0 || fault.status != 0) {
-        response.status = failStatus != 0 ? failStatus : fault.status;
-        if (failStatus == 0 && !fault.location.empty()) response.set_header("Location", fault.location);
+    if (fault.status != 0) {
+        response.status = fault.status;
+        if (!fault.location.empty()) response.set_header("Location", fault.location);
         response.set_content("status " + std::to_string(response.status) + "\n", "text/plain");
         return;
     }

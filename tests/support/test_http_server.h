@@ -40,11 +40,8 @@ public:
     int port() const { return m_port; }
     // "http://127.0.0.1:<port>/"
     std::string BaseUrl() const;
-    std::wstring BaseUrlW() const;
     const std::filesystem::path& root() const { return m_root; }
 
-    // The next `count` requests, whatever their path, get `status`.
-    void FailNextRequests(int count, int status = 500);
     // Every request for `path` gets `status` with a short text body.
     void SetStatus(const std::string& path, int status);
     // The full Content-Length is announced, `bytes` of the body are sent, then
@@ -76,7 +73,6 @@ public:
     // Header of the last request for `path` (name compared without case);
     // empty when there was none.
     std::string LastRequestHeader(const std::string& path, const std::string& name) const;
-    bool HadRequestHeader(const std::string& path, const std::string& name) const;
 
 private:
     struct Fault {
@@ -117,8 +113,6 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_stopSignal;
     bool m_stopping = false;
-    int m_failCount = 0;
-    int m_failStatus = 500;
     std::map<std::string, Fault> m_faults;
     std::map<std::string, RangeSetup> m_rangeSetups;
     std::map<std::string, int> m_counts;

@@ -74,6 +74,7 @@ public:
     void SleepMs(unsigned ms) override {
         if (ms < 10 || m_realSleep) LauncherPlatform::SleepMs(ms);
         if (ms >= 10) m_sleptMs += ms;
+        if (ms < 10) ++m_shortPauses;
     }
 
     std::vector<ProgramStartRecord> Starts() {
@@ -96,6 +97,7 @@ public:
     std::wstring m_desktop = L"/nonexistent-desktop";
     std::wstring m_applications = L"/nonexistent-applications";
     std::atomic<unsigned long> m_sleptMs{0};
+    std::atomic<unsigned long> m_shortPauses{0};  // the worker's pauses between passes
     bool m_realSleep = false;
 
 private:

@@ -1,38 +1,74 @@
 #pragma once
-// Runs the crash programs as real processes in a fresh folder and reads
-// their dumps back with lldb.
+// Runs the crash programs as real processes in a fresh folder, without the
+// test's display or crash settings, and reads their dumps back with lldb.
 #include <gtest/gtest.h>
-#include <sys/types.h>
+#include <signal.h>
+#include <sys/wait.h>
 
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
-struct CrashRun {
-    std::string program = "crash_victim";  // in the build's bin folder, or a full path
-    std::string mode;                      // the program's one argument
-    std::vector<std::string> args;         // instead of `mode`, when given
-    // Added to (or, when empty, removed from) the test's environment; the
-    // display and the crash variables are removed unless given.
-    std::map<std::string, std::string> env;
-    bool newSession = false;  // no controlling terminal unless `terminal`
-    std::string terminal;     // pseudo-terminal to make controlling
-    int timeoutMs = 30000;
-};
+// `program`: in the build's bin folder, or a full path.
+inline std::string CrashProgramPath(const std::string& program) {
+    return program[0] == '/' ? program : std::string(QUON_BIN_DIR) + "/" + program;
+}
 
-// The raw wait status; -1 after the timeout (the process is killed).
-int RunCrash(const std::string& folder, const CrashRun& run);
-// Starts the run and returns its pid; WaitCrash collects it.
-pid_t StartCrash(const std::string& folder, const CrashRun& run);
-int WaitCrash(pid_t pid, int timeoutMs);
+inline std::unique_ptr<ChildProcess> StartCrash(const std::string& folder, std::vector<std::string> args,
+                                                std::map<std::string, std::string> env = {}, ChildOptions options = {},
+                                                const std::string& program = "crash_victim") {
+    args.insert(args.begin(), CrashProgramPath(program));
+    options.cleanEnv = true;
+    return std::make_unique<ChildProcess>(args, folder, env, "", options);
+}
 
-std::string CrashProgramPath(const std::string& program);
+// The raw wait status of a crash run with the scripted answer (empty: none, no terminal).
+inline int RunCrash(const std::string& folder, const std::string& mode, const std::string& answer,
+                    std::map<std::string, std::string> env = {}, const std::string& program = "crash_victim") {
+    env["QUON_CRASH_PROMPT_ANSWER"] = answer;
+    auto run = StartCrash(folder, {mode}, env, {.newSession = true}, program);
+    return run->Wait() < 0 ? -1 : run->RawStatus();
+}
+
 // Names of the *.dmp files in the folder, sorted.
-std::vector<std::string> ListDumps(const std::string& folder);
+inline std::vector<std::string> ListDumps(const std::string& folder) {
+    std::vector<std::string> dumps;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().extension() == ".dmp") dumps.push_back(entry.path().filename().string());
+    std::sort(dumps.begin(), dumps.end());
+    return dumps;
+}
+
 // "lldb --batch --core <dump> <exe> -o 'thread list' -o 'bt all'" output.
-std::string ReadDumpWithLldb(const std::string& dump, const std::string& exe);
+inline std::string ReadDumpWithLldb(const std::string& dump, const std::string& exe) {
+    ChildProcess lldb({"/usr/bin/lldb", "--batch", "--core", dump, exe, "-o", "thread list", "-o", "bt all"}, "/");
+    return lldb.Wait(60000) < 0 ? "lldb timed out" : lldb.Output();
+}
+
 // The dump name for the given program and local time.
-std::string ExpectedDumpName(const std::string& program, time_t when);
+inline std::string ExpectedDumpName(const std::string& program, time_t when) {
+    std::tm t{};
+    localtime_r(&when, &t);
+    return program + "(crashed)_" + std::to_string(t.tm_year + 1900) + "-" + std::to_string(t.tm_mon + 1) + "-" +
+           std::to_string(t.tm_mday) + "-" + std::to_string(t.tm_hour) + "-" + std::to_string(t.tm_min) + "-" +
+           std::to_string(t.tm_sec) + ".dmp";
+}
+
+// A Yes ends the process quietly with the status a shell shows for the
+// signal and one dump; a No ends it by the signal with none.
+inline void ExpectAnswered(int status, bool yes, int signal, const std::string& folder) {
+    if (yes) {
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+    } else {
+        ASSERT_TRUE(WIFSIGNALED(status)) << status;
+        EXPECT_EQ(WTERMSIG(status), signal);
+    }
+    EXPECT_EQ(ListDumps(folder).size(), yes ? 1u : 0u);
+}

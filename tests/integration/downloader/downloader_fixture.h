@@ -4,9 +4,11 @@
 // and a callback that records every report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -14,6 +16,7 @@
 
 #include "common/text_util.h"
 #include "platform/posix/url_download_curl.h"
+#include "platform/rate_cap.h"
 #include "support/silent_port.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
@@ -37,10 +40,7 @@ public:
     HRESULT QueryInterface() override { return E_NOTIMPL; }
     uint32_t AddRef() override { return 0; }
     uint32_t Release() override { return 0; }
-    HRESULT OnStartBinding() override {
-        ++startCount;
-        return S_OK;
-    }
+    HRESULT OnStartBinding() override { return ++startCount, S_OK; }
     HRESULT GetPriority() override { return E_NOTIMPL; }
     HRESULT OnLowResource() override { return E_NOTIMPL; }
     HRESULT OnProgress(uint32_t progress, uint32_t progressMax, uint32_t statusCode,
@@ -48,11 +48,7 @@ public:
         reports.push_back({progress, progressMax, statusCode, statusText ? statusText : L""});
         return answer ? answer(reports.back()) : S_OK;
     }
-    HRESULT OnStopBinding(HRESULT result) override {
-        ++stopCount;
-        stopResult = result;
-        return S_OK;
-    }
+    HRESULT OnStopBinding(HRESULT result) override { return ++stopCount, stopResult = result, S_OK; }
     HRESULT GetBindInfo() override { return E_NOTIMPL; }
     HRESULT OnDataAvailable() override { return E_NOTIMPL; }
     HRESULT OnObjectAvailable() override { return E_NOTIMPL; }
@@ -66,9 +62,7 @@ public:
         return out;
     }
     int CountStatus(uint32_t status) const {
-        int n = 0;
-        for (const auto& r : reports) n += r.status == status ? 1 : 0;
-        return n;
+        return std::count_if(reports.begin(), reports.end(), [&](const auto& r) { return r.status == status; });
     }
 };
 
@@ -92,6 +86,9 @@ protected:
     TestHttpServer m_server{m_served.path()};
     std::unique_ptr<UrlDownloader> m_downloader = CreateCurlUrlDownloader({15, 1});
     RecordingCallback m_callback;
+    const uint64_t m_rateBefore = MaxReceiveRate();
+
+    ~DownloaderTest() override { SetMaxReceiveRate(m_rateBefore); }
 
     std::wstring Url(const std::string& path) const { return text::FromUtf8(m_server.BaseUrl() + path); }
     std::wstring Target(const std::string& name) const { return text::FromUtf8(m_local.Join(name)); }
@@ -101,10 +98,16 @@ protected:
     // Names in the target folder, to spot leftovers of temporary files.
     std::vector<std::string> LocalEntries() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_local.path())) {
+        for (const auto& entry : std::filesystem::directory_iterator(m_local.path()))
             names.push_back(entry.path().filename().string());
-        }
         std::sort(names.begin(), names.end());
         return names;
+    }
+    // Everything below the target folder with its content.
+    std::map<std::string, std::string> Tree() const {
+        std::map<std::string, std::string> tree;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_local.path()))
+            tree[entry.path().string()] = entry.is_regular_file() ? ReadWholeFile(entry.path()) : "<folder>";
+        return tree;
     }
 };

@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "platform/file_system.h"
 #include "platform/url_prefetch.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
+#include "support/wait_until.h"
 
 namespace {
 using namespace std::chrono_literals;
@@ -44,9 +44,7 @@ UrlPrefetcher::Status WaitForBytes(UrlPrefetcher& fetcher, uint64_t ticket) {
 TEST(PrefetchFile, ABodyUnderWayOrCutOffNeverShowsUnderTheArchiveName) {
     TempDir dir;
     const std::string body(512 * 1024, 'z');
-    dir.WriteFile("server/whole.zip", body);
-    dir.WriteFile("server/stalled.zip", body);
-    dir.WriteFile("server/dropped.zip", body);
+    for (const char* name : {"whole", "stalled", "dropped"}) dir.WriteFile(std::string("server/") + name + ".zip", body);
     TestHttpServer server(dir.Join("server"));
     server.StallAfter("/stalled.zip", 64 * 1024);
     server.DropAfter("/dropped.zip", 100 * 1024);
@@ -61,10 +59,7 @@ TEST(PrefetchFile, ABodyUnderWayOrCutOffNeverShowsUnderTheArchiveName) {
     ASSERT_GT(status.received, 0u);
     EXPECT_TRUE(OnlyATemporaryOf(out, "1.zip"));
     fetcher->Cancel(1);
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!Names(out).empty() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(10ms);
-    EXPECT_TRUE(Names(out).empty());
+    EXPECT_TRUE(WaitUntil([&] { return Names(out).empty(); }, 5000));
 
     // The connection cut part-way: a failure, and nothing left.
     fetcher->Start(2, server.BaseUrl() + "dropped.zip", out + "/2.zip");

@@ -10,12 +10,15 @@
 #include <boost/property_tree/xml_parser.hpp>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <tuple>
 #include <map>
 #include <sstream>
 
 #include "common/system/system_info.h"
 #include "common/text_util.h"
 #include "ftp_server_fixture.h"
+#include "support/scoped_env.h"
 #include "support/temp_current_folder.h"
 
 namespace fs = std::filesystem;
@@ -57,16 +60,9 @@ protected:
         Write("log/LauncherLog.txt", "launcher log");
         Write("log/old/Earlier.txt", "earlier log");
     }
-    void TearDown() override { unsetenv("QUON_CRASH_FTP_HOST"); }
-
     void Write(const std::string& relative, const std::string& bytes) {
         fs::create_directories((m_cwd.Path() / relative).parent_path());
-        FILE* f = fopen((m_cwd.Path() / relative).c_str(), "wb");
-        fwrite(bytes.data(), 1, bytes.size(), f);
-        fclose(f);
-    }
-    void UseServer(const TestFtpServer& server) {
-        setenv("QUON_CRASH_FTP_HOST", ("127.0.0.1:" + std::to_string(server.port())).c_str(), 1);
+        std::ofstream(m_cwd.Path() / relative, std::ios::binary) << bytes;
     }
 
     const std::string m_dump = "QuonLauncher(crashed)_2026-12-7-15-3-9.dmp";
@@ -75,7 +71,7 @@ protected:
 
 TEST_F(CrashReportUploadTest, ArchiveArrivesAtTheDatedPathWithTheReportAndLocalLeftoversAreRemoved) {
     TestFtpServer server;
-    UseServer(server);
+    ScopedEnv host("QUON_CRASH_FTP_HOST", "127.0.0.1:" + std::to_string(server.port()));
     const std::string date = DateFolder();
     ASSERT_EQ(RunCrashReportUpload(text::FromUtf8(m_dump)), CrashUploadResult::Uploaded);
 
@@ -107,50 +103,43 @@ TEST_F(CrashReportUploadTest, ArchiveArrivesAtTheDatedPathWithTheReportAndLocalL
     EXPECT_TRUE(fs::exists(m_cwd.Path() / "log/LauncherLog.txt"));
 }
 
-TEST_F(CrashReportUploadTest, RefusedLoginPacksAndSendsNothing) {
-    TestFtpServer server({"--refuse-login"});
-    UseServer(server);
-    EXPECT_EQ(RunCrashReportUpload(text::FromUtf8(m_dump)), CrashUploadResult::LoginFailed);
-    EXPECT_FALSE(fs::exists(m_cwd.Path() / "PCInfo.xml"));
-    EXPECT_TRUE(fs::exists(m_cwd.Path() / "GameGuard/npgl.erl"));
-    EXPECT_TRUE(fs::exists(m_cwd.Path() / m_dump));
-    for (const auto& e : fs::directory_iterator(m_cwd.Path())) EXPECT_NE(e.path().extension(), ".zip");
-}
-
-TEST_F(CrashReportUploadTest, RefusedUploadStillCleansUpAndIsLogged) {
-    TestFtpServer server({"--read-only"});
-    UseServer(server);
-    EXPECT_EQ(RunCrashReportUpload(text::FromUtf8(m_dump)), CrashUploadResult::UploadFailed);
-    EXPECT_FALSE(UploadCrashReport(text::FromUtf8(m_dump)));
-    EXPECT_FALSE(fs::exists(m_cwd.Path() / "PCInfo.xml"));
-    EXPECT_FALSE(fs::exists(m_cwd.Path() / "GameGuard/npgl.erl"));
-    for (const auto& e : fs::directory_iterator(m_cwd.Path())) EXPECT_NE(e.path().extension(), ".zip");
-    EXPECT_TRUE(fs::exists(m_cwd.Path() / m_dump));
-    EXPECT_NE(TempCurrentFolder::Read(m_cwd.Path() / "log.txt").find("false == kFTPTransfer.UploadFile"),
-              std::string::npos);
-}
-
-TEST_F(CrashReportUploadTest, MissingDumpIsReportedAndTheRestStillGoesOut) {
-    TestFtpServer server;
-    UseServer(server);
-    fs::remove(m_cwd.Path() / m_dump);
-    EXPECT_EQ(RunCrashReportUpload(text::FromUtf8(m_dump)), CrashUploadResult::Uploaded);
-    EXPECT_NE(TempCurrentFolder::Read(m_cwd.Path() / "log.txt").find("ZipAdd is Error::-1"),
-              std::string::npos);
+TEST_F(CrashReportUploadTest, AFailedLoginUploadOrMissingDumpCleansUpWhatItPacked) {
+    struct Case {
+        std::vector<std::string> flags;
+        bool dump;  // the dump is there
+        CrashUploadResult result;
+        bool erlKept;       // nothing was packed
+        const char* logged;  // in ./log.txt
+    };
+    const Case cases[] = {
+        {{"--refuse-login"}, true, CrashUploadResult::LoginFailed, true, ""},
+        {{"--read-only"}, true, CrashUploadResult::UploadFailed, false, "false == kFTPTransfer.UploadFile"},
+        {{}, false, CrashUploadResult::Uploaded, false, "ZipAdd is Error::-1"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        TestFtpServer server(c.flags);
+        ScopedEnv host("QUON_CRASH_FTP_HOST", "127.0.0.1:" + std::to_string(server.port()));
+        if (!c.dump) fs::remove(m_cwd.Path() / m_dump);
+        EXPECT_EQ(RunCrashReportUpload(text::FromUtf8(m_dump)), c.result);
+        EXPECT_FALSE(fs::exists(m_cwd.Path() / "PCInfo.xml"));
+        EXPECT_EQ(fs::exists(m_cwd.Path() / "GameGuard/npgl.erl"), c.erlKept);
+        EXPECT_EQ(fs::exists(m_cwd.Path() / m_dump), c.dump);
+        for (const auto& e : fs::directory_iterator(m_cwd.Path())) EXPECT_NE(e.path().extension(), ".zip");
+        EXPECT_NE(TempCurrentFolder::Read(m_cwd.Path() / "log.txt").find(c.logged), std::string::npos);
+    }
 }
 
 TEST(CrashReportServerTest, HostAndPortFromTheEnvironmentElseTheBuild) {
     std::wstring host;
     int port = 0;
-    setenv("QUON_CRASH_FTP_HOST", "10.1.2.3:2121", 1);
-    GetCrashReportServer(host, port);
-    EXPECT_EQ(host, L"10.1.2.3");
-    EXPECT_EQ(port, 2121);
-    setenv("QUON_CRASH_FTP_HOST", "ftp.example", 1);
-    GetCrashReportServer(host, port);
-    EXPECT_EQ(host, L"ftp.example");
-    EXPECT_EQ(port, 21);
-    unsetenv("QUON_CRASH_FTP_HOST");
+    for (auto [value, expectedHost, expectedPort] : {std::tuple{"10.1.2.3:2121", L"10.1.2.3", 2121}, {"ftp.example", L"ftp.example", 21}}) {
+        ScopedEnv env("QUON_CRASH_FTP_HOST", value);
+        GetCrashReportServer(host, port);
+        EXPECT_EQ(host, expectedHost);
+        EXPECT_EQ(port, expectedPort);
+    }
+    ScopedEnv none("QUON_CRASH_FTP_HOST", std::nullopt);
     GetCrashReportServer(host, port);
     EXPECT_FALSE(host.empty());
     EXPECT_EQ(host.find(L':'), std::wstring::npos);

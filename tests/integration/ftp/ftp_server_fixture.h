@@ -3,15 +3,14 @@
 // folder, for one test; it records every command it receives.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/child_process.h"
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 class TestFtpServer {
 public:
@@ -21,43 +20,33 @@ public:
             m_root.path()};
         argv.insert(argv.end(), flags.begin(), flags.end());
         m_process = std::make_unique<ChildProcess>(argv, m_root.path());
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-        while (std::chrono::steady_clock::now() < deadline) {
+        // Python may warn first, on standard error.
+        const bool up = WaitUntil([&] {
             const std::string out = m_process->Output();
-            const size_t at = out.find("PORT ");
-            if (at != std::string::npos && out.find('\n', at) != std::string::npos) {
-                m_port = std::stoi(out.substr(at + 5));
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        ADD_FAILURE() << "FTP server did not start: " << m_process->Output();
+            return out.find('\n', out.find("PORT ")) != std::string::npos && out.find("PORT ") != std::string::npos;
+        }, 15000);
+        if (!up) ADD_FAILURE() << "FTP server did not start: " << m_process->Output();
+        if (up) m_port = std::stoi(m_process->Output().substr(m_process->Output().find("PORT ") + 5));
     }
 
     int port() const { return m_port; }
     const TempDir& root() const { return m_root; }
 
-    // The commands received so far, "CMD" stripped: "STOR /tmp/.../a.bin".
-    std::vector<std::string> Commands() const {
+    // The commands received so far starting with `prefix`, "CMD" stripped:
+    // "STOR /tmp/.../a.bin at 0".
+    std::vector<std::string> Commands(const std::string& prefix) const {
         std::vector<std::string> commands;
         std::istringstream in(m_process->Output());
         for (std::string line; std::getline(in, line);) {
-            if (line.rfind("CMD ", 0) == 0) commands.push_back(line.substr(4));
+            if (line.rfind("CMD " + prefix, 0) == 0) commands.push_back(line.substr(4));
         }
         return commands;
     }
     std::string LastCommand(const std::string& prefix) const {
-        std::string last;
-        for (const auto& c : Commands()) {
-            if (c.rfind(prefix, 0) == 0) last = c;
-        }
-        return last;
+        const auto commands = Commands(prefix);
+        return commands.empty() ? "" : commands.back();
     }
-    size_t CountCommands(const std::string& prefix) const {
-        size_t n = 0;
-        for (const auto& c : Commands()) n += c.rfind(prefix, 0) == 0;
-        return n;
-    }
+    size_t CountCommands(const std::string& prefix) const { return Commands(prefix).size(); }
 
 private:
     TempDir m_root;
@@ -67,10 +56,6 @@ private:
 
 inline std::string PatternBytes(size_t size, unsigned seed = 7) {
     std::string bytes(size, '\0');
-    unsigned x = seed;
-    for (auto& c : bytes) {
-        x = x * 1103515245u + 12345u;
-        c = static_cast<char>(x >> 16);
-    }
+    for (auto& c : bytes) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
     return bytes;
 }

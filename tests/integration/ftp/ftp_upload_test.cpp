@@ -1,9 +1,11 @@
 // FtpTransfer against a real FTP server: folder creation, paths as the crash
-// report builds them, piece-wise upload, names outside ASCII, refusals.
+// report builds them, piece-wise and resumed uploads, names outside ASCII,
+// refusals, listings, and a cancel from another thread.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <optional>
+#include <thread>
 
 #include "common/ftp/ftp_transfer.h"
 #include "common/path_util.h"
@@ -15,9 +17,7 @@ namespace {
 
 class FtpUploadTest : public ::testing::Test {
 protected:
-    bool LoginTo(TestFtpServer& server) {
-        return m_ftp.Login(L"127.0.0.1", L"anonymous", L"", server.port(), true);
-    }
+    bool LoginTo(const TestFtpServer& server) { return m_ftp.Login(L"127.0.0.1", L"anonymous", L"", server.port(), true); }
     std::wstring Local(const std::string& name, const std::string& bytes) {
         m_local.WriteFile(name, bytes);
         return text::FromUtf8(m_local.Join(name));
@@ -28,52 +28,37 @@ protected:
     FtpTransfer m_ftp;
 };
 
-TEST_F(FtpUploadTest, EmptyFolderLevelCreatesOnlyTheRealFolderAndUploadsThere) {
-    TestFtpServer server;
-    ASSERT_TRUE(LoginTo(server));
-    const std::string bytes = PatternBytes(3 * 65536 + 123);  // several pieces, the last one short
-    ASSERT_TRUE(m_ftp.UploadFile(Local("a.zip", bytes), L"/2026127//a.zip", false));
-    EXPECT_EQ(server.root().ReadFile("2026127/a.zip"), bytes);
-    EXPECT_EQ(server.CountCommands("MKD"), 1u);
-}
-
-TEST_F(FtpUploadTest, NestedFoldersAreCreatedParentFirstAndExistingOnesAreKept) {
+TEST_F(FtpUploadTest, FoldersAreMadeParentFirstOnlyWhereMissingAndTheFileArrives) {
+    struct Case {
+        std::wstring remote;
+        std::string bytes, arrives;       // arrives: "" when the upload must fail
+        std::vector<std::string> made;    // ends of the MKD commands it sends
+    };
+    const Case cases[] = {
+        // An empty folder level creates only the real folder; several pieces, the last one short.
+        {L"/2026127//a.zip", PatternBytes(3 * 65536 + 123), "2026127/a.zip", {"/2026127"}},
+        {L"/a/b//c/f.bin", "data", "a/b/c/f.bin", {"/a/b", "/a/b/c"}},
+        // "/" itself names no file: nothing is created, the store is refused.
+        {L"/", "x", "", {}},
+        {L"/r.bin", "root file", "r.bin", {}},
+        {L"/e/empty.bin", "", "e/empty.bin", {"/e"}},
+        {L"/보고서/파일 #1%.bin", "한글", "보고서/파일 #1%.bin", {"/보고서"}},
+        // The folder is found again under the same encoding, not made twice.
+        {L"/보고서/둘.bin", "둘", "보고서/둘.bin", {}},
+    };
     TestFtpServer server;
     server.root().WriteFile("a/keep.txt", "old");
     ASSERT_TRUE(LoginTo(server));
-    ASSERT_TRUE(m_ftp.UploadFile(Local("f.bin", "data"), L"/a/b//c/f.bin", false));
-    EXPECT_EQ(server.root().ReadFile("a/b/c/f.bin"), "data");
-    EXPECT_EQ(server.root().ReadFile("a/keep.txt"), "old");
-    std::vector<std::string> made;
-    for (const auto& c : server.Commands()) {
-        if (c.rfind("MKD ", 0) == 0) made.push_back(c.substr(c.size() - 4));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(text::ToUtf8(c.remote));
+        const size_t before = server.CountCommands("MKD");
+        EXPECT_EQ(m_ftp.UploadFile(Local("f", c.bytes), c.remote, false), !c.arrives.empty());
+        if (!c.arrives.empty()) EXPECT_TRUE(server.root().Exists(c.arrives) && server.root().ReadFile(c.arrives) == c.bytes);
+        const auto made = server.Commands("MKD");
+        ASSERT_EQ(made.size() - before, c.made.size());
+        for (size_t i = 0; i < c.made.size(); ++i) EXPECT_TRUE(made[before + i].ends_with(c.made[i])) << made[before + i];
     }
-    EXPECT_EQ(made, (std::vector<std::string>{"/a/b", "/b/c"}));
-}
-
-TEST_F(FtpUploadTest, RootPathSkipsFolderCreationAndFilesBelowTheRootArrive) {
-    TestFtpServer server;
-    ASSERT_TRUE(LoginTo(server));
-    // "/" itself names no file: nothing is created, the store is refused.
-    EXPECT_FALSE(m_ftp.UploadFile(Local("r.bin", "x"), L"/", false));
-    EXPECT_EQ(server.CountCommands("MKD"), 0u);
-    ASSERT_TRUE(m_ftp.UploadFile(Local("r.bin", "root file"), L"/r.bin", false));
-    EXPECT_EQ(server.root().ReadFile("r.bin"), "root file");
-    EXPECT_EQ(server.CountCommands("MKD"), 0u);
-}
-
-TEST_F(FtpUploadTest, EmptyFileAndNamesOutsideAsciiArrive) {
-    TestFtpServer server;
-    ASSERT_TRUE(LoginTo(server));
-    ASSERT_TRUE(m_ftp.UploadFile(Local("empty", ""), L"/e/empty.bin", false));
-    EXPECT_TRUE(server.root().Exists("e/empty.bin"));
-    EXPECT_EQ(server.root().ReadFile("e/empty.bin"), "");
-    ASSERT_TRUE(m_ftp.UploadFile(Local("k", "한글"), L"/보고서/파일 #1%.bin", false));
-    EXPECT_EQ(server.root().ReadFile("보고서/파일 #1%.bin"), "한글");
-    // The folder is found again under the same encoding, not made twice.
-    ASSERT_TRUE(m_ftp.UploadFile(Local("k2", "둘"), L"/보고서/둘.bin", false));
-    EXPECT_EQ(server.root().ReadFile("보고서/둘.bin"), "둘");
-    EXPECT_EQ(server.CountCommands("MKD"), 2u);  // "/e" and "/보고서"
+    EXPECT_EQ(server.root().ReadFile("a/keep.txt"), "old");
 }
 
 TEST_F(FtpUploadTest, BareLocalNameIsReadFromTheExecutablesFolder) {
@@ -83,44 +68,37 @@ TEST_F(FtpUploadTest, BareLocalNameIsReadFromTheExecutablesFolder) {
     GetModuleFolder(folder, true);
     const std::string name = "quon-ftp-bare-" + std::to_string(getpid()) + ".bin";
     const std::string besideExe = NativePath(folder) + "/" + name;
-    FILE* f = fopen(besideExe.c_str(), "wb");
-    ASSERT_TRUE(f);
-    fputs("beside the executable", f);
-    fclose(f);
-    // The current folder holds another file of that name.
-    FILE* g = fopen(name.c_str(), "wb");
-    fputs("in the current folder", g);
-    fclose(g);
+    std::filesystem::copy_file(Local("b", "beside the executable"), besideExe);
+    std::filesystem::copy_file(Local("c", "in the current folder"), name);
     const bool ok = m_ftp.UploadFile(text::FromUtf8(name), L"/bare.bin", false);
     unlink(besideExe.c_str());
     ASSERT_TRUE(ok);
     EXPECT_EQ(server.root().ReadFile("bare.bin"), "beside the executable");
 }
 
-TEST_F(FtpUploadTest, RefusedLoginOrClosedPortFailsAndLeavesNothingToReconnectWith) {
-    TestFtpServer server({"--refuse-login"});
-    EXPECT_FALSE(LoginTo(server));
-    EXPECT_FALSE(m_ftp.IsConnected());
-    EXPECT_FALSE(m_ftp.UploadFile(Local("a", "a"), L"/a.bin", false));
-    const std::string log = TempCurrentFolder::Read("log.txt");
-    EXPECT_NE(log.find("InternetConnect Failed "), std::string::npos);
-    EXPECT_EQ(server.CountCommands("STOR"), 0u);
+TEST_F(FtpUploadTest, RefusalsFailWithNothingLeftToReconnectWithOrWithTheServersReply) {
+    {
+        TestFtpServer server({"--refuse-login"});
+        EXPECT_FALSE(LoginTo(server));
+        EXPECT_FALSE(m_ftp.IsConnected());
+        EXPECT_FALSE(m_ftp.UploadFile(Local("a", "a"), L"/a.bin", false));
+        EXPECT_NE(TempCurrentFolder::Read("log.txt").find("InternetConnect Failed "), std::string::npos);
+        EXPECT_EQ(server.CountCommands("STOR"), 0u);
+    }
     int closedPort = 0;
     {
         TestFtpServer gone;
         closedPort = gone.port();
     }
     EXPECT_FALSE(m_ftp.Login(L"127.0.0.1", L"anonymous", L"", closedPort, true));
-}
 
-TEST_F(FtpUploadTest, RefusedFolderOrStoreFailsWithTheServersReply) {
     TestFtpServer server({"--read-only"});
     ASSERT_TRUE(LoginTo(server));
-    EXPECT_FALSE(m_ftp.UploadFile(Local("a", "a"), L"/sub/a.bin", false));
-    EXPECT_EQ(m_ftp.GetLastServerReply().substr(0, 3), "550");
+    for (const wchar_t* remote : {L"/sub/a.bin", L"/a.bin"}) {
+        EXPECT_FALSE(m_ftp.UploadFile(Local("a", "a"), remote, false));
+        EXPECT_EQ(m_ftp.GetLastServerReply().substr(0, 3), "550");
+    }
     EXPECT_FALSE(server.root().Exists("sub"));
-    EXPECT_FALSE(m_ftp.UploadFile(Local("a", "a"), L"/a.bin", false));
-    EXPECT_EQ(m_ftp.GetLastServerReply().substr(0, 3), "550");
     EXPECT_FALSE(server.root().Exists("a.bin"));
 }
 
@@ -128,8 +106,7 @@ TEST_F(FtpUploadTest, ListingGivesSizesAndFolderFlagsUnderFullPaths) {
     TestFtpServer server;
     server.root().WriteFile("d/one.bin", PatternBytes(70000));
     server.root().WriteFile("d/sub/two.bin", "2");
-    server.root().WriteFile("empty/.keep-nothing", "");
-    unlink(server.root().Join("empty/.keep-nothing").c_str());
+    std::filesystem::create_directories(server.root().Join("empty"));
     ASSERT_TRUE(LoginTo(server));
     RemoteFileList listing;
     ASSERT_TRUE(m_ftp.ListRemoteFolder(L"/d/", listing));
@@ -145,6 +122,61 @@ TEST_F(FtpUploadTest, ListingGivesSizesAndFolderFlagsUnderFullPaths) {
     EXPECT_TRUE(m_ftp.GetRemoteFileSize(L"/d//one.bin", size));
     EXPECT_EQ(size, 70000u);
     EXPECT_FALSE(m_ftp.GetRemoteFileSize(L"/d/sub", size));
+}
+
+TEST_F(FtpUploadTest, UploadsContinueOnlyWhereTheRemotePartIsAPrefix) {
+    const std::string bytes = PatternBytes(300000);
+    std::string sameSize = bytes;
+    sameSize[5] ^= 1;  // not compared: equal size means complete
+    struct Case {
+        const char* what;
+        std::vector<std::string> serverFlags;
+        std::optional<std::string> remoteBefore;  // none: no remote file
+        std::string remoteAfter;
+        const char* store;  // how the last STOR ended ("" none, nullptr not checked)
+    };
+    const Case cases[] = {
+        {"same size", {}, sameSize, sameSize, ""},
+        {"partial", {}, bytes.substr(0, 100000), bytes, " at 100000"},  // only the tail goes
+        {"no REST", {"--no-rest"}, bytes.substr(0, 50000), bytes, " at 0"},
+        {"larger", {}, PatternBytes(500000, 99), bytes, nullptr},  // replaced, not appended to
+        {"missing", {}, std::nullopt, bytes, " at 0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestFtpServer server(c.serverFlags);
+        if (c.remoteBefore) server.root().WriteFile("r/f.bin", *c.remoteBefore);
+        FtpTransfer ftp;
+        ASSERT_TRUE(ftp.Login(L"127.0.0.1", L"anonymous", L"", server.port(), true));
+        EXPECT_TRUE(ftp.UploadFile(Local("f.bin", bytes), L"/r/f.bin", true));
+        EXPECT_TRUE(server.root().ReadFile("r/f.bin") == c.remoteAfter);
+        if (c.store && *c.store) EXPECT_TRUE(server.LastCommand("STOR").ends_with(c.store)) << server.LastCommand("STOR");
+        if (c.store && !*c.store) EXPECT_EQ(server.CountCommands("STOR"), 0u);
+        if (!c.remoteBefore || c.remoteBefore->size() == bytes.size()) EXPECT_EQ(server.CountCommands("REST"), 0u);
+    }
+}
+
+TEST_F(FtpUploadTest, CloseFromAnotherThreadStopsTheUploadWithinAPiece) {
+    // 64 KiB a second: the 4 MiB file would take a minute.
+    TestFtpServer server({"--throttle", "65536"});
+    const std::string bytes = PatternBytes(4 << 20);
+    ASSERT_TRUE(LoginTo(server));
+    std::chrono::steady_clock::time_point closed;
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        closed = std::chrono::steady_clock::now();
+        m_ftp.Close();
+    });
+    const bool ok = m_ftp.UploadFile(Local("big.bin", bytes), L"/big.bin", false);
+    const auto ended = std::chrono::steady_clock::now();
+    canceller.join();
+    EXPECT_FALSE(ok);
+    EXPECT_LT(ended - closed, std::chrono::seconds(2));
+    EXPECT_FALSE(m_ftp.IsConnected());
+    EXPECT_LT(server.root().ReadFile("big.bin").size(), bytes.size());
+    // A new login makes the object usable again.
+    ASSERT_TRUE(LoginTo(server));
+    EXPECT_TRUE(m_ftp.UploadFile(Local("small.bin", "small"), L"/small.bin", false));
 }
 
 }  // namespace

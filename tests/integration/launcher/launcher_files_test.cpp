@@ -1,13 +1,17 @@
 // Where the launcher reads, writes and deletes on disk: only inside its
-// install folder, whatever the working folder, links or leftovers it meets.
+// install folder, whatever the working folder, links, leftovers or lack of
+// room it meets.
+#include <sys/mount.h>
+
 #include <fstream>
+#include <random>
 
 #include "launcher_fixture.h"
 
 namespace stdfs = std::filesystem;
 
 TEST_F(LauncherProcess, LogLinkedToAnotherFolderIsReplacedNotEmptied) {
-    WritePatchSet(root.Join("server/patch_qa"), {{L"a.dat", {"a"}}});
+    Publish({{L"a.dat", {"a"}}});
     root.WriteFile("elsewhere/precious.txt", "mine");
     root.WriteFile("elsewhere/sub/deep.txt", "mine too");
     stdfs::create_directory_symlink(root.Join("elsewhere"), Install("log"));
@@ -26,7 +30,7 @@ TEST_F(LauncherProcess, StartedFromAnotherFolderKeepsEveryFileInTheInstallFolder
     // makes the install folder current.
     const std::string defaults =
         "{\"GameOptionVersion\": \"2\", \"GameOptionDefault\": {\"ScreenWidth\": \"1280\"}}";
-    WritePatchSet(root.Join("server/patch_qa"), {{L"DefaultOption.json", {defaults}}});
+    Publish({{L"DefaultOption.json", {defaults}}});
     std::ofstream(Install("DefaultOption.json")) << defaults;
     // The working folder is the test's root, not the install folder. Opening
     // the video options loads (and here creates) the option file.
@@ -40,7 +44,7 @@ TEST_F(LauncherProcess, StartedFromAnotherFolderKeepsEveryFileInTheInstallFolder
 }
 
 TEST_F(LauncherProcess, TempThatCannotBeAFolderIsReportedAsSuchBeforeAnyDownload) {
-    WritePatchSet(root.Join("server/patch_qa"), {{L"a.dat", {"a"}}});
+    Publish({{L"a.dat", {"a"}}});
     // Entry 4 and no download failure or entry 5 after it; the status line
     // may come before or after the box.
     auto ExpectOnlyFolderFailure = [](const std::string& output) {
@@ -68,7 +72,7 @@ TEST_F(LauncherProcess, TempThatCannotBeAFolderIsReportedAsSuchBeforeAnyDownload
 }
 
 TEST_F(LauncherProcess, LeftoversOfAnInterruptedRunGoAtTheNextStartAndAReadyCloseLeavesNone) {
-    WritePatchSet(root.Join("server/patch_qa"), {{L"Data\\a.dat", {"a"}}});
+    Publish({{L"Data\\a.dat", {"a"}}});
     const std::vector<std::string> leftovers = {"Data/a.dat.qtmp-Ab12Cd",     "Temp/packserv.txt",
                                                 "Temp/packserv.md5",          "Temp/a.dat.zip.qtmp-x1Y2z3",
                                                 "Temp/a.dat.zip.AbCdEf.part", "packclit.lit.qtmp-000000"};
@@ -97,4 +101,41 @@ TEST_F(LauncherProcess, LeftoversOfAnInterruptedRunGoAtTheNextStartAndAReadyClos
     EXPECT_EQ(run->Wait(), 0) << run->Output();
     EXPECT_FALSE(stdfs::exists(Install("Temp")));
     EXPECT_EQ(Leftovers(Install("")), "");
+}
+
+TEST_F(LauncherProcess, FullDiskIsReportedAndLosesNothing) {
+    // Room for the launcher itself and about a megabyte more; needs root.
+    const std::string small = root.Join("small");
+    stdfs::create_directories(small);
+    const auto room = "size=" + std::to_string(stdfs::file_size(LauncherBinary()) + (1u << 20));
+    if (mount("tmpfs", small.c_str(), "tmpfs", 0, room.c_str()) != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{small};
+    stdfs::copy_file(LauncherBinary(), small + "/QuonLauncher.exe");
+    std::ofstream(small + "/keep.dat") << "installed";
+    struct Case {
+        std::string content;
+        const char* told;
+    };
+    std::mt19937 random(7);
+    std::string noise(3 << 20, '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+    const Case cases[] = {
+        // A download that does not fit: entry 13, at once.
+        {noise, "Failed to download the file from the lack of disk volume."},
+        // An archive that fits but whose content does not: entry 12 with LC_9999.
+        {std::string(3 << 20, '\0'), "Not enough disk volume.\nFailed to unzip.\nErrorCode : L_14\nCODE : LC_9999"},
+    };
+    for (const Case& c : cases) {
+        stdfs::remove_all(root.Join("server/patch_qa"));
+        Publish({{L"keep.dat", {"installed"}}, {L"big.dat", {c.content}}});
+        auto run = Start({"QA", "FromUpdater"}, "", {}, small + "/QuonLauncher.exe");
+        EXPECT_EQ(run->Wait(), 2);
+        EXPECT_NE(run->Output().find(c.told), std::string::npos) << run->Output();
+        EXPECT_EQ(ReadWholeFile(small + "/keep.dat"), "installed");
+        EXPECT_FALSE(stdfs::exists(small + "/big.dat"));
+        EXPECT_EQ(Leftovers(small), "");
+    }
 }

@@ -1,53 +1,104 @@
 // The launcher as a player meets it: exit codes, the instance and client
-// rules, the hand-over to the updater and back.
-#include <fstream>
-#include <thread>
+// rules, the console, the hand-over to the updater and back, a close while
+// it is busy, and a run killed part-way.
+#include <minizip/zip.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <fstream>
+
+#include "launcher/list_file_format.h"
 #include "launcher_fixture.h"
 
-TEST_F(LauncherProcess, WrongArgumentsShowEntry15AndEndWithAnError) {
-    auto run = Start({"QA", "fromupdater"});
-    EXPECT_EQ(run->Wait(), 2);
-    EXPECT_EQ(run->Output(), Utf8(GetLauncherMessage(15)) + "\n");
-    EXPECT_FALSE(std::filesystem::exists(Install("log")));
+namespace {
+using Clock = std::chrono::steady_clock;
+
+// Bytes the process has read so far (/proc/<pid>/io, rchar).
+long long BytesRead(pid_t pid) {
+    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+    std::string key;
+    long long value = 0;
+    while (io >> key >> value && key != "rchar:") {
+    }
+    return key == "rchar:" ? value : 0;
 }
 
-TEST_F(LauncherProcess, SecondLauncherEndsSilentlyWithExitCode1) {
-    WritePatchSet(root.Join("server/patch_qa"), {{L"a.dat", {"a"}}});
+// An archive of one item of `mebibytes` MiB of zeros. Compressing gigabytes
+// would cost the test seconds, so one MiB is compressed once (flushed so that
+// every copy stands alone) and its output repeated as the raw item.
+void WriteZerosZip(const std::string& path, const std::string& name, unsigned mebibytes) {
+    const std::vector<Bytef> zeros(1 << 20, 0);
+    z_stream stream{};
+    deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    auto compress = [&](int flush) {
+        std::vector<Bytef> out(1 << 16);
+        stream.next_in = const_cast<Bytef*>(zeros.data());
+        stream.avail_in = flush == Z_FINISH ? 0 : static_cast<uInt>(zeros.size());
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        deflate(&stream, flush);
+        out.resize(out.size() - stream.avail_out);
+        return out;
+    };
+    const std::vector<Bytef> first = compress(Z_FULL_FLUSH), unit = compress(Z_FULL_FLUSH), tail = compress(Z_FINISH);
+    deflateEnd(&stream);
+    const uLong unitCrc = crc32(0, zeros.data(), static_cast<uInt>(zeros.size()));
+    uLong crc = unitCrc;
+    for (unsigned i = 1; i < mebibytes; ++i) crc = crc32_combine(crc, unitCrc, zeros.size());
+    zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+    zip_fileinfo info{};
+    zipOpenNewFileInZip2_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 9, 1, 1);
+    zipWriteInFileInZip(zip, first.data(), static_cast<unsigned>(first.size()));
+    for (unsigned i = 1; i < mebibytes; ++i) zipWriteInFileInZip(zip, unit.data(), static_cast<unsigned>(unit.size()));
+    zipWriteInFileInZip(zip, tail.data(), static_cast<unsigned>(tail.size()));
+    zipCloseFileInZipRaw64(zip, static_cast<ZPOS64_T>(mebibytes) << 20, crc);
+    zipClose(zip, nullptr);
+}
+
+std::string Noise(size_t bytes, unsigned seed) {
+    std::string out(bytes, '\0');
+    for (char& c : out) c = static_cast<char>(seed = seed * 1103515245u + 12345u, seed >> 16);
+    return out;
+}
+}  // namespace
+
+TEST_F(LauncherProcess, RefusedStartsEndAtOnceWithTheirCodes) {
+    auto wrong = Start({"QA", "fromupdater"});
+    EXPECT_EQ(wrong->Wait(), 2);
+    EXPECT_EQ(wrong->Output(), Utf8(GetLauncherMessage(15)) + "\n");
+
+    const std::string client = root.Join("Vevida2.0.exe");
+    std::filesystem::copy_file(ToolBinary("Vevida2.0.exe"), client);
+    auto env = Env();
+    env["QUON_FAKE_CLIENT_LINGER_MS"] = "10000";
+    auto game = std::make_unique<ChildProcess>(std::vector<std::string>{client, "x"}, root.path(), env);
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(root.Join("client-ran.txt")); }));
+    auto blocked = Start({});
+    EXPECT_EQ(blocked->Wait(), 2);
+    EXPECT_NE(blocked->Output().find(Utf8(GetLauncherMessage(16))), std::string::npos);
+    EXPECT_EQ(server.TotalRequests(), 0);
+    EXPECT_FALSE(std::filesystem::exists(Install("log")));
+    game.reset();
+
+    // The first holds the lock while it waits for the stalled list.
+    Publish({{L"a.dat", {"a"}}});
     server.StallAfter("/patch_qa/packserv.txt", 10, std::chrono::seconds(20));
     auto first = Start({"QA", "FromUpdater"});
-    // The first one holds the lock while it waits for the stalled list.
-    WaitUntil([&] { return server.RequestCount("/patch_qa/packserv.txt") > 0; }, 5000);
+    ASSERT_TRUE(WaitUntil([&] { return server.RequestCount("/patch_qa/packserv.txt") > 0; }));
     auto second = Start({"StageEU"});
     EXPECT_EQ(second->Wait(), 1);
     EXPECT_EQ(second->Output(), "");
     first->Kill(SIGKILL);
     first->Wait();
-    // The lock died with its holder.
-    auto third = Start({"a", "b", "c"});
-    EXPECT_EQ(third->Wait(), 2);
-}
-
-TEST_F(LauncherProcess, RunningGameClientStopsTheLauncherBeforeItTouchesAnything) {
-    const std::string client = root.Join("Vevida2.0.exe");
-    std::filesystem::copy_file(ToolBinary("Vevida2.0.exe"), client);
-    auto env = Env();
-    env["QUON_FAKE_CLIENT_LINGER_MS"] = "10000";
-    ChildProcess game({client, "x"}, root.path(), env);
-    WaitUntil([&] { return std::filesystem::exists(root.Join("client-ran.txt")); }, 2000);
-    auto run = Start({});
-    EXPECT_EQ(run->Wait(), 2);
-    EXPECT_NE(run->Output().find(Utf8(GetLauncherMessage(16))), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(Install("log")));
-    EXPECT_EQ(server.TotalRequests(), 0);
-    game.Kill(SIGKILL);
+    // The lock died with its holder: the next one gets as far as its arguments.
+    EXPECT_EQ(Start({"a", "b", "c"})->Wait(), 2);
 }
 
 TEST_F(LauncherProcess, PlayersStartHandsOverToTheUpdaterWhichBringsTheLauncherBack) {
     WritePatchSet(root.Join("server/patch"), {{L"Data\\a.dat", {"new a"}}, {L"b.dat", {"b"}}});
     std::filesystem::copy_file(ToolBinary("QuonLauncherUpdater.exe"), root.Join("server/patch/QuonLauncherUpdater.exe"));
     std::ofstream(Install("old.dat")) << "obsolete";
-
     auto run = Start({});
     EXPECT_EQ(run->Wait(), 0) << run->Output();
     // The updater waits for the first launcher to end, then starts
@@ -55,8 +106,6 @@ TEST_F(LauncherProcess, PlayersStartHandsOverToTheUpdaterWhichBringsTheLauncherB
     // being at its end, closes once ready.
     WaitUntil([&] { return std::filesystem::exists(Install("packclit.lit")); }, 15000);
     WaitUntil([&] { return !std::filesystem::exists(Install("Temp")); }, 15000);
-    // The updater's own record is gone: the launcher deleted it as a file
-    // the server does not list. The server saw both launchers.
     EXPECT_EQ(server.RequestCount("/patch/QuonLauncherUpdater.exe"), 1);
     EXPECT_EQ(server.RequestCount("/patch/packserv.txt"), 1);
     EXPECT_EQ(ReadWholeFile(Install("Data/a.dat")), "new a");
@@ -74,30 +123,159 @@ TEST_F(LauncherProcess, ReadyLauncherStartsTheClientOnStartCommand) {
     EXPECT_EQ(run->Wait(), 0) << run->Output();
     EXPECT_NE(run->Output().find("commands: start"), std::string::npos);
     EXPECT_NE(run->Output().find(Utf8(GetLauncherMessage(32))), std::string::npos) << run->Output();
-    WaitUntil([&] { return std::filesystem::exists(Install("client-ran.txt")); }, 5000);
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(Install("client-ran.txt")); }));
     const std::string ran = ReadWholeFile(Install("client-ran.txt"));
     EXPECT_NE(ran.find("StageEU"), std::string::npos);
     EXPECT_NE(ran.find(root.Join("install")), std::string::npos);
 }
 
-TEST_F(LauncherProcess, InterruptDuringADownloadEndsPromptlyAndLeavesNoPartialFile) {
-    WritePatchSet(root.Join("server/patch_qa"), {{L"big.dat", {std::string(1 << 20, 'b')}}});
-    server.StallAfter("/patch_qa/big.dat.zip", 1000, std::chrono::seconds(20));
-    auto run = Start({"QA", "FromUpdater"});
-    WaitUntil([&] { return server.RequestCount("/patch_qa/big.dat.zip") > 0; }, 10000);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const auto start = std::chrono::steady_clock::now();
-    run->Kill(SIGINT);
+TEST_F(LauncherProcess, EveryLineOfOneWriteAtATerminalIsHandledWithoutWaitingForMore) {
+    Publish({{L"a.dat", {"a"}}});
+    auto run = Start({"QA", "FromUpdater"}, "", {.terminal = true});
+    ASSERT_TRUE(run->WaitForOutput(Utf8(GetLauncherMessage(32)))) << run->Output();
+    // The dialog's answers and the close come with the command, in one write;
+    // the terminal stays open afterwards.
+    run->Write("options\nmode 2\ncancel\nhelp\nclose\n");
     EXPECT_EQ(run->Wait(5000), 0) << run->Output();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    EXPECT_FALSE(std::filesystem::exists(Install("big.dat")));
-    EXPECT_EQ(Leftovers(Install("")), "");
+    const std::string output = run->Output();
+    const size_t dialog = output.find("Video option"), cancelled = output.find("Cancelled: nothing saved.");
+    ASSERT_NE(cancelled, std::string::npos) << output;
+    EXPECT_NE(output.find("Window", dialog), std::string::npos);
+    EXPECT_LT(dialog, cancelled);
+    EXPECT_LT(cancelled, output.find("commands: start"));
 }
 
-TEST_F(LauncherProcess, ClosedInputEndsTheReadyLauncherInsteadOfSpinning) {
-    WritePatchSet(root.Join("server/patch_qa"), {{L"a.dat", {"a"}}});
-    ChildProcess run({"/bin/sh", "-c", "exec \"$0\" QA FromUpdater <&-", Install("QuonLauncher.exe")}, root.path(),
-                     Env());
-    EXPECT_EQ(run.Wait(10000), 0) << run.Output();
+TEST_F(LauncherProcess, TheEndOfInputClosesTheReadyLauncherAfterTheLastUnterminatedLine) {
+    Publish({{L"a.dat", {"a"}}});
+    // An empty client list: the first pass fetches without scanning; only the
+    // repair, the last command, rebuilds the list from the disk.
+    root.WriteFile("install/packclit.lit", "\xFF\xFE");
+    root.WriteFile("install/old/obsolete.dat", "obsolete");
+    auto run = Start({"QA", "FromUpdater"}, "help\nrepair");
+    EXPECT_EQ(run->Wait(60000), 0) << run->Output();
+    EXPECT_NE(run->Output().find("commands: start"), std::string::npos) << run->Output();
     EXPECT_EQ(ReadWholeFile(Install("a.dat")), "a");
+    EXPECT_FALSE(std::filesystem::exists(Install("old/obsolete.dat")));
+
+    // A closed input, not only one at its end.
+    ChildProcess closed({"/bin/sh", "-c", "exec \"$0\" QA FromUpdater <&-", Install("QuonLauncher.exe")},
+                        root.path(), Env(), "", {.cleanEnv = true});
+    EXPECT_EQ(closed.Wait(10000), 0) << closed.Output();
+}
+
+// A close (Ctrl+C, or a terminal's TERM) while the worker waits in each of its
+// blocking steps ends the process within 2 s and leaves no half-written file.
+TEST_F(LauncherProcess, ACloseInEveryBlockingStepEndsWithinTwoSecondsAndLeavesNoTornFile) {
+    struct Case {
+        const char* step;
+        std::function<void()> prepare;
+        std::function<bool(ChildProcess&)> busy;
+        std::function<void()> check;
+        bool terminal = false;
+    };
+    std::map<std::wstring, PatchFile> files;
+    const Case cases[] = {
+        {"download",
+         [&] {
+             Publish({{L"big.dat", {std::string(1 << 20, 'b')}}});
+             server.StallAfter("/patch_qa/big.dat.zip", 1000, std::chrono::seconds(20));
+         },
+         [&](ChildProcess&) { return server.BytesSent("/patch_qa/big.dat.zip") >= 1000; },
+         [&] { EXPECT_FALSE(std::filesystem::exists(Install("big.dat"))); }},
+        {"fetch ahead",
+         [&] {
+             for (int i = 0; i < 8; ++i) files[L"f" + std::to_wstring(i) + L".dat"] = {Noise(256 << 10, i)};
+             Publish(files);
+             server.SetSlowBody("/patch_qa/f1.dat.zip", 16 << 10, std::chrono::milliseconds(50));
+             for (int i = 2; i < 8; ++i) server.StallAfter("/patch_qa/f" + std::to_string(i) + ".dat.zip", 100 << 10);
+         },
+         [&](ChildProcess&) {
+             return server.RequestCount("/patch_qa/f5.dat.zip") > 0 &&
+                    std::filesystem::exists(Install("Temp/.prefetch"));
+         },
+         [&] {
+             // Every file is the old one or the whole new one.
+             for (const auto& [name, file] : files) {
+                 const std::string path = Install(text::ToUtf8(name));
+                 if (std::filesystem::exists(path)) EXPECT_TRUE(ReadWholeFile(path) == file.content) << path;
+             }
+             EXPECT_FALSE(std::filesystem::exists(Install("f5.dat")));
+         }},
+        {"checksum",
+         [&] {
+             // No client list: the install is hashed, sparse files on several threads.
+             Publish({{L"a.dat", {"a"}}});
+             for (int i = 0; i < 4; ++i) {
+                 std::ofstream(Install("big" + std::to_string(i))).close();
+                 truncate(Install("big" + std::to_string(i)).c_str(), 16ll << 30);
+             }
+         },
+         [&](ChildProcess& run) { return BytesRead(run.pid()) >= (200 << 20); },
+         [&] { EXPECT_FALSE(std::filesystem::exists(Install("packclit.lit"))); }},
+        {"unzip",
+         [&] {
+             // The checksum in the list does not matter: the run is closed before it.
+             Publish({{L"big.dat", {"x", "", std::string(32, '0')}}});
+             WriteZerosZip(root.Join("server/patch_qa/big.dat.zip"), "big.dat", 3 << 10);
+             std::ofstream(Install("big.dat")) << "old";
+         },
+         [&](ChildProcess&) {
+             for (const auto& entry : std::filesystem::directory_iterator(Install("")))
+                 if (entry.path().filename().string().starts_with("big.dat.qtmp-")) return true;
+             return false;
+         },
+         // The old file was removed before unpacking; no part of the new one stays.
+         [&] { EXPECT_FALSE(std::filesystem::exists(Install("big.dat"))); }},
+        {"box at a terminal",
+         // A checksum the unpacked file cannot match: the worker shows entry 1.
+         [&] { Publish({{L"a.dat", {"a", "", std::string(32, 'f')}}}); },
+         [&](ChildProcess& run) { return run.Output().find("[press Enter]") != std::string::npos; },
+         [] {},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        for (const auto& entry : std::filesystem::directory_iterator(Install("")))
+            if (entry.path().filename() != "QuonLauncher.exe") std::filesystem::remove_all(entry.path());
+        std::filesystem::remove_all(root.Join("server/patch_qa"));
+        server.ClearFaults();
+        c.prepare();
+        auto run = Start({"QA", "FromUpdater"}, "", {.terminal = c.terminal});
+        ASSERT_TRUE(WaitUntil([&] { return c.busy(*run); }, 20000)) << run->Output();
+        if (c.terminal) EXPECT_NE(run->Output().find(Utf8(GetLauncherMessage(1)).substr(0, 40)), std::string::npos);
+        const auto start = Clock::now();
+        run->Kill(c.terminal ? SIGTERM : SIGINT);
+        EXPECT_EQ(run->Wait(30000), c.terminal ? 2 : 0) << run->Output();
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+        EXPECT_EQ(Leftovers(Install("")), "");
+        c.check();
+    }
+}
+
+TEST_F(LauncherProcess, KilledMidUpdateResumesWithoutFetchingFinishedFiles) {
+    std::map<std::wstring, PatchFile> files;
+    for (int i = 0; i < 6; ++i) files[L"f" + std::to_wstring(i) + L".dat"] = {std::string(1000 + i, 'a' + i)};
+    files[L"z_slow.dat"] = {std::string(200000, 'z')};
+    Publish(files);
+    server.SetSlowBody("/patch_qa/z_slow.dat.zip", 16, std::chrono::milliseconds(50));
+    auto Recorded = [&] {
+        PackFileList done;
+        return ReadListFile(text::FromUtf8(Install("packclit.lit")), done, true) ? done.size() : 0u;
+    };
+    auto first = Start({"QA", "FromUpdater"});
+    // The slow file's archive is asked for early (fetched ahead); the kill
+    // comes once the six before it are recorded.
+    WaitUntil([&] { return Recorded() >= 6; });
+    first->Kill(SIGKILL);
+    first->Wait();
+    EXPECT_EQ(Recorded(), 6u);
+
+    server.ClearFaults();
+    auto second = Start({"QA", "FromUpdater"});
+    EXPECT_EQ(second->Wait(), 0) << second->Output();
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(server.RequestCount("/patch_qa/f" + std::to_string(i) + ".dat.zip"), 1);
+    EXPECT_EQ(ReadWholeFile(Install("z_slow.dat")), std::string(200000, 'z'));
+    PackFileList compacted;  // one line per file
+    ASSERT_TRUE(ReadListFile(text::FromUtf8(Install("packclit.lit")), compacted));
+    EXPECT_EQ(compacted.size(), 7u);
 }

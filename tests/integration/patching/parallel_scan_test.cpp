@@ -1,25 +1,20 @@
 // The rebuild of the client list hashes on several threads: the list file,
-// the progress and the report of an unreadable file stay those of one pass,
-// and a close ends the scan at once.
+// the progress and the report of an unreadable file stay those of one pass.
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "patch_fixture.h"
 
 namespace {
 class ParallelScan : public PatchRun {
 protected:
-    ~ParallelScan() override { unsetenv("QUON_SCAN_WORKERS"); }
-
     // A dialog that is not started: the scan runs on the test's thread.
     std::unique_ptr<CGameLauncherDlg> Make(const char* workers) {
-        if (workers) {
-            setenv("QUON_SCAN_WORKERS", workers, 1);
-        } else {
-            unsetenv("QUON_SCAN_WORKERS");
-        }
+        m_workers.reset();
+        m_workers.emplace("QUON_SCAN_WORKERS", workers ? std::optional<std::string>(workers) : std::nullopt);
         view = std::make_unique<RecordingView>();
         return std::make_unique<CGameLauncherDlg>(platform, *view,
                                                   std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});
@@ -45,6 +40,7 @@ protected:
         }
         Put("Config/Option.json", "{}");
     }
+    std::optional<ScopedEnv> m_workers;
 };
 }  // namespace
 
@@ -87,8 +83,8 @@ TEST_F(ParallelScan, UnreadableFileIsReportedAsOnePassReportsIt) {
         ASSERT_EQ(unlink(text::ToUtf8(first).c_str()), 0);
         ASSERT_EQ(unlink(text::ToUtf8(later).c_str()), 0);
         EXPECT_FALSE(scan->Build_byclientchecksum());
-        ASSERT_EQ(view->Boxes().size(), 1u);
-        const std::wstring box = view->Boxes()[0];
+        ASSERT_EQ(Boxes().size(), 1u);
+        const std::wstring box = Boxes()[0];
         EXPECT_EQ(box, text::FormatW(GetLauncherMessage(8), text::FromUtf8(strerror(ENOENT)).c_str(), ENOENT,
                                      first.c_str()));
         EXPECT_EQ(view->m_closeRequests.load(), 1);
@@ -104,33 +100,4 @@ TEST_F(ParallelScan, UnreadableFileIsReportedAsOnePassReportsIt) {
         root.WriteFile(text::ToUtf8(first).substr(root.path().size() + 1), firstBytes);
         root.WriteFile(text::ToUtf8(later).substr(root.path().size() + 1), "back");
     }
-}
-
-TEST_F(ParallelScan, CloseDuringTheScanEndsEveryWorkerWithinTwoSeconds) {
-    Publish({{L"a.dat", {"a"}}});
-    // Holes: many seconds of digest on every thread, no disk.
-    for (int i = 0; i < 6; ++i) {
-        const std::string big = "Data/big" + std::to_string(i) + ".dat";
-        Put(big, "");
-        ASSERT_EQ(truncate(Install(big).c_str(), 8ll << 30), 0);
-    }
-    unsetenv("QUON_SCAN_WORKERS");
-    view = std::make_unique<RecordingView>();
-    dlg = std::make_unique<CGameLauncherDlg>(platform, *view,
-                                             std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});
-    ASSERT_TRUE(dlg->OnInitDialog());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (dlg->GetState() != STATE_COMPARE_LISTS && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    ASSERT_EQ(dlg->GetState(), STATE_COMPARE_LISTS);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ASSERT_EQ(dlg->m_dwFileSize.load(), 6u);  // hashing, not still listing
-
-    const auto start = std::chrono::steady_clock::now();
-    dlg->OnDestroy();  // joins the worker, which joins its hashing threads
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    EXPECT_LT(dlg->m_dwFileRecv.load(), 6u);
-    EXPECT_TRUE(view->Boxes().empty());
-    EXPECT_FALSE(Exists("packclit.lit"));
 }

@@ -3,11 +3,8 @@
 // from a real loopback HTTP server, on its own worker thread.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <iostream>
-#include <cstdlib>
 #include <memory>
-#include <thread>
 
 #include "common/text_util.h"
 #include "launcher/game_launcher_dlg.h"
@@ -15,23 +12,22 @@
 #include "launcher/list_file_format.h"
 #include "support/patch_set.h"
 #include "support/recording_view.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
 #include "support/test_platform.h"
+#include "support/wait_until.h"
 
 class PatchRun : public ::testing::Test {
 protected:
-    // `installFolder`: below the test's folder; a long one brings the paths
-    // of the install near the path buffers' cap.
-    explicit PatchRun(std::string folder = "install")
-        : installFolder(std::move(folder)), server(std::make_unique<TestHttpServer>(root.Join("server"))) {
-        setenv("QUON_PATCH_HOST", ("127.0.0.1:" + std::to_string(server->port())).c_str(), 1);
+    // `folder`: below the test's folder; a long one brings the paths of the
+    // install near the path buffers' cap.
+    explicit PatchRun(std::string folder = "install") : installFolder(std::move(folder)) {
         CGameLauncherDlg::s_nUnzipGiveUps = 0;
         std::filesystem::create_directories(root.Join(installFolder));
     }
     ~PatchRun() override {
         if (dlg) dlg->OnDestroy();
-        unsetenv("QUON_PATCH_HOST");
     }
 
     void Publish(const std::map<std::wstring, PatchFile>& files) { WritePatchSet(root.Join("server/patch_qa"), files); }
@@ -39,16 +35,20 @@ protected:
     bool Exists(const std::string& relative) const { return std::filesystem::exists(Install(relative)); }
     std::string Read(const std::string& relative) const { return ReadWholeFile(Install(relative)); }
     void Put(const std::string& relative, const std::string& bytes) { root.WriteFile(installFolder + "/" + relative, bytes); }
+    std::vector<std::wstring> Boxes() const { return view->Boxes(); }
 
-    // Starts a launcher as the updater would and waits until it is ready
-    // (STATE_IDLE) or has asked to close. Returns the state it settled in.
-    int32_t Run() {
+    // Starts a launcher as the updater would, without waiting.
+    void Begin() {
         if (dlg) dlg->OnDestroy();
         dlg.reset();
         view = std::make_unique<RecordingView>();
-        dlg = std::make_unique<CGameLauncherDlg>(platform, *view,
-                                                 std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});
+        dlg = std::make_unique<CGameLauncherDlg>(platform, *view, std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});
         EXPECT_TRUE(dlg->OnInitDialog());
+    }
+    // Begin, then wait until it is ready (STATE_IDLE) or has asked to close;
+    // the state it settled in.
+    int32_t Run() {
+        Begin();
         return Settle();
     }
     // The repair button on a ready launcher, then the same wait as Run.
@@ -58,23 +58,21 @@ protected:
         return Settle();
     }
     int32_t Settle() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (view->m_closeRequests > 0) break;
-            if (dlg->GetState() == STATE_IDLE && view->ButtonsEnabled()) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
+        WaitUntil([&] { return view->m_closeRequests > 0 || (dlg->GetState() == STATE_IDLE && view->ButtonsEnabled()); },
+                  60000);
         // What the player was told, for the reader of a failed test.
         for (const auto& box : view->Boxes()) std::cerr << "[box] " << text::ToUtf8(box).substr(0, 400) << "\n";
         return dlg->GetState();
     }
-    int Fetches(const std::string& relative) { return server->RequestCount("/patch_qa/" + relative + ".zip"); }
+    int Fetches(const std::string& relative) { return server.RequestCount("/patch_qa/" + relative + ".zip"); }
     std::wstring Log() const { return text::DecodeUtf16LE(ReadWholeFile(Install("log/LauncherLog.txt")).substr(2)); }
+    std::wstring InstallW(const std::string& relative) const { return text::FromUtf8(Install(relative)); }
 
     TempDir root;
     std::string installFolder;
-    std::unique_ptr<TestHttpServer> server;
-    std::wstring exe = text::FromUtf8(Install("QuonLauncher.exe"));
+    TestHttpServer server{root.Join("server")};
+    ScopedEnv host{"QUON_PATCH_HOST", "127.0.0.1:" + std::to_string(server.port())};
+    std::wstring exe = InstallW("QuonLauncher.exe");
     TestPlatform platform{exe};
     std::unique_ptr<RecordingView> view;
     std::unique_ptr<CGameLauncherDlg> dlg;

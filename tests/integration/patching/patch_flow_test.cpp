@@ -1,4 +1,10 @@
-// Fresh installs, updates, obsolete files, nothing to do, repair, start.
+// Fresh installs, updates, obsolete files, nothing to do, repair, start, and
+// an archive broken off on every answer.
+#include <new>
+#include <random>
+#include <stdexcept>
+#include <thread>
+
 #include "patch_fixture.h"
 
 TEST_F(PatchRun, FreshInstallFetchesEverythingAndRecordsIt) {
@@ -8,7 +14,7 @@ TEST_F(PatchRun, FreshInstallFetchesEverythingAndRecordsIt) {
              {L"Data\\odd #1 %41?\u00e9.dat", {"odd"}},
              {L"readme.txt", {std::string(300000, 'r')}}});
     EXPECT_EQ(Run(), STATE_IDLE);
-    EXPECT_TRUE(view->Boxes().empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(Read("Data/Map/a.dat"), "map a");
     EXPECT_TRUE(Read("readme.txt") == std::string(300000, 'r'));
     EXPECT_TRUE(Exists("Data/b.dat"));
@@ -17,7 +23,7 @@ TEST_F(PatchRun, FreshInstallFetchesEverythingAndRecordsIt) {
               std::filesystem::perms::owner_exec);
     EXPECT_FALSE(Exists("Temp"));
     PackFileList recorded;
-    ASSERT_TRUE(ReadListFile(text::FromUtf8(Install("packclit.lit")), recorded));
+    ASSERT_TRUE(ReadListFile(InstallW("packclit.lit"), recorded));
     EXPECT_EQ(recorded.size(), 5u);
     EXPECT_EQ(dlg->m_dwTotalRecv.load(), dlg->m_dwTotalSize.load());
     EXPECT_EQ(view->TimersStarted(), std::vector<int>{1});
@@ -39,20 +45,17 @@ TEST_F(PatchRun, UpdateDeletesObsoleteFetchesChangedAndKeepsTheRest) {
     EXPECT_EQ(Fetches("keep.dat"), 0);
     EXPECT_EQ(Fetches("Data/changed.dat"), 1);
 
-    // A second run finds nothing to do and fetches nothing.
-    const int before = server->TotalRequests();
+    // A second run finds nothing to do and fetches nothing but the list and its guard.
+    const int before = server.TotalRequests();
     EXPECT_EQ(Run(), STATE_IDLE);
-    EXPECT_EQ(server->TotalRequests() - before, 2);  // the list and its guard
-}
+    EXPECT_EQ(server.TotalRequests() - before, 2);
 
-TEST_F(PatchRun, RepairRefetchesWhatDiffersOnDisk) {
-    Publish({{L"a.dat", {"a"}}, {L"b.dat", {"b"}}});
-    ASSERT_EQ(Run(), STATE_IDLE);
-    Put("a.dat", "tampered");
+    // Repair fetches again what differs on disk, and only that.
+    Put("keep.dat", "tampered");
     EXPECT_EQ(Repair(), STATE_IDLE);
-    EXPECT_EQ(Read("a.dat"), "a");
-    EXPECT_EQ(Fetches("a.dat"), 2);
-    EXPECT_EQ(Fetches("b.dat"), 1);
+    EXPECT_EQ(Read("keep.dat"), "same");
+    EXPECT_EQ(Fetches("keep.dat"), 1);
+    EXPECT_EQ(Fetches("Data/changed.dat"), 1);
 }
 
 TEST_F(PatchRun, StartChecksExecutablesThenStartsTheClient) {
@@ -70,26 +73,84 @@ TEST_F(PatchRun, StartChecksExecutablesThenStartsTheClient) {
     EXPECT_EQ(dlg->m_dwFileSize.load(), 3u);
 }
 
-TEST_F(PatchRun, StartRefusesATamperedExecutable) {
+TEST_F(PatchRun, AClientThatIsTamperedWithOrCannotStartIsReportedAndTheListDropped) {
     Publish({{L"Vevida2.0.exe", {"client"}}});
-    ASSERT_EQ(Run(), STATE_IDLE);
-    Put("Vevida2.0.exe", "tampered");
-    dlg->OnBnClickedButtonStart();
-    EXPECT_TRUE(platform.Starts().empty());
-    ASSERT_EQ(view->Boxes().size(), 1u);
-    EXPECT_EQ(view->Boxes()[0], text::FormatW(GetLauncherMessage(17), (root.wpath() + L"/install/Vevida2.0.exe").c_str()));
-    EXPECT_FALSE(Exists("packclit.lit"));
-    EXPECT_EQ(view->m_closeRequests, 1);
-    EXPECT_NE(Log().find(L"CGameLauncherDlg::OnBnClickedButtonStart"), std::wstring::npos);
+    const std::wstring tampered = text::FormatW(GetLauncherMessage(17), InstallW("Vevida2.0.exe").c_str());
+    for (bool tamper : {true, false}) {
+        ASSERT_EQ(Run(), STATE_IDLE);
+        if (tamper) Put("Vevida2.0.exe", "tampered");
+        platform.m_startResult = tamper ? 33 : 2;
+        dlg->OnBnClickedButtonStart();
+        EXPECT_EQ(platform.Starts().size(), tamper ? 0u : 1u);
+        EXPECT_EQ(Boxes(), std::vector<std::wstring>{tamper ? tampered
+                                                            : L"File execute failed(Vevida2.0.exe) - The specified file "
+                                                              L"was not found."});
+        EXPECT_FALSE(Exists("packclit.lit"));
+        EXPECT_EQ(view->m_closeRequests, 1);
+        if (tamper) EXPECT_NE(Log().find(L"CGameLauncherDlg::OnBnClickedButtonStart"), std::wstring::npos);
+        platform.m_startResult = 33;
+        Put("Vevida2.0.exe", "client");
+    }
 }
 
-TEST_F(PatchRun, ClientThatCannotStartIsReportedAndTheListDropped) {
+TEST_F(PatchRun, ArchiveBrokenOffOnEveryAnswerIsContinuedByTheRetries) {
+    std::mt19937 gen(5);
+    std::string content(1 << 20, '\0');
+    for (char& c : content) c = static_cast<char>(gen() & 0xFF);
+    Publish({{L"big.dat", {content}}});
+    const std::string path = "/patch_qa/big.dat.zip";
+    const size_t archive = std::filesystem::file_size(root.Join("server/patch_qa/big.dat.zip"));
+    server.SetRanges(path, TestHttpServer::Ranges::kHonoured);
+    server.SetValidators(path, "\"big-1\"", "");
+    server.DropAfter(path, archive / 4 + 1);
+    EXPECT_EQ(Run(), STATE_IDLE);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(Read("big.dat") == content);
+    // Continued, not fetched again from the start.
+    EXPECT_LT(server.BytesSent(path), archive * 12 / 10);
+    // The progress counts went on from what was on disk.
+    EXPECT_EQ(dlg->m_dwTotalRecv.load(), dlg->m_dwTotalSize.load());
+}
+
+// An idle worker sleeps until something happens.
+TEST_F(PatchRun, ReadyWorkerSleepsUntilAClickAndTakesItUpAtOnce) {
     Publish({{L"a.dat", {"a"}}});
     ASSERT_EQ(Run(), STATE_IDLE);
-    platform.m_startResult = 2;
+    platform.m_shortPauses = 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LE(platform.m_shortPauses, 2u);  // a 1 ms loop makes hundreds
+    // A Temp folder made behind its back still goes, at the idle sweep.
+    std::filesystem::create_directories(Install("Temp/x"));
+    EXPECT_TRUE(WaitUntil([&] { return !Exists("Temp"); }, 3000));
+    // Repair wakes the worker: the list is fetched again long before a sweep.
+    const int fetched = server.RequestCount("/patch_qa/packserv.txt");
+    const auto clicked = std::chrono::steady_clock::now();
+    dlg->OnBnClickedButtonRepair();
+    ASSERT_TRUE(WaitUntil([&] { return server.RequestCount("/patch_qa/packserv.txt") > fetched; }));
+    EXPECT_LT(std::chrono::steady_clock::now() - clicked, std::chrono::milliseconds(500));
+    ASSERT_EQ(Settle(), STATE_IDLE);
+    // Start wakes it too: the client starts, the worker ends and asks to close.
     dlg->OnBnClickedButtonStart();
-    ASSERT_EQ(view->Boxes().size(), 1u);
-    EXPECT_EQ(view->Boxes()[0], L"File execute failed(Vevida2.0.exe) - The specified file was not found.");
-    EXPECT_FALSE(Exists("packclit.lit"));
-    EXPECT_EQ(view->m_closeRequests, 1);
+    EXPECT_TRUE(WaitUntil([&] { return view->m_closeRequests > 0; }, 500));
+    EXPECT_EQ(dlg->GetState(), STATE_END);
+    EXPECT_EQ(view->m_offThreadPaints, 0);
+}
+
+// An exception of the standard library ends the run with a report instead of the process.
+TEST_F(PatchRun, StandardLibraryExceptionIsReportedAsAnUnknownErrorAndEnds) {
+    platform.m_scripted = true;
+    for (int kind = 0; kind < 2; ++kind) {
+        platform.m_scriptedDownloader.m_duringDownload = [kind](IBindStatusCallback*) -> HRESULT {
+            if (kind == 0) throw std::bad_alloc();
+            throw std::length_error("vector");
+        };
+        EXPECT_EQ(Run(), STATE_END);
+        EXPECT_EQ(Boxes(), std::vector<std::wstring>{GetLauncherMessage(7)});
+        dlg->OnDestroy();
+        EXPECT_FALSE(dlg->IsWorkerRunning());
+        EXPECT_NE(Log().find(L"Function :[CGameLauncherDlg::LauncherThreadProc] Message :[Unknown error.\r\n"
+                             L"ErrorCode : L_8]"),
+                  std::wstring::npos)
+            << text::ToUtf8(Log());
+    }
 }

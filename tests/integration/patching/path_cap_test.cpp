@@ -35,19 +35,23 @@ TEST_F(DeepInstall, PathsPastTheCapAreSkippedByTheScanAndReportedByTheUpdateNotF
     ASSERT_LT(Install("a.dat").size(), 240u);
     const std::string onDisk = "Data/" + std::string(40, 'x') + ".dat";
     const std::string listed = "Data/" + std::string(40, 'y') + ".dat";
+    // A folder past the cap too: the scan goes past it, not into it.
+    const std::string deep = "Data/" + std::string(40, 'z') + "/sub/bottom.dat";
     ASSERT_GT(Install(listed).size(), 259u);
     Put(onDisk, "the player's");
+    Put(deep, "beyond the cap");
     Put("Data/short.dat", "obsolete");
     Publish({{text::FromUtf8("Data\\" + std::string(40, 'y') + ".dat"), {"long"}}, {L"a.dat", {"a"}}});
     EXPECT_EQ(Run(), STATE_END);
 
     // The scan kept what it could not list, with a log line, and went on.
     EXPECT_EQ(Read(onDisk), "the player's");
+    EXPECT_EQ(Read(deep), "beyond the cap");
     EXPECT_FALSE(Exists("Data/short.dat"));
     EXPECT_NE(Log().find(L"Skipped (path too long): "), std::wstring::npos) << text::ToUtf8(Log());
     // The update reported the entry as a file it cannot write.
-    ASSERT_EQ(view->Boxes().size(), 1u);
-    EXPECT_EQ(view->Boxes()[0],
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0],
               text::FormatW(GetLauncherMessage(8), text::FromUtf8(strerror(ENAMETOOLONG)).c_str(),
                             ENAMETOOLONG, text::FromUtf8(Install(listed)).c_str()));
     EXPECT_EQ(Fetches(listed), 0);
@@ -61,7 +65,7 @@ TEST_F(PatchRun, NamesThatAreNotUtf8AreSkippedTheRestScannedAndPatched) {
     Put("a.dat", "old");
     Publish({{L"a.dat", {"a"}}});
     EXPECT_EQ(Run(), STATE_IDLE);
-    EXPECT_TRUE(view->Boxes().empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(Read("a.dat"), "a");
     EXPECT_FALSE(Exists("Data/obsolete.dat"));
     EXPECT_EQ(Read("bad\xff.dat"), "raw bytes");
@@ -71,7 +75,7 @@ TEST_F(PatchRun, NamesThatAreNotUtf8AreSkippedTheRestScannedAndPatched) {
 
     // The next rebuild is as clean: nothing fetched that is in place.
     EXPECT_EQ(Repair(), STATE_IDLE);
-    EXPECT_TRUE(view->Boxes().empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(Fetches("a.dat"), 1);
 }
 

@@ -6,15 +6,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 
 #include "common/text_util.h"
-#include "integration/platform/platform_test_util.h"
+#include "platform/posix/launcher_icon.h"
 #include "platform/process.h"
+#include "platform/user_shell.h"
+#include "support/child_process.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
-
-using platform_test::ScopedEnv;
-using platform_test::WaitUntil;
+#include "support/wait_until.h"
 
 namespace {
 
@@ -36,7 +38,7 @@ TEST(StartProgram, StartsInTheWorkingFolderWithOneUnchangedArgument) {
     ScopedEnv linger("QUON_FAKE_CLIENT_LINGER_MS", std::nullopt);
     const std::string folder = dir.Join("My Game");
     dir.WriteFile("My Game/.keep", "");
-    platform_test::CopyTool("Vevida2.0.exe", folder + "/Vevida2.0.exe");
+    std::filesystem::copy_file(ToolBinary("Vevida2.0.exe"), folder + "/Vevida2.0.exe");
     const std::wstring argument = L"two words \"quoted\" $HOME * \\ 한글";
     EXPECT_EQ(StartProgram(L"Vevida2.0.exe", argument, text::FromUtf8(folder)), 33);
     ASSERT_TRUE(WaitUntil([&] { return dir.Exists("My Game/client-ran.txt"); }));
@@ -66,13 +68,9 @@ TEST(StartProgram, FailuresGiveTheShellsCodes) {
     EXPECT_EQ(StartProgram(L"readable.exe", L"x", dir.wpath()), 5);
     EXPECT_EQ(StartProgram(L"folder", L"x", dir.wpath()), 5);
     EXPECT_EQ(StartProgram(L"garbage.exe", L"x", dir.wpath()), 31);
-}
-
-TEST(StartProgram, ProgramBeingWrittenIsBusy) {
-    TempDir dir;
+    // A program being written is busy.
     WriteExecutable(dir, "busy.exe", "#!/bin/sh\nexit 0\n");
     const int writer = open(dir.Join("busy.exe").c_str(), O_WRONLY | O_CLOEXEC);
-    ASSERT_GE(writer, 0);
     EXPECT_EQ(StartProgram(L"busy.exe", L"x", dir.wpath()), 26);
     close(writer);
     // The failed child may still hold its inherited copy for a moment while it exits.
@@ -124,4 +122,50 @@ TEST(MakeExecutable, AddsExecuteWhereReadIsAllowed) {
     EXPECT_FALSE(MakeExecutable(text::FromUtf8(dir.Join("missing"))));
     dir.WriteFile("sub/.keep", "");
     EXPECT_FALSE(MakeExecutable(text::FromUtf8(dir.Join("sub"))));
+}
+
+// HOME and the XDG variables pointed into one temporary folder.
+struct FakeHome {
+    TempDir dir;
+    ScopedEnv home{"HOME", dir.path()};
+    ScopedEnv config{"XDG_CONFIG_HOME", std::nullopt};
+    ScopedEnv data{"XDG_DATA_HOME", std::nullopt};
+};
+
+TEST(UserFolders, DefaultsBelowHomeAndXdgSettingsAreFollowed) {
+    FakeHome home;
+    EXPECT_EQ(GetDesktopFolder(), home.dir.wpath() + L"/Desktop");
+    EXPECT_EQ(GetApplicationsFolder(), home.dir.wpath() + L"/.local/share/applications");
+    home.dir.WriteFile(".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
+    EXPECT_EQ(GetDesktopFolder(), home.dir.wpath() + L"/Bureau");
+    ScopedEnv config("XDG_CONFIG_HOME", home.dir.Join("cfg"));
+    ScopedEnv data("XDG_DATA_HOME", home.dir.Join("data"));
+    home.dir.WriteFile("cfg/user-dirs.dirs", "XDG_DESKTOP_DIR=\"/srv/desk\"\n");
+    EXPECT_EQ(GetDesktopFolder(), L"/srv/desk");
+    EXPECT_EQ(GetApplicationsFolder(), home.dir.wpath() + L"/data/applications");
+    // Relative values are not allowed by the XDG rules and are ignored.
+    ScopedEnv relativeData("XDG_DATA_HOME", "data");
+    EXPECT_EQ(GetApplicationsFolder(), home.dir.wpath() + L"/.local/share/applications");
+}
+
+TEST(Shortcut, ExistingEntryIsRewrittenToStartTheLauncherWithTheIconBesideTheData) {
+    FakeHome home;
+    home.dir.WriteFile("Desktop/Quon.desktop", "[Desktop Entry]\nType=Application\nExec=/old/QuonLauncher.exe QA\n");
+    chmod(home.dir.Join("Desktop/Quon.desktop").c_str(), 0600);
+    const std::string icon = home.dir.Join(".local/share/icons/hicolor/64x64/apps/quon-launcher.png");
+    WriteShortcutFile(home.dir.wpath() + L"/Desktop/Quon.desktop", L"/opt/My Games/QuonLauncher.exe");
+    EXPECT_EQ(home.dir.ReadFile("Desktop/Quon.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Quon\nExec=\"/opt/My Games/QuonLauncher.exe\"\nIcon=" + icon + "\n");
+    EXPECT_EQ(ModeOf(home.dir.Join("Desktop/Quon.desktop")), 0755u);
+    EXPECT_EQ(ReadWholeFile(icon), LauncherIconPng());
+
+    // The icon follows XDG_DATA_HOME; missing folders are not created.
+    ScopedEnv data("XDG_DATA_HOME", home.dir.Join("data"));
+    home.dir.WriteFile("data/applications/Quon.desktop", "old");
+    WriteShortcutFile(home.dir.wpath() + L"/data/applications/Quon.desktop", L"/q/QuonLauncher.exe");
+    EXPECT_NE(home.dir.ReadFile("data/applications/Quon.desktop")
+                  .find("Icon=" + home.dir.Join("data/icons/hicolor/64x64/apps/quon-launcher.png") + "\n"),
+              std::string::npos);
+    WriteShortcutFile(home.dir.wpath() + L"/no-such-folder/Quon.desktop", L"/q/QuonLauncher.exe");
+    EXPECT_FALSE(home.dir.Exists("no-such-folder"));
 }
