@@ -1,5 +1,6 @@
 #include "support/patch_set.h"
 
+#include <minizip/unzip.h>
 #include <minizip/zip.h>
 
 #include <filesystem>
@@ -57,4 +58,24 @@ void WritePatchSet(const std::string& folder, const std::map<std::wstring, Patch
     // The guard is read like the lists: UTF-16LE.
     std::ofstream(folder + "/packserv.md5", std::ios::binary)
         << "\xFF\xFE" << EncodeListText(text::FromUtf8(Md5Of(bytes) + "\n"));
+}
+
+std::vector<ZipEntry> ReadZip(const std::string& path) {
+    std::vector<ZipEntry> entries;
+    unzFile zip = unzOpen64(path.c_str());
+    for (int rc = zip ? unzGoToFirstFile(zip) : UNZ_END_OF_LIST_OF_FILE; rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
+        unz_file_info64 info{};
+        char name[1024] = {};
+        unzGetCurrentFileInfo64(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0);
+        std::string content(info.uncompressed_size, '\0');
+        if (unzOpenCurrentFile(zip) == UNZ_OK) {
+            const int n = content.empty() ? 0 : unzReadCurrentFile(zip, content.data(), content.size());
+            content.resize(n < 0 ? 0 : n);
+            unzCloseCurrentFile(zip);
+        }
+        entries.push_back({name, content, static_cast<unsigned>(info.version >> 8),
+                           static_cast<unsigned>(info.external_fa >> 16)});
+    }
+    if (zip) unzClose(zip);
+    return entries;
 }

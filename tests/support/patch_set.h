@@ -4,6 +4,7 @@
 // broken archives, hostile names) where the publisher would refuse to.
 #include <map>
 #include <string>
+#include <vector>
 
 struct PatchFile {
     std::string content;
@@ -21,3 +22,10 @@ std::string Md5Of(const std::string& bytes);
 
 // A zip holding the given entries (name -> content).
 void WriteZip(const std::string& path, const std::map<std::string, std::string>& entries, unsigned mode = 0644);
+
+// The entries of a zip in their order, as the archive records them.
+struct ZipEntry {
+    std::string name, content;
+    unsigned madeByHost = 0, mode = 0;
+};
+std::vector<ZipEntry> ReadZip(const std::string& path);

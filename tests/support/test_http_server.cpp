@@ -13,6 +13,7 @@
 #endif
 #include <httplib.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <sstream>
@@ -80,73 +81,52 @@ std::string TestHttpServer::BaseUrl() const {
 }
 
 void TestHttpServer::SetStatus(const std::string& path, int status) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_faults[path].status = status;
+    Edit([&] { m_faults[path].status = status; });
 }
 
 void TestHttpServer::DropAfter(const std::string& path, size_t bytes) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    Fault& fault = m_faults[path];
-    fault.drop = true;
-    fault.dropAfter = bytes;
+    Edit([&] { m_faults[path].drop = true, m_faults[path].dropAfter = bytes; });
 }
 
-void TestHttpServer::SetSlowBody(const std::string& path, size_t chunkBytes,
-                                 std::chrono::milliseconds delay) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    Fault& fault = m_faults[path];
-    fault.chunkBytes = chunkBytes == 0 ? 1 : chunkBytes;
-    fault.delay = delay;
+void TestHttpServer::SetSlowBody(const std::string& path, size_t chunkBytes, std::chrono::milliseconds delay) {
+    Edit([&] { m_faults[path].chunkBytes = std::max<size_t>(chunkBytes, 1), m_faults[path].delay = delay; });
 }
 
 void TestHttpServer::StallAfter(const std::string& path, size_t bytes, std::chrono::milliseconds maxStall) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    Fault& fault = m_faults[path];
-    fault.stall = true;
-    fault.stallAfter = bytes;
-    fault.maxStall = maxStall;
+    Edit([&] {
+        Fault& fault = m_faults[path];
+        fault.stall = true, fault.stallAfter = bytes, fault.maxStall = maxStall;
+    });
 }
 
 void TestHttpServer::SetRedirect(const std::string& path, const std::string& location, int status) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    Fault& fault = m_faults[path];
-    fault.status = status;
-    fault.location = location;
+    Edit([&] { m_faults[path].status = status, m_faults[path].location = location; });
 }
 
 void TestHttpServer::SetRanges(const std::string& path, Ranges ranges) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_rangeSetups[path].ranges = ranges;
+    Edit([&] { m_rangeSetups[path].ranges = ranges; });
 }
 
-void TestHttpServer::SetValidators(const std::string& path, const std::string& etag,
-                                   const std::string& lastModified) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    RangeSetup& setup = m_rangeSetups[path];
-    setup.etag = etag;
-    setup.lastModified = lastModified;
+void TestHttpServer::SetValidators(const std::string& path, const std::string& etag, const std::string& lastModified) {
+    Edit([&] { m_rangeSetups[path].etag = etag, m_rangeSetups[path].lastModified = lastModified; });
 }
 
 void TestHttpServer::SetHeader(const std::string& path, const std::string& name, const std::string& value) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_rangeSetups[path].headers[name] = value;
+    Edit([&] { m_rangeSetups[path].headers[name] = value; });
 }
 
 void TestHttpServer::ClearFaults() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_faults.clear();
+    Edit([&] { m_faults.clear(); });
 }
 
 int TestHttpServer::RequestCount(const std::string& path) const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_counts.find(path);
-    return it == m_counts.end() ? 0 : it->second;
+    return m_counts.contains(path) ? m_counts.at(path) : 0;
 }
 
 size_t TestHttpServer::BytesSent(const std::string& path) const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_bytesSent.find(path);
-    return it == m_bytesSent.end() ? 0 : it->second;
+    return m_bytesSent.contains(path) ? m_bytesSent.at(path) : 0;
 }
 
 int TestHttpServer::TotalRequests() const {

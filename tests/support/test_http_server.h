@@ -104,6 +104,11 @@ private:
                    httplib::Response& response);
     // Sleeps up to `duration`; false when the server is stopping.
     bool Pause(std::chrono::milliseconds duration);
+    template <class Change>
+    void Edit(Change change) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        change();
+    }
 
     std::filesystem::path m_root;
     std::unique_ptr<httplib::Server> m_server;

@@ -3,7 +3,6 @@
 #include "common/crash_report/crash_report_upload.h"
 
 #include <gtest/gtest.h>
-#include <minizip/unzip.h>
 #include <stdlib.h>
 
 #include <boost/property_tree/ptree.hpp>
@@ -18,30 +17,13 @@
 #include "common/system/system_info.h"
 #include "common/text_util.h"
 #include "ftp_server_fixture.h"
+#include "support/patch_set.h"
 #include "support/scoped_env.h"
 #include "support/temp_current_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::map<std::string, std::string> ReadZip(const std::string& path) {
-    std::map<std::string, std::string> entries;
-    unzFile zip = unzOpen64(path.c_str());
-    if (!zip) return entries;
-    for (int r = unzGoToFirstFile(zip); r == UNZ_OK; r = unzGoToNextFile(zip)) {
-        char name[512];
-        unz_file_info64 info{};
-        unzGetCurrentFileInfo64(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0);
-        std::string bytes(info.uncompressed_size, '\0');
-        unzOpenCurrentFile(zip);
-        if (!bytes.empty()) unzReadCurrentFile(zip, bytes.data(), static_cast<unsigned>(bytes.size()));
-        unzCloseCurrentFile(zip);
-        entries[name] = bytes;
-    }
-    unzClose(zip);
-    return entries;
-}
 
 std::string DateFolder() {  // "2026127" for 7 Dec 2026
     const time_t now = time(nullptr);
@@ -81,8 +63,9 @@ TEST_F(CrashReportUploadTest, ArchiveArrivesAtTheDatedPathWithTheReportAndLocalL
     // The path went to the server as built, empty report folder level included.
     EXPECT_NE(server.LastCommand("MKD").find("/" + date), std::string::npos);
 
-    auto entries = ReadZip(server.root().Join(date + "/" + archive));
+    std::map<std::string, std::string> entries;
     std::vector<std::string> names;
+    for (const ZipEntry& e : ReadZip(server.root().Join(date + "/" + archive))) entries[e.name] = e.content;
     for (const auto& [name, bytes] : entries) names.push_back(name);
     EXPECT_EQ(names, (std::vector<std::string>{"Earlier.txt", "LauncherLog.txt", "PCInfo.xml", m_dump,
                                                "log.txt", "npgl.erl"}));

@@ -2,7 +2,6 @@
 // back with the launcher's own list reader and minizip.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unzip.h>
 
 #include <filesystem>
 #include <map>
@@ -11,6 +10,7 @@
 #include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
 #include "support/child_process.h"
+#include "support/patch_set.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -26,35 +26,7 @@ RunResult Publish(const TempDir& dir, const std::string& build, const std::strin
     return {code, run.Output()};
 }
 
-struct ArchiveEntry {
-    std::string name, content;
-    unsigned madeByHost = 0, mode = 0;
-};
-
-std::vector<ArchiveEntry> ReadArchive(const std::string& path) {
-    std::vector<ArchiveEntry> entries;
-    unzFile zf = unzOpen64(path.c_str());
-    if (!zf) return entries;
-    for (int rc = unzGoToFirstFile(zf); rc == UNZ_OK; rc = unzGoToNextFile(zf)) {
-        unz_file_info64 info{};
-        char name[1024] = {};
-        unzGetCurrentFileInfo64(zf, &info, name, sizeof(name), nullptr, 0, nullptr, 0);
-        ArchiveEntry e{name, "", static_cast<unsigned>(info.version >> 8),
-                       static_cast<unsigned>(info.external_fa >> 16)};
-        std::string data(info.uncompressed_size, '\0');
-        if (unzOpenCurrentFile(zf) == UNZ_OK) {
-            int n = unzReadCurrentFile(zf, data.data(), static_cast<unsigned>(data.size()));
-            data.resize(n < 0 ? 0 : n);
-            unzCloseCurrentFile(zf);
-        }
-        e.content = data;
-        entries.push_back(e);
-    }
-    unzClose(zf);
-    return entries;
-}
-
-std::wstring Md5Of(const std::string& path) {
+std::wstring FileMd5(const std::string& path) {
     wchar_t out[260] = {};
     ChecksumOfFile(out, text::FromUtf8(path));
     return out;
@@ -92,17 +64,17 @@ TEST(Publisher, PublishesListGuardAndOneArchivePerFile) {
 
     std::wstring guard;
     ASSERT_TRUE(ReadGuardFile(dir.wpath() + L"/out/packserv.md5", guard));
-    EXPECT_EQ(guard, Md5Of(dir.Join("out/packserv.txt")));
+    EXPECT_EQ(guard, FileMd5(dir.Join("out/packserv.txt")));
 
     for (const auto& e : list) {
         std::wstring slashed = e->szPath;
         for (wchar_t& c : slashed) c = c == L'\\' ? L'/' : c;
         const std::string rel = text::ToUtf8(slashed);
         const std::string archive = dir.Join("out/" + rel + ".zip");
-        EXPECT_EQ(e->szChecksum, Md5Of(dir.Join("build/" + rel))) << rel;
+        EXPECT_EQ(e->szChecksum, FileMd5(dir.Join("build/" + rel))) << rel;
         EXPECT_EQ(e->nFileSize, static_cast<int32_t>(std::filesystem::file_size(dir.Join("build/" + rel))));
         EXPECT_EQ(e->nDownloadSize, static_cast<int32_t>(std::filesystem::file_size(archive))) << rel;
-        std::vector<ArchiveEntry> entries = ReadArchive(archive);
+        std::vector<ZipEntry> entries = ReadZip(archive);
         ASSERT_EQ(entries.size(), 1u) << rel;
         EXPECT_EQ(entries[0].name, rel);
         EXPECT_EQ(entries[0].content, dir.ReadFile("build/" + rel));
@@ -111,7 +83,7 @@ TEST(Publisher, PublishesListGuardAndOneArchivePerFile) {
         stat(dir.Join("build/" + rel).c_str(), &st);
         EXPECT_EQ(entries[0].mode, st.st_mode & 0xFFFF) << rel;
     }
-    EXPECT_EQ(ReadArchive(dir.Join("out/Vevida2.0.exe.zip"))[0].mode & 0777, 0755u);
+    EXPECT_EQ(ReadZip(dir.Join("out/Vevida2.0.exe.zip"))[0].mode & 0777, 0755u);
 }
 
 TEST(Publisher, RepublishRewritesOnlyChangedOrMissingArchives) {
@@ -136,9 +108,9 @@ TEST(Publisher, RepublishRewritesOnlyChangedOrMissingArchives) {
     RunResult run = Publish(dir, "build", "out");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(Inode(dir.Join("out/empty.pak.zip")), kept);
-    EXPECT_EQ(ReadArchive(dir.Join("out/Vevida2.0.exe.zip")).size(), 1u);
+    EXPECT_EQ(ReadZip(dir.Join("out/Vevida2.0.exe.zip")).size(), 1u);
     EXPECT_NE(Inode(dir.Join("out/Data/b.dat.zip")), changed);
-    EXPECT_EQ(ReadArchive(dir.Join("out/Data/b.dat.zip"))[0].content, "BBB");
+    EXPECT_EQ(ReadZip(dir.Join("out/Data/b.dat.zip"))[0].content, "BBB");
     EXPECT_FALSE(dir.Exists("out/Data/Map/a.dat.zip"));
     EXPECT_FALSE(dir.Exists("out/Data/Map"));  // emptied folders go too
     EXPECT_TRUE(dir.Exists("out/new.dat.zip"));
@@ -149,7 +121,7 @@ TEST(Publisher, RepublishRewritesOnlyChangedOrMissingArchives) {
     ASSERT_EQ(after.size(), 5u);
     std::wstring guard;
     ASSERT_TRUE(ReadGuardFile(dir.wpath() + L"/out/packserv.md5", guard));
-    EXPECT_EQ(guard, Md5Of(dir.Join("out/packserv.txt")));
+    EXPECT_EQ(guard, FileMd5(dir.Join("out/packserv.txt")));
 }
 
 TEST(Publisher, RefusesNamesAListCannotCarryAndBadFoldersAndWritesNothing) {
