@@ -63,11 +63,7 @@ TEST_F(PatchRun, ZipSlipEntryIsNotExtractedOutside) {
 
 TEST_F(PatchRun, HostileClientListPathsAreDroppedNotDeleted) {
     root.WriteFile("outside.txt", "precious");
-    PackFileList list;
-    auto entry = std::make_unique<PackFileInfo>();
-    entry->SetPath(L"..\\outside.txt");
-    list.push_back(std::move(entry));
-    ASSERT_TRUE(WriteListFile(InstallW("packclit.lit"), list));
+    WriteClientList({L"..\\outside.txt"});
     Publish({{L"a.dat", {"a"}}});
     EXPECT_EQ(Run(), STATE_IDLE);
     EXPECT_EQ(root.ReadFile("outside.txt"), "precious");
@@ -96,11 +92,7 @@ TEST_F(PatchRun, LinkedFoldersInTheInstallAreNeverWrittenOrDeletedThrough) {
     root.WriteFile("elsewhere/a.dat", "precious");
     root.WriteFile("elsewhere/old.dat", "precious too");
     std::filesystem::create_directory_symlink(root.Join("elsewhere"), Install("Data"));
-    PackFileList list;  // a client list that names a file behind the link
-    auto entry = std::make_unique<PackFileInfo>();
-    entry->SetPath(L"Data\\old.dat");
-    list.push_back(std::move(entry));
-    ASSERT_TRUE(WriteListFile(InstallW("packclit.lit"), list));
+    WriteClientList({L"Data\\old.dat"});  // names a file behind the link
 
     Publish({{L"Data\\a.dat", {"evil"}}});
     EXPECT_EQ(Run(), STATE_END);

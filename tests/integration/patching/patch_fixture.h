@@ -36,6 +36,12 @@ protected:
     std::string Read(const std::string& relative) const { return ReadWholeFile(Install(relative)); }
     void Put(const std::string& relative, const std::string& bytes) { root.WriteFile(installFolder + "/" + relative, bytes); }
     std::vector<std::wstring> Boxes() const { return view->Boxes(); }
+    // A client list naming `paths`, with no size or checksum.
+    void WriteClientList(const std::vector<std::wstring>& paths) {
+        PackFileList list;
+        for (const auto& path : paths) list.push_back(std::make_unique<PackFileInfo>()), list.back()->SetPath(path);
+        ASSERT_TRUE(WriteListFile(InstallW("packclit.lit"), list));
+    }
 
     // Starts a launcher as the updater would, without waiting.
     void Begin() {
