@@ -54,10 +54,9 @@ inline std::string ReadDumpWithLldb(const std::string& dump, const std::string& 
 // The dump name for the given program and local time.
 inline std::string ExpectedDumpName(const std::string& program, time_t when) {
     std::tm t{};
-    localtime_r(&when, &t);
-    return program + "(crashed)_" + std::to_string(t.tm_year + 1900) + "-" + std::to_string(t.tm_mon + 1) + "-" +
-           std::to_string(t.tm_mday) + "-" + std::to_string(t.tm_hour) + "-" + std::to_string(t.tm_min) + "-" +
-           std::to_string(t.tm_sec) + ".dmp";
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%-m-%-d-%-H-%-M-%-S", localtime_r(&when, &t));
+    return program + "(crashed)_" + stamp + ".dmp";
 }
 
 // A Yes ends the process quietly with the status a shell shows for the

@@ -1,7 +1,6 @@
 // The display-mode source against a real X server: Xorg with the dummy video
 // driver and several modes (Xvfb offers only one), compared with what
 // `xrandr` reports for the same output.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -121,8 +120,7 @@ TEST(DisplayModesXorgTest, OfferedListMatchesXrandrOnTheDummyDriver) {
     COptionDialog dialog(view, *source);
     ASSERT_TRUE(dialog.OnInitDialog());
     EXPECT_EQ(view.items, expected) << listing;
-    EXPECT_THAT(view.items, ::testing::IsSupersetOf(
-                                {L"1920 x 1080 (16:9)", L"1600 x 1024 (16:10)", L"2560 x 1080 (16:7)"}));
+    EXPECT_GE(expected.size(), 3u) << listing;
     xorg->Kill(SIGTERM);
     xorg->Wait(5000);  // the destructor kills it outright after that
 }

@@ -29,7 +29,7 @@ TEST_F(ResumeTest, EveryAttemptContinuesWhereTheLastBrokeOff) {
     // A weak ETag may not be used for ranges: Last-Modified stands in.
     for (const auto& [etag, ifRange] : {std::pair{"\"v1\"", "\"v1\""}, {"W/\"v1\"", kDate}}) {
         SCOPED_TRACE(etag);
-        const std::string body = RandomBytes(kArchiveSize, 11);
+        const std::string body = Noise(kArchiveSize, 11);
         const size_t sentBefore = m_server.BytesSent("/archive.zip");
         Serve(body, Ranges::kHonoured, etag, 200 * 1024);
         // Attempts as the launcher makes them (without its pauses).
@@ -77,10 +77,10 @@ TEST_F(ResumeTest, ARangeAnsweredWholeOrAnotherVersionIsFetchedWhole) {
                           {Ranges::kHonoured, 0, 2}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << static_cast<int>(c.ranges) << " " << c.newSize);
-        Serve(RandomBytes(kArchiveSize, 13), c.ranges, "\"v1\"", 300 * 1024);
+        Serve(Noise(kArchiveSize, 13), c.ranges, "\"v1\"", 300 * 1024);
         EXPECT_EQ(Fetch("archive.zip", "archive.zip"), INET_E_DATA_NOT_AVAILABLE);
         EXPECT_NE(Temporaries(), "") << "kept for the next attempt";
-        const std::string newer = RandomBytes(c.newSize, 14);
+        const std::string newer = Noise(c.newSize, 14);
         m_served.WriteFile("archive.zip", newer);
         m_server.SetValidators("/archive.zip", "\"v2\"", "Tue, 08 Dec 2026 10:00:00 GMT");
         m_server.ClearFaults();
@@ -99,7 +99,7 @@ TEST_F(ResumeTest, ARangeAnsweredWholeOrAnotherVersionIsFetchedWhole) {
 
 TEST_F(ResumeTest, BrokenBodyIsKeptOnlyForTheNextAttemptAtTheSameFile) {
     // Without a validator there is nothing to continue safely.
-    Serve(RandomBytes(kArchiveSize, 15), Ranges::kNone, "", 300 * 1024);
+    Serve(Noise(kArchiveSize, 15), Ranges::kNone, "", 300 * 1024);
     m_server.SetValidators("/archive.zip", "", "");
     EXPECT_EQ(Fetch("archive.zip", "archive.zip"), INET_E_DATA_NOT_AVAILABLE);
     EXPECT_EQ(Temporaries(), "");

@@ -14,7 +14,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 TEST_F(DownloaderTest, CopiesBytesOverAnOlderTargetAndReportsProgressInOrder) {
-    const std::string body = RandomBytes(1 << 20);
+    const std::string body = Noise(1 << 20);
     m_served.WriteFile("data/big.bin", body);
     m_local.WriteFile("big.bin", "an older file");
     chmod(m_local.Join("big.bin").c_str(), 0444);
@@ -98,7 +98,7 @@ TEST_F(DownloaderTest, EveryFailureHasItsCodeAndLeavesTheTargetFolderAsItWas) {
         bool data = false;     // some of the body arrives
         double seconds = 5;
     };
-    m_served.WriteFile("file.zip", RandomBytes(256 * 1024));
+    m_served.WriteFile("file.zip", Noise(256 * 1024));
     m_local.WriteFile("file.zip", "old");
     m_local.WriteFile("plain", "a regular file");
     std::filesystem::create_directories(m_local.Join("folder"));
@@ -173,7 +173,7 @@ TEST_F(DownloaderTest, AnAbortStopsAtOnceWhateverTheTransferWaitsFor) {
         std::function<bool(const ProgressReport&, double seconds)> when;
         bool network = true;
     };
-    m_served.WriteFile("a.zip", RandomBytes(256 * 1024));
+    m_served.WriteFile("a.zip", Noise(256 * 1024));
     const Abort cases[] = {
         {"before connecting", [] {}, [](const ProgressReport& r, double) { return r.status == 1; }, false},
         {"at the end of the data", [] {}, [](const ProgressReport& r, double) { return r.status == 6; }},
@@ -217,7 +217,7 @@ TEST_F(DownloaderTest, AnAbortStopsAtOnceWhateverTheTransferWaitsFor) {
 
 TEST_F(DownloaderTest, TwoCappedDownloadsShareTheCapAndAreNoStall) {
     constexpr uint64_t kRate = 512 * 1024;
-    const std::string first = RandomBytes(kRate / 2, 1), second = RandomBytes(kRate / 2, 2);
+    const std::string first = Noise(kRate / 2, 1), second = Noise(kRate / 2, 2);
     m_served.WriteFile("a.zip", first);
     m_served.WriteFile("b.zip", second);
     SetMaxReceiveRate(kRate);
@@ -245,7 +245,7 @@ TEST_F(DownloaderTest, TheStallLimitFromTheEnvironmentEndsOnlyASilentServer) {
         ScopedEnv limit("QUON_DOWNLOAD_STALL_SECONDS", "1");
         downloader = UrlDownloader::Create();
     }
-    m_served.WriteFile("slow.zip", RandomBytes(64 * 1024));
+    m_served.WriteFile("slow.zip", Noise(64 * 1024));
     m_server.SetSlowBody("/slow.zip", 8 * 1024, std::chrono::milliseconds(150));
     EXPECT_EQ(downloader->DownloadToFile(Url("slow.zip"), Target("slow.zip"), nullptr), S_OK);
     EXPECT_EQ(m_local.ReadFile("slow.zip"), m_served.ReadFile("slow.zip"));

@@ -10,13 +10,13 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "common/text_util.h"
 #include "platform/posix/url_download_curl.h"
 #include "platform/rate_cap.h"
+#include "support/noise.h"
 #include "support/silent_port.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
@@ -65,13 +65,6 @@ public:
         return std::count_if(reports.begin(), reports.end(), [&](const auto& r) { return r.status == status; });
     }
 };
-
-inline std::string RandomBytes(size_t size, unsigned seed = 7) {
-    std::mt19937 gen(seed);
-    std::string out(size, '\0');
-    for (char& c : out) c = static_cast<char>(gen() & 0xFF);
-    return out;
-}
 
 inline double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -35,7 +35,7 @@ std::string DateFolder() {  // "2026127" for 7 Dec 2026
 class CrashReportUploadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Write("QuonLauncher(crashed)_2026-12-7-15-3-9.dmp", PatternBytes(150000));
+        Write("QuonLauncher(crashed)_2026-12-7-15-3-9.dmp", Noise(150000));
         Write("log.txt", "[2026-12-07 15h 03m 09s]x()-y [QuonLauncher.exe][ThreadID:1][a.cpp-1]\n");
         Write("GameGuard/npgl.erl", "erl one");
         Write("GameGuard/keep.txt", "not an erl file");
@@ -69,7 +69,7 @@ TEST_F(CrashReportUploadTest, ArchiveArrivesAtTheDatedPathWithTheReportAndLocalL
     for (const auto& [name, bytes] : entries) names.push_back(name);
     EXPECT_EQ(names, (std::vector<std::string>{"Earlier.txt", "LauncherLog.txt", "PCInfo.xml", m_dump,
                                                "log.txt", "npgl.erl"}));
-    EXPECT_EQ(entries[m_dump], PatternBytes(150000));
+    EXPECT_EQ(entries[m_dump], Noise(150000));
     EXPECT_EQ(entries["npgl.erl"], "erl one");
     EXPECT_EQ(entries["LauncherLog.txt"], "launcher log");
     EXPECT_EQ(entries["Earlier.txt"], "earlier log");

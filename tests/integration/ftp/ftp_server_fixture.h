@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/noise.h"
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
 
@@ -53,9 +54,3 @@ private:
     std::unique_ptr<ChildProcess> m_process;
     int m_port = 0;
 };
-
-inline std::string PatternBytes(size_t size, unsigned seed = 7) {
-    std::string bytes(size, '\0');
-    for (auto& c : bytes) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
-    return bytes;
-}

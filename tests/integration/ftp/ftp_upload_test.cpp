@@ -36,7 +36,7 @@ TEST_F(FtpUploadTest, FoldersAreMadeParentFirstOnlyWhereMissingAndTheFileArrives
     };
     const Case cases[] = {
         // An empty folder level creates only the real folder; several pieces, the last one short.
-        {L"/2026127//a.zip", PatternBytes(3 * 65536 + 123), "2026127/a.zip", {"/2026127"}},
+        {L"/2026127//a.zip", Noise(3 * 65536 + 123), "2026127/a.zip", {"/2026127"}},
         {L"/a/b//c/f.bin", "data", "a/b/c/f.bin", {"/a/b", "/a/b/c"}},
         // "/" itself names no file: nothing is created, the store is refused.
         {L"/", "x", "", {}},
@@ -104,7 +104,7 @@ TEST_F(FtpUploadTest, RefusalsFailWithNothingLeftToReconnectWithOrWithTheServers
 
 TEST_F(FtpUploadTest, ListingGivesSizesAndFolderFlagsUnderFullPaths) {
     TestFtpServer server;
-    server.root().WriteFile("d/one.bin", PatternBytes(70000));
+    server.root().WriteFile("d/one.bin", Noise(70000));
     server.root().WriteFile("d/sub/two.bin", "2");
     std::filesystem::create_directories(server.root().Join("empty"));
     ASSERT_TRUE(LoginTo(server));
@@ -125,7 +125,7 @@ TEST_F(FtpUploadTest, ListingGivesSizesAndFolderFlagsUnderFullPaths) {
 }
 
 TEST_F(FtpUploadTest, UploadsContinueOnlyWhereTheRemotePartIsAPrefix) {
-    const std::string bytes = PatternBytes(300000);
+    const std::string bytes = Noise(300000);
     std::string sameSize = bytes;
     sameSize[5] ^= 1;  // not compared: equal size means complete
     struct Case {
@@ -139,7 +139,7 @@ TEST_F(FtpUploadTest, UploadsContinueOnlyWhereTheRemotePartIsAPrefix) {
         {"same size", {}, sameSize, sameSize, ""},
         {"partial", {}, bytes.substr(0, 100000), bytes, " at 100000"},  // only the tail goes
         {"no REST", {"--no-rest"}, bytes.substr(0, 50000), bytes, " at 0"},
-        {"larger", {}, PatternBytes(500000, 99), bytes, nullptr},  // replaced, not appended to
+        {"larger", {}, Noise(500000, 99), bytes, nullptr},  // replaced, not appended to
         {"missing", {}, std::nullopt, bytes, " at 0"},
     };
     for (const Case& c : cases) {
@@ -159,7 +159,7 @@ TEST_F(FtpUploadTest, UploadsContinueOnlyWhereTheRemotePartIsAPrefix) {
 TEST_F(FtpUploadTest, CloseFromAnotherThreadStopsTheUploadWithinAPiece) {
     // 64 KiB a second: the 4 MiB file would take a minute.
     TestFtpServer server({"--throttle", "65536"});
-    const std::string bytes = PatternBytes(4 << 20);
+    const std::string bytes = Noise(4 << 20);
     ASSERT_TRUE(LoginTo(server));
     std::chrono::steady_clock::time_point closed;
     std::thread canceller([&] {

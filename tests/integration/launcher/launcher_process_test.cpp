@@ -10,6 +10,7 @@
 
 #include "launcher/list_file_format.h"
 #include "launcher_fixture.h"
+#include "support/noise.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -54,12 +55,6 @@ void WriteZerosZip(const std::string& path, const std::string& name, unsigned me
     zipWriteInFileInZip(zip, tail.data(), static_cast<unsigned>(tail.size()));
     zipCloseFileInZipRaw64(zip, static_cast<ZPOS64_T>(mebibytes) << 20, crc);
     zipClose(zip, nullptr);
-}
-
-std::string Noise(size_t bytes, unsigned seed) {
-    std::string out(bytes, '\0');
-    for (char& c : out) c = static_cast<char>(seed = seed * 1103515245u + 12345u, seed >> 16);
-    return out;
 }
 }  // namespace
 

@@ -4,18 +4,11 @@
 #include <sys/mount.h>
 
 #include <cstdio>
-#include <random>
 
 #include "patch_fixture.h"
+#include "support/noise.h"
 
 namespace {
-std::string Noise(size_t bytes, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string out(bytes, '\0');
-    for (char& c : out) c = static_cast<char>(random());
-    return out;
-}
-
 std::string Name(int i) {
     char name[16];
     std::snprintf(name, sizeof name, "f%02d.dat", i);
