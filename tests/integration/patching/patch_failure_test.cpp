@@ -70,12 +70,6 @@ TEST_F(PatchRun, HostileClientListPathsAreDroppedNotDeleted) {
     EXPECT_TRUE(Boxes().empty());
 }
 
-TEST_F(PatchRun, ArchiveStoredWithBackslashesIsAccepted) {
-    Publish({{L"Data\\a.dat", {"a", "Data\\a.dat"}}});
-    EXPECT_EQ(Run(), STATE_IDLE);
-    EXPECT_EQ(Read("Data/a.dat"), "a");
-}
-
 TEST_F(PatchRun, AFileTheListCannotRecordIsNeitherRecordedNorDeleted) {
     const std::string longName = "Data/" + std::string(210, 'n') + ".dat";
     Put(longName, "the player's");

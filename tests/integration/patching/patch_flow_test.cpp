@@ -11,6 +11,7 @@ TEST_F(PatchRun, FreshInstallFetchesEverythingAndRecordsIt) {
     Publish({{L"Vevida2.0.exe", {"#!/bin/sh\n", "", "", false, 0755}},
              {L"Data\\Map\\a.dat", {"map a"}},
              {L"Data\\b.dat", {""}},
+             {L"Data\\c.dat", {"c", "Data\\c.dat"}},  // stored with backslashes
              {L"Data\\odd #1 %41?\u00e9.dat", {"odd"}},
              {L"readme.txt", {std::string(300000, 'r')}}});
     EXPECT_EQ(Run(), STATE_IDLE);
@@ -18,13 +19,14 @@ TEST_F(PatchRun, FreshInstallFetchesEverythingAndRecordsIt) {
     EXPECT_EQ(Read("Data/Map/a.dat"), "map a");
     EXPECT_TRUE(Read("readme.txt") == std::string(300000, 'r'));
     EXPECT_TRUE(Exists("Data/b.dat"));
+    EXPECT_EQ(Read("Data/c.dat"), "c");
     EXPECT_EQ(Read("Data/odd #1 %41?\xc3\xa9.dat"), "odd");
     EXPECT_EQ(std::filesystem::status(Install("Vevida2.0.exe")).permissions() & std::filesystem::perms::owner_exec,
               std::filesystem::perms::owner_exec);
     EXPECT_FALSE(Exists("Temp"));
     PackFileList recorded;
     ASSERT_TRUE(ReadListFile(InstallW("packclit.lit"), recorded));
-    EXPECT_EQ(recorded.size(), 5u);
+    EXPECT_EQ(recorded.size(), 6u);
     EXPECT_EQ(dlg->m_dwTotalRecv.load(), dlg->m_dwTotalSize.load());
     EXPECT_EQ(view->TimersStarted(), std::vector<int>{1});
 }
