@@ -61,8 +61,8 @@ TEST_F(PatchRun, OddNamesAndAListTooLargeToBeRealAreHandledByTheRebuild) {
     // Sparse: no disk space, but larger than any real install's list.
     ASSERT_EQ(truncate(Install("packclit.lit").c_str(), static_cast<off_t>(kMaxListBytes) + 2), 0);
     // Percent-encoded, the name passes 259 characters; the local path does not.
-    const std::string accented = "Data/" + Repeat("\xc3\xa9", 45) + ".dat";
-    Publish({{L"a.dat", {"a"}}, {L"Data\\" + text::FromUtf8(Repeat("\xc3\xa9", 45)) + L".dat", {"accented"}}});
+    const std::string name = Repeat("\xc3\xa9", 45) + ".dat", accented = "Data/" + name;
+    Publish({{L"a.dat", {"a"}}, {L"Data\\" + text::FromUtf8(name), {"accented"}}});
     for (int pass = 0; pass < 2; ++pass) {
         EXPECT_EQ(pass == 0 ? Run() : Repair(), STATE_IDLE);
         EXPECT_TRUE(Boxes().empty());
