@@ -47,7 +47,6 @@ public:
         const auto commands = Commands(prefix);
         return commands.empty() ? "" : commands.back();
     }
-    size_t CountCommands(const std::string& prefix) const { return Commands(prefix).size(); }
 
 private:
     TempDir m_root;

@@ -1,28 +1,21 @@
-"""FTP server for the transfer tests (pyftpdlib, run by /usr/bin/python3).
-
-Serves ROOT on 127.0.0.1 at a free port, prints "PORT <n>" once it listens and
-"CMD <command> <argument>" for every command it receives.
-  --refuse-login     no user may log in
-  --read-only        anonymous may list and read, not create or store
-  --no-rest          REST is refused
-  --throttle BPS     uploads are received at BPS bytes a second
-"""
+# FTP server for the transfer tests: serves ROOT on 127.0.0.1 at a free port,
+# prints "PORT <n>" once it listens and "CMD <command> <argument>" per command.
 import argparse
+import logging
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
-import logging
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("root")
-    parser.add_argument("--refuse-login", action="store_true")
-    parser.add_argument("--read-only", action="store_true")
-    parser.add_argument("--no-rest", action="store_true")
-    parser.add_argument("--throttle", type=int, default=0)
+    parser.add_argument("--refuse-login", action="store_true")  # no user may log in
+    parser.add_argument("--read-only", action="store_true")  # anonymous may list and read only
+    parser.add_argument("--no-rest", action="store_true")  # REST is refused
+    parser.add_argument("--throttle", type=int, default=0)  # uploads received at N bytes a second
     args = parser.parse_args()
 
     authorizer = DummyAuthorizer()

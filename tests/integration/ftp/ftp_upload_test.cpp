@@ -51,7 +51,7 @@ TEST_F(FtpUploadTest, FoldersAreMadeParentFirstOnlyWhereMissingAndTheFileArrives
     ASSERT_TRUE(LoginTo(server));
     for (const Case& c : cases) {
         SCOPED_TRACE(text::ToUtf8(c.remote));
-        const size_t before = server.CountCommands("MKD");
+        const size_t before = server.Commands("MKD").size();
         EXPECT_EQ(m_ftp.UploadFile(Local("f", c.bytes), c.remote, false), !c.arrives.empty());
         if (!c.arrives.empty()) EXPECT_TRUE(server.root().Exists(c.arrives) && server.root().ReadFile(c.arrives) == c.bytes);
         const auto made = server.Commands("MKD");
@@ -83,7 +83,7 @@ TEST_F(FtpUploadTest, RefusalsFailWithNothingLeftToReconnectWithOrWithTheServers
         EXPECT_FALSE(m_ftp.IsConnected());
         EXPECT_FALSE(m_ftp.UploadFile(Local("a", "a"), L"/a.bin", false));
         EXPECT_NE(TempCurrentFolder::Read("log.txt").find("InternetConnect Failed "), std::string::npos);
-        EXPECT_EQ(server.CountCommands("STOR"), 0u);
+        EXPECT_EQ(server.Commands("STOR").size(), 0u);
     }
     int closedPort = 0;
     {
@@ -151,8 +151,9 @@ TEST_F(FtpUploadTest, UploadsContinueOnlyWhereTheRemotePartIsAPrefix) {
         EXPECT_TRUE(ftp.UploadFile(Local("f.bin", bytes), L"/r/f.bin", true));
         EXPECT_TRUE(server.root().ReadFile("r/f.bin") == c.remoteAfter);
         if (c.store && *c.store) EXPECT_TRUE(server.LastCommand("STOR").ends_with(c.store)) << server.LastCommand("STOR");
-        if (c.store && !*c.store) EXPECT_EQ(server.CountCommands("STOR"), 0u);
-        if (!c.remoteBefore || c.remoteBefore->size() == bytes.size()) EXPECT_EQ(server.CountCommands("REST"), 0u);
+        if (c.store && !*c.store) EXPECT_EQ(server.Commands("STOR").size(), 0u);
+        if (!c.remoteBefore || c.remoteBefore->size() == bytes.size())
+            EXPECT_EQ(server.Commands("REST").size(), 0u);
     }
 }
 
