@@ -69,12 +69,11 @@ TEST_F(ResumeTest, ARangeAnsweredWholeOrAnotherVersionIsFetchedWhole) {
     struct Case {
         Ranges ranges;
         size_t newSize;
-        int requests;  // made by the attempt after the change
     };
-    const Case cases[] = {{Ranges::kAdvertised, kArchiveSize, 1},
-                          {Ranges::kHonoured, kArchiveSize + 5000, 1},
-                          {Ranges::kIgnoreIfRange, kArchiveSize + 5000, 2},
-                          {Ranges::kHonoured, 0, 2}};
+    const Case cases[] = {{Ranges::kAdvertised, kArchiveSize},
+                          {Ranges::kHonoured, kArchiveSize + 5000},
+                          {Ranges::kIgnoreIfRange, kArchiveSize + 5000},
+                          {Ranges::kHonoured, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << static_cast<int>(c.ranges) << " " << c.newSize);
         Serve(Noise(kArchiveSize, 13), c.ranges, "\"v1\"", 300 * 1024);
@@ -84,14 +83,12 @@ TEST_F(ResumeTest, ARangeAnsweredWholeOrAnotherVersionIsFetchedWhole) {
         m_served.WriteFile("archive.zip", newer);
         m_server.SetValidators("/archive.zip", "\"v2\"", "Tue, 08 Dec 2026 10:00:00 GMT");
         m_server.ClearFaults();
-        const int requestsBefore = m_server.RequestCount("/archive.zip");
         m_callback = RecordingCallback();
         ASSERT_EQ(Fetch("archive.zip", "archive.zip"), S_OK);
         if (c.ranges == Ranges::kAdvertised)
             EXPECT_EQ(m_server.LastRequestHeader("/archive.zip", "Range"), "bytes=307200-");
         EXPECT_TRUE(m_local.ReadFile("archive.zip") == newer);
         EXPECT_EQ(Temporaries(), "");
-        EXPECT_EQ(m_server.RequestCount("/archive.zip") - requestsBefore, c.requests);
         EXPECT_EQ(m_callback.reports.back().progress, c.newSize);
         std::filesystem::remove(m_local.Join("archive.zip"));
     }

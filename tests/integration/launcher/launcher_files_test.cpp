@@ -4,9 +4,9 @@
 #include <sys/mount.h>
 
 #include <fstream>
-#include <random>
 
 #include "launcher_fixture.h"
+#include "support/noise.h"
 
 namespace stdfs = std::filesystem;
 
@@ -109,14 +109,12 @@ TEST_F(LauncherProcess, FullDiskIsReportedAndLosesNothing) {
         std::string content;
         const char* told;
     };
-    std::mt19937 random(7);
-    std::string noise(3 << 20, '\0');
-    for (char& c : noise) c = static_cast<char>(random());
     const Case cases[] = {
         // A download that does not fit: entry 13, at once.
-        {noise, "Failed to download the file from the lack of disk volume."},
+        {Noise(3 << 20), "Failed to download the file from the lack of disk volume."},
         // An archive that fits but whose content does not: entry 12 with LC_9999.
-        {std::string(3 << 20, '\0'), "Not enough disk volume.\nFailed to unzip.\nErrorCode : L_14\nCODE : LC_9999"},
+        {std::string(3 << 20, '\0'),
+         "Not enough disk volume.\nFailed to unzip.\nErrorCode : L_14\nCODE : LC_9999"},
     };
     for (const Case& c : cases) {
         stdfs::remove_all(root.Join("server/patch_qa"));

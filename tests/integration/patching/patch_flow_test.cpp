@@ -1,11 +1,11 @@
 // Fresh installs, updates, obsolete files, nothing to do, repair, start, and
 // an archive broken off on every answer.
 #include <new>
-#include <random>
 #include <stdexcept>
 #include <thread>
 
 #include "patch_fixture.h"
+#include "support/noise.h"
 
 TEST_F(PatchRun, FreshInstallFetchesEverythingAndRecordsIt) {
     Publish({{L"Vevida2.0.exe", {"#!/bin/sh\n", "", "", false, 0755}},
@@ -96,9 +96,7 @@ TEST_F(PatchRun, AClientThatIsTamperedWithOrCannotStartIsReportedAndTheListDropp
 }
 
 TEST_F(PatchRun, ArchiveBrokenOffOnEveryAnswerIsContinuedByTheRetries) {
-    std::mt19937 gen(5);
-    std::string content(1 << 20, '\0');
-    for (char& c : content) c = static_cast<char>(gen() & 0xFF);
+    const std::string content = Noise(1 << 20, 5);
     Publish({{L"big.dat", {content}}});
     const std::string path = "/patch_qa/big.dat.zip";
     const size_t archive = std::filesystem::file_size(root.Join("server/patch_qa/big.dat.zip"));
