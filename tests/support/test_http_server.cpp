@@ -22,15 +22,6 @@
 
 namespace {
 
-bool HasParentComponent(const std::string& path) {
-    std::stringstream parts(path);
-    std::string part;
-    while (std::getline(parts, part, '/')) {
-        if (part == "..") return true;
-    }
-    return path.find('\\') != std::string::npos;
-}
-
 // Pages are shown by a browser; everything else is a download.
 const char* ContentType(const std::string& path) {
     return path.ends_with(".html") ? "text/html" : "application/octet-stream";
@@ -174,11 +165,6 @@ void TestHttpServer::Handle(const httplib::Request& request, httplib::Response& 
         response.status = fault.status;
         if (!fault.location.empty()) response.set_header("Location", fault.location);
         response.set_content("status " + std::to_string(response.status) + "\n", "text/plain");
-        return;
-    }
-    if (HasParentComponent(request.path)) {
-        response.status = 403;
-        response.set_content("forbidden\n", "text/plain");
         return;
     }
     std::filesystem::path file = m_root / std::filesystem::path(request.path).relative_path();

@@ -31,7 +31,7 @@ public:
     };
 
     // Starts on a free port and serves `root`; paths are those of the request
-    // ("/sub/file.zip"), decoded, and may not contain a ".." component.
+    // ("/sub/file.zip"), decoded (the client has resolved any "..").
     explicit TestHttpServer(std::filesystem::path root);
     ~TestHttpServer();
     TestHttpServer(const TestHttpServer&) = delete;

@@ -23,7 +23,7 @@ HRESULT ScriptedDownloader::DownloadToFile(const std::wstring&, const std::wstri
     }
     if (result == S_OK) {
         std::ofstream out(NativePath(localPath), std::ios::binary | std::ios::trunc);
-        out << m_body;
+        out << "updater";
     }
     return result;
 }

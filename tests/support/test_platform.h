@@ -11,7 +11,7 @@
 
 #include "launcher/launcher_platform.h"
 
-// Answers downloads from a script of results, writing `body` on S_OK.
+// Answers downloads from a script of results, writing "updater" on S_OK.
 class ScriptedDownloader : public UrlDownloader {
 public:
     void DeleteUrlCacheEntry(const std::wstring& url) override;
@@ -26,7 +26,6 @@ public:
     std::atomic<HRESULT> m_default{S_OK};
     std::atomic<int> m_calls{0};
     std::atomic<int> m_cacheDeletes{0};
-    std::string m_body = "updater";
     // Called during each download with the callback, before the result.
     std::function<HRESULT(IBindStatusCallback*)> m_duringDownload;
 
@@ -64,7 +63,7 @@ public:
         return true;
     }
     std::wstring GetDesktopFolder() override { return m_desktop; }
-    std::wstring GetApplicationsFolder() override { return m_applications; }
+    std::wstring GetApplicationsFolder() override { return L"/nonexistent-applications"; }
     void WriteShortcut(const std::wstring& path, const std::wstring& target) override {
         std::lock_guard lock(m_lock);
         m_shortcuts.push_back(path + L" -> " + target);
@@ -95,7 +94,6 @@ public:
     int m_startResult = 33;
     std::wstring m_madeExecutable;
     std::wstring m_desktop = L"/nonexistent-desktop";
-    std::wstring m_applications = L"/nonexistent-applications";
     std::atomic<unsigned long> m_sleptMs{0};
     std::atomic<unsigned long> m_shortPauses{0};  // the worker's pauses between passes
     bool m_realSleep = false;

@@ -10,24 +10,13 @@
 
 namespace stdfs = std::filesystem;
 
-TEST_F(LauncherProcess, LogLinkedToAnotherFolderIsReplacedNotEmptied) {
-    Publish({{L"a.dat", {"a"}}});
+// A log folder linked elsewhere is replaced, not emptied.
+TEST_F(LauncherProcess, StartedFromAnotherFolderKeepsEveryFileInTheInstallFolder) {
     root.WriteFile("elsewhere/precious.txt", "mine");
     root.WriteFile("elsewhere/sub/deep.txt", "mine too");
     stdfs::create_directory_symlink(root.Join("elsewhere"), Install("log"));
-
-    auto run = Start({"QA", "FromUpdater"});
-    EXPECT_EQ(run->Wait(), 0) << run->Output();
-    EXPECT_EQ(ReadWholeFile(root.Join("elsewhere/precious.txt")), "mine");
-    EXPECT_EQ(ReadWholeFile(root.Join("elsewhere/sub/deep.txt")), "mine too");
-    EXPECT_FALSE(stdfs::is_symlink(Install("log")));
-    EXPECT_TRUE(stdfs::is_regular_file(Install("log/LauncherLog.txt")));
-    EXPECT_FALSE(stdfs::exists(root.Join("elsewhere/LauncherLog.txt")));
-}
-
-TEST_F(LauncherProcess, StartedFromAnotherFolderKeepsEveryFileInTheInstallFolder) {
-    // Installed and listed already: nothing is patched, so nothing else
-    // makes the install folder current.
+    // Installed already: nothing is patched, so nothing else makes the
+    // install folder current.
     const std::string defaults =
         "{\"GameOptionVersion\": \"2\", \"GameOptionDefault\": {\"ScreenWidth\": \"1280\"}}";
     Publish({{L"DefaultOption.json", {defaults}}});
@@ -41,6 +30,11 @@ TEST_F(LauncherProcess, StartedFromAnotherFolderKeepsEveryFileInTheInstallFolder
     for (const char* name : {"Config", "log", "Temp", "log.txt", "packclit.lit"}) {
         EXPECT_FALSE(stdfs::exists(root.Join(name))) << name;
     }
+    EXPECT_EQ(ReadWholeFile(root.Join("elsewhere/precious.txt")), "mine");
+    EXPECT_EQ(ReadWholeFile(root.Join("elsewhere/sub/deep.txt")), "mine too");
+    EXPECT_FALSE(stdfs::is_symlink(Install("log")));
+    EXPECT_TRUE(stdfs::is_regular_file(Install("log/LauncherLog.txt")));
+    EXPECT_FALSE(stdfs::exists(root.Join("elsewhere/LauncherLog.txt")));
 }
 
 TEST_F(LauncherProcess, TempThatCannotBeAFolderIsReportedAsSuchBeforeAnyDownload) {

@@ -8,7 +8,6 @@
 
 #include "common/text_util.h"
 #include "launcher/list_file_format.h"
-#include "launcher/md5_checksum.h"
 #include "support/child_process.h"
 #include "support/patch_set.h"
 #include "support/temp_dir.h"
@@ -27,9 +26,7 @@ RunResult Publish(const TempDir& dir, const std::string& build, const std::strin
 }
 
 std::wstring FileMd5(const std::string& path) {
-    wchar_t out[260] = {};
-    ChecksumOfFile(out, text::FromUtf8(path));
-    return out;
+    return text::FromUtf8(Md5Of(ReadWholeFile(path)));
 }
 
 ino_t Inode(const std::string& path) {
