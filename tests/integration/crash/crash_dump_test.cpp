@@ -76,11 +76,10 @@ TEST_P(CrashDumpTest, YesWritesADumpThatLldbUnwindsToTheCrashingFunctions) {
 }
 
 TEST_P(CrashDumpTest, NoLeavesNoDumpAndTheSignalEndsTheProcess) {
-    const CrashCase& c = GetParam();
-    const int status = RunCrash(folder.path(), c.mode, "no");
+    const int status = RunCrash(folder.path(), GetParam().mode, "no");
     ASSERT_TRUE(WIFSIGNALED(status)) << status;
-    EXPECT_EQ(WTERMSIG(status), c.signal);
-    EXPECT_EQ(ListDumps(folder.path()).size(), c.asks ? 0u : 1u);
+    EXPECT_EQ(WTERMSIG(status), GetParam().signal);
+    EXPECT_EQ(ListDumps(folder.path()).size(), GetParam().asks ? 0u : 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
