@@ -61,15 +61,6 @@ TEST_F(PatchRun, ZipSlipEntryIsNotExtractedOutside) {
               std::wstring::npos);
 }
 
-TEST_F(PatchRun, HostileClientListPathsAreDroppedNotDeleted) {
-    root.WriteFile("outside.txt", "precious");
-    WriteClientList({L"..\\outside.txt"});
-    Publish({{L"a.dat", {"a"}}});
-    EXPECT_EQ(Run(), STATE_IDLE);
-    EXPECT_EQ(root.ReadFile("outside.txt"), "precious");
-    EXPECT_TRUE(Boxes().empty());
-}
-
 TEST_F(PatchRun, AFileTheListCannotRecordIsNeitherRecordedNorDeleted) {
     const std::string longName = "Data/" + std::string(210, 'n') + ".dat";
     Put(longName, "the player's");
@@ -82,16 +73,19 @@ TEST_F(PatchRun, AFileTheListCannotRecordIsNeitherRecordedNorDeleted) {
     EXPECT_EQ(recorded[0]->szPath, L"a.dat");
 }
 
+// Nor through a client list's path that leaves the install, which is dropped.
 TEST_F(PatchRun, LinkedFoldersInTheInstallAreNeverWrittenOrDeletedThrough) {
     root.WriteFile("elsewhere/a.dat", "precious");
     root.WriteFile("elsewhere/old.dat", "precious too");
+    root.WriteFile("outside.txt", "precious");
     std::filesystem::create_directory_symlink(root.Join("elsewhere"), Install("Data"));
-    WriteClientList({L"Data\\old.dat"});  // names a file behind the link
+    WriteClientList({L"Data\\old.dat", L"..\\outside.txt"});  // a file behind the link, one outside
 
     Publish({{L"Data\\a.dat", {"evil"}}});
     EXPECT_EQ(Run(), STATE_END);
     EXPECT_EQ(root.ReadFile("elsewhere/a.dat"), "precious");
     EXPECT_EQ(root.ReadFile("elsewhere/old.dat"), "precious too");
+    EXPECT_EQ(root.ReadFile("outside.txt"), "precious");
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0], GetLauncherMessage(4));
 }
