@@ -3,27 +3,22 @@
 
 #include "patch_fixture.h"
 
-TEST_F(PatchRun, GuardMismatchStopsWithEntry37ThenEntry5) {
-    Publish({{L"a.dat", {"a"}}});
-    Put("packclit.lit", "stale");
-    std::ofstream(root.Join("server/patch_qa/packserv.md5")) << "00000000000000000000000000000000";
-    EXPECT_EQ(Run(), STATE_END);
-    ASSERT_EQ(Boxes().size(), 2u);
-    EXPECT_EQ(Boxes()[0], GetLauncherMessage(37));
-    EXPECT_EQ(Boxes()[1], GetLauncherMessage(5));
-    EXPECT_FALSE(Exists("packclit.lit"));
-    EXPECT_FALSE(Exists("a.dat"));
-}
-
-TEST_F(PatchRun, ChecksumMismatchStopsAndForgetsTheClientList) {
-    Publish({{L"a.dat", {"a", "", "0123456789abcdef0123456789abcdef"}}});
-    EXPECT_EQ(Run(), STATE_END);
-    ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(Boxes()[0],
-              text::FormatW(L"%s\n%s", GetLauncherMessage(1), (root.wpath() + L"/install/a.dat").c_str()));
-    EXPECT_FALSE(Exists("a.dat"));
-    EXPECT_FALSE(Exists("packclit.lit"));
-    EXPECT_FALSE(Exists("Temp"));
+// A list that fails its guard: entry 37, then 5; a file that fails its
+// checksum: entry 1 with its path. Either way the client list is forgotten.
+TEST_F(PatchRun, AGuardOrChecksumMismatchStopsAndForgetsTheClientList) {
+    const std::wstring file = text::FormatW(L"%s\n%s", GetLauncherMessage(1), InstallW("a.dat").c_str());
+    const std::vector<std::wstring> told{GetLauncherMessage(37), GetLauncherMessage(5)};
+    for (const bool guard : {true, false}) {
+        std::filesystem::remove_all(root.Join("server/patch_qa"));
+        Publish({{L"a.dat", {"a", "", guard ? "" : std::string(32, 'c')}}});
+        if (guard) Put("packclit.lit", "stale");
+        if (guard) std::ofstream(root.Join("server/patch_qa/packserv.md5")) << std::string(32, '0');
+        EXPECT_EQ(Run(), STATE_END);
+        EXPECT_EQ(Boxes(), guard ? told : std::vector<std::wstring>{file});
+        EXPECT_FALSE(Exists("packclit.lit"));
+        EXPECT_FALSE(Exists("a.dat"));
+        if (!guard) EXPECT_FALSE(Exists("Temp"));
+    }
 }
 
 TEST_F(PatchRun, BrokenArchiveTwiceComparesAgainThenStopsWithEntry3) {
