@@ -31,21 +31,18 @@ protected:
         std::filesystem::remove(Install("packclit.lit"));
         return list;
     }
-    void PutTree(int files) {
-        for (int i = 0; i < files; ++i) {
-            // Sizes across the digest's block and read-buffer edges, a few large.
-            const size_t size = i % 50 == 0 ? 300000 + i : (i * 7919) % 5000;
-            Put("Data/d" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".dat",
-                std::string(size, static_cast<char>('a' + i % 26)));
-        }
-        Put("Config/Option.json", "{}");
-    }
     std::optional<ScopedEnv> m_workers;
 };
 }  // namespace
 
-TEST_F(ParallelScan, WritesTheSameClientListAsOnePass) {
-    PutTree(400);
+TEST_F(ParallelScan, WritesTheSameClientListAndReportsAnUnreadableFileAsOnePass) {
+    for (int i = 0; i < 400; ++i) {
+        // Sizes across the digest's block and read-buffer edges, a few large.
+        const size_t size = i % 50 == 0 ? 300000 + i : (i * 7919) % 5000;
+        Put("Data/d" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".dat",
+            std::string(size, static_cast<char>('a' + i % 26)));
+    }
+    Put("Config/Option.json", "{}");
     // Links: to a file, listed with the file's size and digest; to a folder,
     // not followed.
     std::filesystem::create_symlink(Install("Data/d0/f0.dat"), Install("Linked.dat"));
@@ -66,10 +63,7 @@ TEST_F(ParallelScan, WritesTheSameClientListAsOnePass) {
         EXPECT_EQ(text::ToUtf8(entry->szChecksum.str()), Md5Of(bytes));
         EXPECT_EQ(entry->nFileSize, static_cast<int32_t>(bytes.size())) << relative;
     }
-}
 
-TEST_F(ParallelScan, UnreadableFileIsReportedAsOnePassReportsIt) {
-    PutTree(300);
     for (const char* workers : {"1", "4"}) {
         auto scan = Make(workers);
         ASSERT_EQ(scan->RebuildClientList(), S_OK);
