@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "common/text_util.h"
-#include "platform/posix/url_download_curl.h"
-#include "platform/rate_cap.h"
+#include "util/text_util.h"
+#include "os/posix/url_download_curl.h"
+#include "os/rate_cap.h"
 #include "support/noise.h"
 #include "support/silent_port.h"
 #include "support/temp_dir.h"

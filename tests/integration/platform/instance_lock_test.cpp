@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "common/text_util.h"
-#include "platform/process.h"
+#include "util/text_util.h"
+#include "os/process.h"
 #include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"

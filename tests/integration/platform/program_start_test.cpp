@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <string>
 
-#include "common/text_util.h"
-#include "platform/posix/launcher_icon.h"
-#include "platform/process.h"
-#include "platform/user_shell.h"
+#include "util/text_util.h"
+#include "os/posix/launcher_icon.h"
+#include "os/process.h"
+#include "os/user_shell.h"
 #include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <map>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/list_file_format.h"
 #include "support/child_process.h"
 #include "support/patch_set.h"
