@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <thread>
+#include <sstream>
+
+#include "support/wait_until.h"
 
 namespace {
 uint32_t BigEndian32(const unsigned char* p) {
@@ -19,6 +21,12 @@ int Shift(uint32_t mask) {
     int shift = 0;
     while (mask && !(mask & 1)) mask >>= 1, ++shift;
     return shift;
+}
+
+std::string ShellQuote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
 }
 }  // namespace
 
@@ -56,9 +64,7 @@ TestDesktop::TestDesktop(int width, int height, bool withBus) {
         std::vector<std::string>{"/usr/bin/dbus-daemon", "--session", "--nofork", "--nopidfile",
                                  "--address=unix:path=" + socket},
         m_dir.path());
-    for (int i = 0; i < 500 && !std::filesystem::exists(socket); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (std::filesystem::exists(socket))
+    if (WaitUntil([&] { return std::filesystem::exists(socket); }, 5000))
         m_bus = "unix:path=" + socket;
     else
         m_error = "dbus-daemon did not start: " + m_dbus->Output();
@@ -97,4 +103,59 @@ ScreenImage TestDesktop::ReadScreen() const {
     image.width = width;
     image.height = height;
     return image;
+}
+
+std::map<std::string, std::string> TestDesktop::Env() const {
+    return {{"DISPLAY", m_display}, {"DBUS_SESSION_BUS_ADDRESS", m_bus}, {"WAYLAND_DISPLAY", ""}};
+}
+
+std::string TestDesktop::Run(const std::vector<std::string>& argv) const {
+    std::string command = "env DISPLAY=" + ShellQuote(m_display) + " DBUS_SESSION_BUS_ADDRESS=" + ShellQuote(m_bus);
+    for (const auto& a : argv) command += " " + ShellQuote(a);
+    std::string out;
+    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof(buffer), pipe)) > 0;) out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+std::string TestDesktop::Xdotool(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv{"/usr/bin/xdotool"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Run(argv);
+}
+
+std::string TestDesktop::Dialog(const std::string& program, const std::string& title,
+                                const std::vector<std::string>& steps) const {
+    std::vector<std::string> argv{"/usr/bin/python3", std::string(QUON_SOURCE_DIR) + "/tests/gui/atspi_driver.py",
+                                  program, title};
+    argv.insert(argv.end(), steps.begin(), steps.end());
+    return Run(argv);
+}
+
+bool TestDesktop::Geometry(const std::string& id, WindowGeometry& out) const {
+    std::istringstream lines(Xdotool({"getwindowgeometry", "--shell", id}));
+    std::map<std::string, int> values;
+    for (std::string line; std::getline(lines, line);) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos) values[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
+    }
+    if (!values.count("WIDTH")) return false;
+    out = {id, values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
+    return true;
+}
+
+bool TestDesktop::FindWindow(const std::string& className, WindowGeometry& out, int timeoutMs, int minWidth,
+                             const std::string& except) const {
+    return WaitUntil(
+        [&] {
+            std::istringstream ids(Xdotool({"search", "--onlyvisible", "--classname", className}));
+            for (std::string id; ids >> id;) {
+                if (id != except && Geometry(id, out) && out.width > minWidth) return true;
+            }
+            return false;
+        },
+        timeoutMs);
 }

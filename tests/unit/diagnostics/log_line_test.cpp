@@ -26,7 +26,7 @@ std::string ExeName() {
 
 }  // namespace
 
-TEST(LogLineTest, TimeIsZeroPaddedWithUnitLetters) {
+TEST(LogLineTest, TimeLineAndFileNameFormats) {
     std::tm t{};
     t.tm_year = 2026 - 1900;
     t.tm_mon = 2;
@@ -35,29 +35,21 @@ TEST(LogLineTest, TimeIsZeroPaddedWithUnitLetters) {
     t.tm_min = 6;
     t.tm_sec = 7;
     EXPECT_EQ(FormatLogTime(t), L"2026-03-04 05h 06m 07s");
-
     wchar_t small[8];
     FormatLogTime(small, 8);
     EXPECT_EQ(std::wcslen(small), 7u);
-}
-
-TEST(LogLineTest, LineKeepsSpacesOfTheMessageAndCutsAt2047) {
-    EXPECT_EQ(BuildLogLine(L"2026-03-04 05h 06m 07s", L"MinidumpGenerator::WriteMinidump",
-                           L" NULL == write_dump ", L"QuonLauncher.exe", 4242, L"minidump_generator.cpp", 77),
+    // The message's spaces are kept; a line is cut at 2047.
+    EXPECT_EQ(BuildLogLine(L"2026-03-04 05h 06m 07s", L"MinidumpGenerator::WriteMinidump", L" NULL == write_dump ",
+                           L"QuonLauncher.exe", 4242, L"minidump_generator.cpp", 77),
               L"[2026-03-04 05h 06m 07s]MinidumpGenerator::WriteMinidump()- NULL == write_dump  "
               L"[QuonLauncher.exe][ThreadID:4242][minidump_generator.cpp-77]\n");
-
-    const std::wstring longLine =
-        BuildLogLine(L"t", L"f", std::wstring(3000, L'x'), L"a.exe", 1, L"b.cpp", 2);
+    const std::wstring longLine = BuildLogLine(L"t", L"f", std::wstring(3000, L'x'), L"a.exe", 1, L"b.cpp", 2);
     EXPECT_EQ(longLine.size(), 2047u);
     EXPECT_EQ(longLine.substr(0, 6), L"[t]f()");
-}
-
-TEST(LogLineTest, NameAndExtensionOfPaths) {
-    EXPECT_EQ(FileNameWithExtension(L"/work/src/common/a.cpp"), L"a.cpp");
-    EXPECT_EQ(FileNameWithExtension(L"C:\\Build\\Launcher\\GameLauncherDlg.cpp"), L"GameLauncherDlg.cpp");
-    EXPECT_EQ(FileNameWithExtension(L"C:noext"), L"noext");
-    EXPECT_EQ(FileNameWithExtension(L"folder/"), L"");
+    for (auto [path, name] : {std::pair{L"/work/src/common/a.cpp", L"a.cpp"},
+                              {L"C:\\Build\\Launcher\\GameLauncherDlg.cpp", L"GameLauncherDlg.cpp"},
+                              {L"C:noext", L"noext"}, {L"folder/", L""}})
+        EXPECT_EQ(FileNameWithExtension(path), name);
 }
 
 TEST(LogLineTest, WritesUtf8LinesAppendedInTheCurrentFolderAndLeavesTheLocaleAlone) {

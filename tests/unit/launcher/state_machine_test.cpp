@@ -2,15 +2,13 @@
 // player's start, retries and their reports, quitting, errors, idle, repair.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "common/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "support/recording_view.h"
 #include "support/temp_dir.h"
 #include "support/test_platform.h"
+#include "support/wait_until.h"
 
 namespace {
 class StateMachine : public ::testing::Test {
@@ -73,7 +71,8 @@ TEST_F(StateMachine, UpdaterThatCannotStartIsReportedByLsError) {
     EXPECT_NE(Log().find(L"Function :[CGameLauncherDlg::Ls_Error] Message :[" + expected + L"]"), std::wstring::npos);
 }
 
-TEST_F(StateMachine, TenFailuresThenSuccessIsASuccess) {
+TEST_F(StateMachine, DownloadsRetryTenTimesButNotOnAFullDisk) {
+    // Ten failures then success is a success.
     for (int i = 0; i < 10; ++i) downloads.Push(INET_E_CANNOT_CONNECT);
     auto dlg = Make();
     EXPECT_TRUE(dlg->URLDownload(L"http://x/f", dir.wpath() + L"/f", nullptr));
@@ -81,29 +80,22 @@ TEST_F(StateMachine, TenFailuresThenSuccessIsASuccess) {
     EXPECT_EQ(downloads.m_cacheDeletes, 1);
     EXPECT_EQ(platform.m_sleptMs, 10000u);
     EXPECT_TRUE(view.Boxes().empty());
-}
-
-TEST_F(StateMachine, ElevenFailuresShowEntry14OnceWithPathAndHexCode) {
+    // Eleven show entry 14 once, with the path and the code in hex.
+    downloads.m_calls = 0;
     downloads.m_default = INET_E_RESOURCE_NOT_FOUND;
-    auto dlg = Make();
     const std::wstring target = dir.wpath() + L"/Temp/packserv.txt";
     EXPECT_FALSE(dlg->URLDownload(L"http://x/packserv.txt", target, nullptr));
     EXPECT_EQ(downloads.m_calls, 11);
-    ASSERT_EQ(view.Boxes().size(), 1u);
     const std::wstring expected = text::FormatW(GetLauncherMessage(14), target.c_str(), 0x800c0005u);
-    EXPECT_EQ(view.Boxes()[0], expected);
-    EXPECT_NE(expected.find(L"Result:800c0005\n"), std::wstring::npos);
+    EXPECT_EQ(view.Boxes(), std::vector<std::wstring>{expected});
     EXPECT_EQ(dlg->GetPendingError(), expected);
     EXPECT_NE(Log().find(L"Function :[CGameLauncherDlg::URLDownload]"), std::wstring::npos);
-}
-
-TEST_F(StateMachine, FullDiskStopsAtOnceWithEntry13) {
+    // A full disk stops at once with entry 13.
+    downloads.m_calls = 0;
     downloads.Push(E_OUTOFMEMORY);
-    auto dlg = Make();
     EXPECT_FALSE(dlg->URLDownload(L"http://x/a", L"/inst/Temp/a.zip", nullptr));
     EXPECT_EQ(downloads.m_calls, 1);
-    ASSERT_EQ(view.Boxes().size(), 1u);
-    EXPECT_EQ(view.Boxes()[0], text::FormatW(GetLauncherMessage(13), L"/inst/Temp/a.zip"));
+    EXPECT_EQ(view.Boxes().back(), text::FormatW(GetLauncherMessage(13), L"/inst/Temp/a.zip"));
 }
 
 TEST_F(StateMachine, QuittingAbortsTheDownloadWithoutRetriesOrMessage) {
@@ -198,7 +190,7 @@ TEST_F(StateMachine, WorkerRunsToTheEndAndAsksTheWindowToClose) {
     dir.WriteFile("Desktop/Quon.desktop", "[Desktop Entry]\n");
     auto dlg = Make({L"QuonLauncher.exe", L"StageEU", L"FromUpdater"});
     ASSERT_TRUE(dlg->OnInitDialog());
-    for (int i = 0; i < 2000 && view.m_closeRequests == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(WaitUntil([&] { return view.m_closeRequests > 0; }, 2000));
     EXPECT_EQ(view.m_closeRequests, 1);
     EXPECT_EQ(dlg->GetState(), STATE_END);
     dlg->OnDestroy();
@@ -212,7 +204,7 @@ TEST_F(StateMachine, ClosingDuringRetriesStopsTheWorkerPromptly) {
     platform.m_realSleep = true;
     auto dlg = Make({L"QuonLauncher.exe", L"QA", L"FromUpdater"});
     ASSERT_TRUE(dlg->OnInitDialog());
-    while (downloads.m_calls < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(WaitUntil([&] { return downloads.m_calls >= 2; }));
     dlg->OnBnClickedButtonClose();
     EXPECT_FALSE(dlg->IsWorkerRunning());
     EXPECT_TRUE(view.Boxes().empty());
