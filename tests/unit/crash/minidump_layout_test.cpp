@@ -53,7 +53,7 @@ ProcessSnapshot TwoThreadSnapshot() {
     return snapshot;
 }
 
-TEST(MinidumpLayoutTest, EveryStreamOnceAndTheTwoDefaultUserStreams) {
+TEST(MinidumpLayoutTest, StreamsThreadsStacksAndModulesWhereTheFormatPutsThem) {
     const auto dump = MinidumpFileWriter::Build(TwoThreadSnapshot(), {{0, "Default"}, {1, "Default"}}, 0, 1);
     EXPECT_EQ(At<uint32_t>(dump, 0), minidump::kSignature);
     size_t entries = 0;
@@ -75,12 +75,8 @@ TEST(MinidumpLayoutTest, EveryStreamOnceAndTheTwoDefaultUserStreams) {
     const Entry exception = directory.at(minidump::kExceptionStream);
     EXPECT_EQ(At<uint32_t>(dump, exception.rva), 101u);
     EXPECT_EQ(At<uint32_t>(dump, exception.rva + 8), 11u);
-}
 
-TEST(MinidumpLayoutTest, ThreadsCarryAmd64ContextsAndStacksThatTheMemoryListHolds) {
-    const auto dump = MinidumpFileWriter::Build(TwoThreadSnapshot(), {}, 0, 1);
-    size_t entries = 0;
-    const auto directory = Directory(dump, entries);
+    // Threads carry amd64 contexts and stacks that the memory list holds.
     const uint32_t threads = directory.at(minidump::kThreadListStream).rva;
     const uint32_t memory = directory.at(minidump::kMemoryListStream).rva;
     ASSERT_EQ(At<uint32_t>(dump, threads), 2u);
@@ -100,12 +96,8 @@ TEST(MinidumpLayoutTest, ThreadsCarryAmd64ContextsAndStacksThatTheMemoryListHold
         EXPECT_EQ(At<uint32_t>(dump, thread + 36), At<uint32_t>(dump, listed + 12));
         EXPECT_EQ(dump[At<uint32_t>(dump, listed + 12)], 0xab);
     }
-}
-
-TEST(MinidumpLayoutTest, ModulesNameTheirFileAndCarryTheBuildId) {
-    const auto dump = MinidumpFileWriter::Build(TwoThreadSnapshot(), {}, 0, 1);
-    size_t entries = 0;
-    const uint32_t modules = Directory(dump, entries).at(minidump::kModuleListStream).rva;
+    // Modules name their file and carry the build id.
+    const uint32_t modules = directory.at(minidump::kModuleListStream).rva;
     ASSERT_EQ(At<uint32_t>(dump, modules), 1u);
     const size_t module = modules + 4;
     EXPECT_EQ(At<uint64_t>(dump, module), 0x400000u);

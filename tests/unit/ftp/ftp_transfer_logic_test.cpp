@@ -1,11 +1,14 @@
-// FtpTransfer's own decisions over a recording session: separators and
-// cancelling in a folder walk, how a REST reply and a reconnect are judged.
+// FtpTransfer's own decisions over a recording session (separators and
+// cancelling in a folder walk, how a REST reply and a reconnect are judged),
+// remote paths and the listing's time column.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <set>
 
+#include "common/ftp/ftp_remote_path.h"
 #include "common/ftp/ftp_transfer.h"
+#include "platform/posix/ftp_list_time.h"
 #include "support/temp_current_folder.h"
 
 namespace {
@@ -48,9 +51,8 @@ struct RecordingSession : FtpSession {
 
     std::vector<std::string> Made() const {
         std::vector<std::string> made;
-        for (const auto& c : calls) {
+        for (const auto& c : calls)
             if (c.rfind("mkdir ", 0) == 0) made.push_back(c.substr(6));
-        }
         return made;
     }
 };
@@ -100,6 +102,27 @@ TEST_F(FtpTransferLogicTest, ReconnectNeedsEveryStoredValue) {
     EXPECT_NE(TempCurrentFolder::Read("log.txt").find("InternetConnect Failed "), std::string::npos);
     m_session->connectOk = true;
     EXPECT_TRUE(m_ftp->Reconnect());
+}
+
+TEST(FtpRemotePathTest, SlashRunsCollapseAndFolderParts) {
+    using namespace ftp_path;
+    EXPECT_EQ(Normalise(L"\\a\\\\b///c//"), L"/a/b/c/");
+    EXPECT_EQ(Normalise(L""), L"");
+    std::wstring text = L"aXbX";
+    ReplaceAll(text, L"X", L"XX");  // a longer replacement is not matched again
+    EXPECT_EQ(text, L"aXXbXX");
+    for (auto [path, folder] : {std::pair{L"/2026127//x.zip", L"/2026127//"}, {L"/x.zip", L"/"}, {L"x.zip", L""}})
+        EXPECT_EQ(GetRemoteFolderPart(path), folder);
+    for (auto [path, folder] : {std::pair{L"/2026127//", L"/2026127"}, {L"/a/b", L"/a"}, {L"/", L"/"}, {L"/x.zip", L"/"}})
+        EXPECT_EQ(FolderWithoutSlash(path), folder);
+}
+
+TEST(FtpListTimeTest, RecentAndOlderEntries) {
+    const time_t now = 1796662800;  // 2026-12-07 17:00 UTC
+    EXPECT_EQ(ParseListTime("Dec 07 15:20", now), 1796656800);
+    EXPECT_EQ(ParseListTime("Dec 31 10:00", now), 1767175200);  // in the future: last year
+    EXPECT_EQ(ParseListTime("Jan 02  2020", now), 1577923200);
+    EXPECT_EQ(ParseListTime("yesterday", now), 0);
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST(SplitFields, Table) {
         std::vector<std::wstring> fields;
         for (int i = 0; i < count; ++i) fields.emplace_back(table.Field(i));
         EXPECT_EQ(fields, c.fields) << text::ToUtf8(c.line);
-        if (count < ListFieldTable::kSlots) EXPECT_EQ(table.Field(count), L"") << text::ToUtf8(c.line);
+        EXPECT_TRUE(count >= ListFieldTable::kSlots || table.Field(count).empty()) << text::ToUtf8(c.line);
     }
     for (auto [text, value] : {std::pair{L"      1234", 1234}, {L"  -17", -17}, {L"+5x9", 5}, {L"abc", 0}, {L"", 0},
                                {L"- 5", 0}, {L"2147483647", INT32_MAX}, {L"2147483648", INT32_MAX},
