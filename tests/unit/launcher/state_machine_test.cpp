@@ -21,9 +21,10 @@ protected:
         dlg->ResetLauncherLog();
         return dlg;
     }
-    // Runs handlers on this thread until `until` or 50 passes.
-    void Drive(CGameLauncherDlg& dlg, int32_t until) {
-        for (int i = 0; i < 50 && dlg.GetState() != until; ++i) dlg.ProcessState();
+    // Runs one handler on this thread; the state it left.
+    static int32_t Step(CGameLauncherDlg& dlg) {
+        dlg.ProcessState();
+        return dlg.GetState();
     }
     std::wstring Log() { return text::DecodeUtf16LE(dir.ReadFile("log/LauncherLog.txt").substr(2)); }
 
@@ -37,19 +38,16 @@ protected:
 TEST_F(StateMachine, PlayersStartFetchesAndStartsTheUpdaterThenEnds) {
     auto dlg = Make();
     dlg->SetState(STATE_CHECK_UPDATER);
-    dlg->ProcessState();
-    EXPECT_EQ(dlg->GetState(), STATE_RUN_UPDATER);
+    EXPECT_EQ(Step(*dlg), STATE_RUN_UPDATER);
     EXPECT_EQ(dir.ReadFile("QuonLauncherUpdater.exe"), "updater");
     EXPECT_EQ(downloads.m_cacheDeletes, 1);
-    dlg->ProcessState();
-    EXPECT_EQ(dlg->GetState(), STATE_QUIT);
+    EXPECT_EQ(Step(*dlg), STATE_QUIT);
     ASSERT_EQ(platform.Starts().size(), 1u);
     EXPECT_EQ(platform.Starts()[0].file, L"QuonLauncherUpdater.exe");
     EXPECT_EQ(platform.Starts()[0].parameters, L"NOT_USE_ARG1");
     EXPECT_EQ(platform.Starts()[0].folder, dir.wpath() + L"/");
     EXPECT_EQ(platform.m_madeExecutable, dir.wpath() + L"/QuonLauncherUpdater.exe");
-    dlg->ProcessState();
-    EXPECT_EQ(dlg->GetState(), STATE_END);
+    EXPECT_EQ(Step(*dlg), STATE_END);
     EXPECT_TRUE(view.Boxes().empty());
 }
 
@@ -57,12 +55,10 @@ TEST_F(StateMachine, UpdaterThatCannotStartIsReportedByLsError) {
     platform.m_startResult = 2;
     auto dlg = Make({L"QuonLauncher.exe", L"QA"});
     dlg->SetState(STATE_RUN_UPDATER);
-    dlg->ProcessState();
-    EXPECT_EQ(dlg->GetState(), STATE_ERROR);
+    EXPECT_EQ(Step(*dlg), STATE_ERROR);
     EXPECT_TRUE(view.Boxes().empty());  // deferred
     EXPECT_EQ(platform.Starts()[0].parameters, L"QA");
-    dlg->ProcessState();
-    EXPECT_EQ(dlg->GetState(), STATE_END);
+    EXPECT_EQ(Step(*dlg), STATE_END);
     const std::wstring expected = L"File execute failed(QuonLauncherUpdater.exe) - The specified file was not found.";
     ASSERT_EQ(view.Boxes().size(), 1u);
     EXPECT_EQ(view.Boxes()[0], expected);
@@ -116,8 +112,7 @@ TEST_F(StateMachine, FailedServerListShowsTwoBoxesAndRemovesTheClientList) {
     downloads.m_default = INET_E_CANNOT_CONNECT;
     auto dlg = Make({L"QuonLauncher.exe", L"QA", L"FromUpdater"});
     dlg->SetState(STATE_GET_FILE_LIST);
-    dlg->ProcessState();
-    EXPECT_EQ(dlg->GetState(), STATE_QUIT);
+    EXPECT_EQ(Step(*dlg), STATE_QUIT);
     ASSERT_EQ(view.Boxes().size(), 2u);
     EXPECT_EQ(view.Boxes()[1], GetLauncherMessage(5));
     EXPECT_FALSE(dir.Exists("packclit.lit"));
@@ -131,8 +126,7 @@ TEST_F(StateMachine, FailedServerListShowsTwoBoxesAndRemovesTheClientList) {
 TEST_F(StateMachine, ReadyEnablesButtonsIdleClearsTempRepairStartsOver) {
     auto dlg = Make({L"QuonLauncher.exe", L"QA", L"FromUpdater"});
     dlg->SetState(STATE_READY);
-    dlg->ProcessState();
-    EXPECT_EQ(dlg->GetState(), STATE_IDLE);
+    EXPECT_EQ(Step(*dlg), STATE_IDLE);
     EXPECT_TRUE(view.ButtonsEnabled());
     dir.WriteFile("Temp/left.zip", "x");
     dlg->ProcessState();
@@ -159,8 +153,7 @@ TEST_F(StateMachine, UnknownStatesDoNothingAndQuitEnds) {
         EXPECT_EQ(dlg->GetState(), s);
     }
     dlg->SetState(STATE_QUIT);
-    dlg->ProcessState();
-    EXPECT_EQ(dlg->GetState(), STATE_END);
+    EXPECT_EQ(Step(*dlg), STATE_END);
 }
 
 TEST_F(StateMachine, StartupRules) {

@@ -37,7 +37,7 @@ GameOption Unusual() {
     o.ScreenWidth = 2560;
     o.ScreenCheck = false;
     o.RememberLoginID = L"\uD50C\uB808\uC774\uC5B4 \"q\"\\/\t\U0001F600";
-    o.MipmapLODBias = -0.3f;
+    o.MipmapLODBias = -1234.5f;
     o.Fxaa = true;
     o.SelectedLoginServerIndex = -1;
     o.UIScale = 125;
@@ -163,9 +163,21 @@ TEST_F(GameOptionTest, OptionFileThatCannotBeReadFailsTheLoadAndIsLeftAsItIs) {
     }
 }
 
-TEST_F(GameOptionTest, SaveWritesEveryMemberInOrderAsStringsAndLoadReadsThemBack) {
+TEST_F(GameOptionTest, SaveWritesEveryMemberInOrderAsStringsWhateverTheLocaleAndLoadReadsThemBack) {
     WriteText("DefaultOption.json", DefaultsJson(7, ""));
+    // Digit grouping with a comma, as some user locales have, changes no number.
+    struct Wide : std::numpunct<wchar_t> {
+        wchar_t do_thousands_sep() const override { return L','; }
+        std::string do_grouping() const override { return "\3"; }
+    };
+    struct Narrow : std::numpunct<char> {
+        char do_thousands_sep() const override { return ','; }
+        std::string do_grouping() const override { return "\3"; }
+    };
+    const std::locale previous =
+        std::locale::global(std::locale(std::locale(std::locale::classic(), new Wide), new Narrow));
     Unusual().Save(std::locale());
+    std::locale::global(previous);
     const std::string first = OptionFile();
     std::regex member(R"re(^    "([A-Za-z]+)": "(.*)",?$)re");
     std::istringstream lines(first);
@@ -184,6 +196,7 @@ TEST_F(GameOptionTest, SaveWritesEveryMemberInOrderAsStringsAndLoadReadsThemBack
               "SoundEffectVolmue SoundSystemVoiceVolmue SelectedLoginServerIndex Language SkillSmart LButtonMove "
               "ShowOpeningMovie GameOptionAutoControl UIScale UIScaleNotUse");
     for (const char* text : {"\"ScreenCheck\": \"false\",\n", "\"Fxaa\": \"true\",\n", "\"UIScale\": \"125\",\n",
+                             "\"ScreenWidth\": \"2560\"", "\"MipmapLODBias\": \"-1234.5\"",
                              "\\uD83D\\uDE00"})  // above U+FFFF: a surrogate pair, not clamped
         EXPECT_THAT(first, HasSubstr(text));
 
@@ -198,25 +211,6 @@ TEST_F(GameOptionTest, SaveWritesEveryMemberInOrderAsStringsAndLoadReadsThemBack
     ASSERT_TRUE(Load());
     option.Save(std::locale());
     EXPECT_THAT(OptionFile(), ::testing::Not(HasSubstr("Extra")));
-}
-
-TEST_F(GameOptionTest, NumbersIgnoreTheProcessLocale) {
-    // Digit grouping with a comma, as some user locales have.
-    struct Wide : std::numpunct<wchar_t> {
-        wchar_t do_thousands_sep() const override { return L','; }
-        std::string do_grouping() const override { return "\3"; }
-    };
-    struct Narrow : std::numpunct<char> {
-        char do_thousands_sep() const override { return ','; }
-        std::string do_grouping() const override { return "\3"; }
-    };
-    const std::locale previous = std::locale::global(std::locale(std::locale(std::locale::classic(), new Wide), new Narrow));
-    GameOption o = Unusual();
-    o.MipmapLODBias = 1234.5f;
-    o.Save(std::locale());
-    std::locale::global(previous);
-    EXPECT_THAT(OptionFile(), HasSubstr("\"ScreenWidth\": \"2560\""));
-    EXPECT_THAT(OptionFile(), HasSubstr("\"MipmapLODBias\": \"1234.5\""));
 }
 
 TEST_F(GameOptionTest, UnwritableTargetsAreReportedAndKept) {
