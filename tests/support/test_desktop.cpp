@@ -110,7 +110,8 @@ std::map<std::string, std::string> TestDesktop::Env() const {
 }
 
 std::string TestDesktop::Run(const std::vector<std::string>& argv) const {
-    std::string command = "env DISPLAY=" + ShellQuote(m_display) + " DBUS_SESSION_BUS_ADDRESS=" + ShellQuote(m_bus);
+    std::string command =
+        "env DISPLAY=" + ShellQuote(m_display) + " DBUS_SESSION_BUS_ADDRESS=" + ShellQuote(m_bus);
     for (const auto& a : argv) command += " " + ShellQuote(a);
     std::string out;
     if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
@@ -129,8 +130,8 @@ std::string TestDesktop::Xdotool(const std::vector<std::string>& args) const {
 
 std::string TestDesktop::Dialog(const std::string& program, const std::string& title,
                                 const std::vector<std::string>& steps) const {
-    std::vector<std::string> argv{"/usr/bin/python3", std::string(QUON_SOURCE_DIR) + "/tests/gui/atspi_driver.py",
-                                  program, title};
+    std::vector<std::string> argv{
+        "/usr/bin/python3", std::string(QUON_SOURCE_DIR) + "/tests/gui/atspi_driver.py", program, title};
     argv.insert(argv.end(), steps.begin(), steps.end());
     return Run(argv);
 }

@@ -104,7 +104,8 @@ TEST_F(NoticeBrowserTest, ShowsThePageFromTheLoopbackServerAtItsPlace) {
     EXPECT_TRUE(RunLoopUntil(
         [&] {
             const ScreenImage screen = WidgetDesktop().ReadScreen();
-            return screen.Valid() && screen.At(kWindowX + kX + kWidth / 2, kWindowY + kY + kHeight / 2) == kPageColour;
+            return screen.Valid() &&
+                   screen.At(kWindowX + kX + kWidth / 2, kWindowY + kY + kHeight / 2) == kPageColour;
         },
         10s))
         << "the page is not on the screen";
@@ -114,9 +115,10 @@ TEST_F(NoticeBrowserTest, ShowsThePageFromTheLoopbackServerAtItsPlace) {
               (std::vector<int>{kX, kY, kWidth, kHeight}));
 
     const WebProcessUsage usage = MeasureWebProcesses();
-    std::printf("NOTICE_PAGE loaded_ms=%lld web_processes=%d web_rss_kb=%ld host_rss_kb=%ld\n",
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(loaded - start).count()),
-                usage.processes, usage.rssKb, usage.hostRssKb);
+    std::printf(
+        "NOTICE_PAGE loaded_ms=%lld web_processes=%d web_rss_kb=%ld host_rss_kb=%ld\n",
+        static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(loaded - start).count()),
+        usage.processes, usage.rssKb, usage.hostRssKb);
     EXPECT_GE(usage.processes, 1) << "no web process runs beside the view";
 }
 
@@ -136,7 +138,8 @@ TEST_F(NoticeBrowserTest, AServerThatNeverAnswersBlocksNeitherTheWindowNorItsClo
     EXPECT_LT(std::chrono::steady_clock::now() - start, 200ms) << "navigating waited for the server";
     // The window's loop keeps turning while the page is pending.
     int ticks = 0;
-    const guint timer = g_timeout_add(10, [](gpointer n) -> gboolean { return ++*static_cast<int*>(n), G_SOURCE_CONTINUE; }, &ticks);
+    const guint timer = g_timeout_add(
+        10, [](gpointer n) -> gboolean { return ++*static_cast<int*>(n), G_SOURCE_CONTINUE; }, &ticks);
     RunLoopUntil([] { return false; }, 1s);
     g_source_remove(timer);
     EXPECT_GE(ticks, 50);

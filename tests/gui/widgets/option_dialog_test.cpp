@@ -34,20 +34,26 @@ TEST_F(OptionFileTest, TheWindowShowsTheModelsChoicesAndItsClicksReachIt) {
     FakeModeSource modes(kModes);
     // The driver clicks while the dialog's modal loop runs here.
     auto driver = std::async(std::launch::async, [] {
-        return WidgetDesktop().Dialog(g_get_prgname(), "Video option",
-                                      {"dump", "click:Windowed fullscreen", "dump", "click:Fullscreen", "row:2", "click:Ok"});
+        return WidgetDesktop().Dialog(
+            g_get_prgname(), "Video option",
+            {"dump", "click:Windowed fullscreen", "dump", "click:Fullscreen", "row:2", "click:Ok"});
     });
     // A driver that fails must not leave the test in the modal loop.
-    const guint watchdog = g_timeout_add_seconds(60, [](gpointer) -> gboolean {
-        GList* windows = gtk_window_list_toplevels();
-        for (GList* it = windows; it; it = it->next)
-            if (GTK_IS_DIALOG(it->data)) gtk_dialog_response(GTK_DIALOG(it->data), GTK_RESPONSE_DELETE_EVENT);
-        g_list_free(windows);
-        return G_SOURCE_REMOVE;
-    }, nullptr);
+    const guint watchdog = g_timeout_add_seconds(
+        60,
+        [](gpointer) -> gboolean {
+            GList* windows = gtk_window_list_toplevels();
+            for (GList* it = windows; it; it = it->next)
+                if (GTK_IS_DIALOG(it->data))
+                    gtk_dialog_response(GTK_DIALOG(it->data), GTK_RESPONSE_DELETE_EVENT);
+            g_list_free(windows);
+            return G_SOURCE_REMOVE;
+        },
+        nullptr);
     RunGtkOptionDialog(parent.Window(), modes);
     const std::string out = driver.get();
-    ASSERT_NE(g_main_context_find_source_by_id(nullptr, watchdog), nullptr) << "the dialog never ended: " << out;
+    ASSERT_NE(g_main_context_find_source_by_id(nullptr, watchdog), nullptr)
+        << "the dialog never ended: " << out;
     g_source_remove(watchdog);
 
     const std::string first = out.substr(0, out.find("end\n")), second = out.substr(first.size() + 4);
@@ -55,7 +61,8 @@ TEST_F(OptionFileTest, TheWindowShowsTheModelsChoicesAndItsClicksReachIt) {
     EXPECT_NE(States(first, "radio button", "Window").find(",checked,"), std::string::npos) << out;
     EXPECT_NE(States(first, "list item", "1024 x 768 (4:3)").find(",selected,"), std::string::npos) << out;
     EXPECT_NE(States(first, "scroll pane", "").find(",sensitive,"), std::string::npos) << out;
-    EXPECT_NE(States(second, "radio button", "Windowed fullscreen").find(",checked,"), std::string::npos) << out;
+    EXPECT_NE(States(second, "radio button", "Windowed fullscreen").find(",checked,"), std::string::npos)
+        << out;
     EXPECT_EQ(States(second, "scroll pane", "").find(",sensitive,"), std::string::npos) << out;
     // Rows in the model's order; the third one chosen, then Ok.
     EXPECT_EQ(Member("ScreenMode"), "FullScreen");

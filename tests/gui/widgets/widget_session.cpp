@@ -10,9 +10,10 @@ TestDesktop* g_desktop = nullptr;
 
 // Whether bubblewrap can make the namespaces WebKit's sandbox asks for.
 bool SandboxRuns() {
-    ChildProcess probe({"/usr/bin/bwrap", "--unshare-user-try", "--unshare-pid", "--unshare-ipc", "--unshare-uts",
-                        "--unshare-net", "--ro-bind", "/", "/", "--proc", "/proc", "--dev", "/dev", "/bin/true"},
-                       "/");
+    ChildProcess probe(
+        {"/usr/bin/bwrap", "--unshare-user-try", "--unshare-pid", "--unshare-ipc", "--unshare-uts",
+         "--unshare-net", "--ro-bind", "/", "/", "--proc", "/proc", "--dev", "/dev", "/bin/true"},
+        "/");
     return probe.Wait(10000) == 0;
 }
 }  // namespace
@@ -48,7 +49,8 @@ bool RunLoopUntil(const std::function<bool()>& done, std::chrono::milliseconds t
     while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
         // Wakes at least every 10 ms to look at `done` again.
-        const guint tick = g_timeout_add(10, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr);
+        const guint tick = g_timeout_add(
+            10, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr);
         g_main_context_iteration(nullptr, TRUE);
         if (GSource* source = g_main_context_find_source_by_id(nullptr, tick)) g_source_destroy(source);
     }

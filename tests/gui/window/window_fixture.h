@@ -35,10 +35,13 @@ protected:
     void SetUp() override { ASSERT_TRUE(desktop.error().empty()) << desktop.error(); }
 
     static std::map<std::wstring, PatchFile> GameWithClient() {
-        return {{L"Data\\a.dat", PatchFile{std::string(5000, 'a')}},
-                {L"Vevida2.0.exe", PatchFile{ReadWholeFile(ToolBinary("Vevida2.0.exe")), "", "", false, 0755}}};
+        return {
+            {L"Data\\a.dat", PatchFile{std::string(5000, 'a')}},
+            {L"Vevida2.0.exe", PatchFile{ReadWholeFile(ToolBinary("Vevida2.0.exe")), "", "", false, 0755}}};
     }
-    void Publish(const std::map<std::wstring, PatchFile>& files) { WritePatchSet(root.Join("server/patch"), files); }
+    void Publish(const std::map<std::wstring, PatchFile>& files) {
+        WritePatchSet(root.Join("server/patch"), files);
+    }
 
     // The launcher as the updater starts it, with the display deciding the
     // front-end unless `ui` names one.
@@ -51,7 +54,8 @@ protected:
         // Containers may refuse WebKit's sandbox; users keep it on, the tests turn it off.
         env["WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS"] = "1";
         launcher = std::make_unique<ChildProcess>(
-            std::vector<std::string>{root.Join("install/QuonLauncher.exe"), "Live", "FromUpdater"}, root.path(), env);
+            std::vector<std::string>{root.Join("install/QuonLauncher.exe"), "Live", "FromUpdater"},
+            root.path(), env);
     }
     // Waits for the mapped window, then parks the pointer in a corner: Xvfb
     // draws it into the frame buffer.
@@ -94,11 +98,13 @@ protected:
         return WaitUntil([&] { return Shows(desktop.ReadScreen(), id, x, y); }, 3000);
     }
     static SkinImage Skin(int id) {
-        const std::string bytes = ReadWholeFile(std::string(QUON_SKIN_DIR) + "/" + std::to_string(id) + ".bmp");
+        const std::string bytes =
+            ReadWholeFile(std::string(QUON_SKIN_DIR) + "/" + std::to_string(id) + ".bmp");
         return SkinImage::Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }
     bool WaitForReady(int timeoutMs = 20000) const {
-        return WaitUntil([&] { return CountColour(desktop.ReadScreen(), kReadyArea, kReadyColour) > 20; }, timeoutMs);
+        return WaitUntil([&] { return CountColour(desktop.ReadScreen(), kReadyArea, kReadyColour) > 20; },
+                         timeoutMs);
     }
     void MoveTo(int x, int y) const {
         desktop.Xdotool({"mousemove", std::to_string(window.x + x), std::to_string(window.y + y)});

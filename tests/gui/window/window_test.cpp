@@ -20,7 +20,8 @@ std::string RandomBytes(size_t size, unsigned seed) {
 
 // The launcher log's text (UTF-16LE), as UTF-8 for ASCII content.
 std::string LogText(const TempDir& root) {
-    const std::string raw = root.Exists("install/log/LauncherLog.txt") ? root.ReadFile("install/log/LauncherLog.txt") : "";
+    const std::string raw =
+        root.Exists("install/log/LauncherLog.txt") ? root.ReadFile("install/log/LauncherLog.txt") : "";
     std::string out;
     for (size_t i = 2; i + 1 < raw.size(); i += 2) out += raw[i];
     return out;
@@ -48,7 +49,8 @@ TEST_F(WindowTest, ReadyWindowPlaceSkinShapeButtonsKeysAndDrag) {
     }
     // Artwork and title strip are the background; ready: the ready text
     // alone, no lines, labels or bars; buttons enabled.
-    for (RECT r : {RECT{9, 37, 739, 72}, RECT{9, 73, 479, 428}, RECT{102, 473, 489, 482}, RECT{300, 473, 489, 503}})
+    for (RECT r :
+         {RECT{9, 37, 739, 72}, RECT{9, 73, 479, 428}, RECT{102, 473, 489, 482}, RECT{300, 473, 489, 503}})
         EXPECT_EQ(BackgroundDifference(screen, r), "");
     EXPECT_EQ(CountColour(screen, kStatusArea, kTextColour), 0);
     for (auto [id, x, y] : {std::tuple{226, 645, 455}, {257, 489, 455}, {237, 743, 38}, {230, 776, 38}})
@@ -56,7 +58,8 @@ TEST_F(WindowTest, ReadyWindowPlaceSkinShapeButtonsKeysAndDrag) {
 
     // Pointer input: a key point belongs to the root window below, any other to the launcher.
     auto windowAt = [&](int x, int y) {
-        std::istringstream lines(desktop.Xdotool({"mousemove", std::to_string(x), std::to_string(y), "getmouselocation", "--shell"}));
+        std::istringstream lines(desktop.Xdotool(
+            {"mousemove", std::to_string(x), std::to_string(y), "getmouselocation", "--shell"}));
         for (std::string line; std::getline(lines, line);)
             if (line.rfind("WINDOW=", 0) == 0) return line.substr(7);
         return std::string();
@@ -91,7 +94,8 @@ TEST_F(WindowTest, ReadyWindowPlaceSkinShapeButtonsKeysAndDrag) {
     // Enter and Escape neither close the window nor press start under the pointer.
     MoveTo(720, 495);
     desktop.Xdotool({"windowfocus", "--sync", window.id});
-    for (const char* key : {"Return", "KP_Enter", "Escape", "Return", "Escape"}) desktop.Xdotool({"key", key});
+    for (const char* key : {"Return", "KP_Enter", "Escape", "Return", "Escape"})
+        desktop.Xdotool({"key", key});
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     EXPECT_EQ(launcher->Wait(0), -1) << "a key or a release off close closed the launcher";
     EXPECT_GT(CountColour(desktop.ReadScreen(), kReadyArea, kReadyColour), 20);
@@ -104,7 +108,8 @@ TEST_F(WindowTest, ReadyWindowPlaceSkinShapeButtonsKeysAndDrag) {
     desktop.Xdotool({"windowfocus", "--sync", dialog.id});
     desktop.Xdotool({"key", "Escape"});
     ASSERT_TRUE(WaitUntil([&] {
-        return desktop.Xdotool({"search", "--onlyvisible", "--classname", "QuonLauncher"}).find(dialog.id) == std::string::npos;
+        return desktop.Xdotool({"search", "--onlyvisible", "--classname", "QuonLauncher"}).find(dialog.id) ==
+               std::string::npos;
     }));
     // Repair: the lists are fetched and compared again, then ready again.
     ASSERT_EQ(server.RequestCount("/patch/packserv.txt"), 1);
@@ -115,14 +120,21 @@ TEST_F(WindowTest, ReadyWindowPlaceSkinShapeButtonsKeysAndDrag) {
     // Dragging the artwork moves the window; a drag on a key point does not.
     auto drag = [&](int fromX, int fromY) {
         // The press must have arrived before the pointer moves.
-        desktop.Xdotool({"mousemove", std::to_string(fromX), std::to_string(fromY), "mousedown", "1", "sleep", "0.3"});
+        desktop.Xdotool(
+            {"mousemove", std::to_string(fromX), std::to_string(fromY), "mousedown", "1", "sleep", "0.3"});
         for (int step = 1; step <= 4; ++step)
-            desktop.Xdotool({"mousemove", std::to_string(fromX + 15 * step), std::to_string(fromY + 10 * step), "sleep", "0.1"});
+            desktop.Xdotool({"mousemove", std::to_string(fromX + 15 * step),
+                             std::to_string(fromY + 10 * step), "sleep", "0.1"});
         desktop.Xdotool({"sleep", "0.2", "mouseup", "1"});
     };
     const WindowGeometry before = window;
     drag(before.x + 200, before.y + 300);
-    EXPECT_TRUE(WaitUntil([&] { return desktop.Geometry(before.id, window) && window.x == before.x + 60 && window.y == before.y + 40; }, 5000))
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return desktop.Geometry(before.id, window) && window.x == before.x + 60 &&
+                   window.y == before.y + 40;
+        },
+        5000))
         << window.x << "," << window.y;
     const WindowGeometry moved = window;
     drag(moved.x + 400, moved.y + 10);
@@ -137,29 +149,35 @@ TEST_F(WindowTest, ReadyWindowPlaceSkinShapeButtonsKeysAndDrag) {
 }
 
 TEST_F(WindowTest, PatchingShowsItsLinesLabelsAndBarsOfExactWidths) {
-    Publish({{L"Data\\a.dat", PatchFile{RandomBytes(100000, 1)}}, {L"Data\\b.dat", PatchFile{RandomBytes(800000, 2)}}});
+    Publish({{L"Data\\a.dat", PatchFile{RandomBytes(100000, 1)}},
+             {L"Data\\b.dat", PatchFile{RandomBytes(800000, 2)}}});
     const uint64_t zipA = std::filesystem::file_size(root.Join("server/patch/Data/a.dat.zip"));
     const uint64_t zipB = std::filesystem::file_size(root.Join("server/patch/Data/b.dat.zip"));
     const uint64_t held = 300000;
-    server.StallAfter("/patch/packserv.txt", 4, std::chrono::seconds(15));
+    server.StallAfter("/patch/packserv.txt", 4, std::chrono::seconds(20));
     Start();
     WaitForWindow();
     // The file list phase: its line and the labels, empty bar frames.
     ScreenImage screen;
-    ASSERT_TRUE(WaitUntil([&] { return CountColour(screen = desktop.ReadScreen(), kLine1Area, kTextColour) > 10; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return CountColour(screen = desktop.ReadScreen(), kLine1Area, kTextColour) > 10; }));
     EXPECT_EQ(CountColour(screen, kLine2Area, kTextColour), 0);
     EXPECT_GT(CountColour(screen, kLabelsArea, kTextColour), 10);
     EXPECT_EQ(CountColour(screen, kStatusArea, kReadyColour), 0);
     EXPECT_TRUE(Shows(screen, 240, 102, 473, 489 - 102, 14));  // up to where the repair button covers them
     EXPECT_TRUE(Shows(screen, 241, 102, 489, 489 - 102, 14));
-    // The list comes once the held answer is dropped; the second file is held.
+    // A new launcher, the list served, the second file held.
+    launcher.reset();
     server.ClearFaults();
     server.StallAfter("/patch/Data/b.dat.zip", held, std::chrono::seconds(40));
+    Start();
+    WaitForWindow();
 
     // Held mid-transfer: a bar's width is the quotient in single precision
     // times 489 pixels, truncated; the fill shows the left of its bitmap, the frame the rest.
     auto width = [](uint64_t received, uint64_t size) {
-        return static_cast<int>(static_cast<double>(static_cast<float>(double(received) / double(size))) * 489.0);
+        return static_cast<int>(static_cast<double>(static_cast<float>(double(received) / double(size))) *
+                                489.0);
     };
     const int upper = width(zipA + held, zipA + zipB), lower = width(held, zipB);
     ASSERT_TRUE(upper > 0 && upper < 489 - 104 && lower < 489 - 104);  // left of the repair button
@@ -168,7 +186,8 @@ TEST_F(WindowTest, PatchingShowsItsLinesLabelsAndBarsOfExactWidths) {
         for (int y = top; y < top + 14; ++y)
             for (int x = 102; x < 489; ++x) {
                 const bool inFill = y >= top + 2 && y < top + 12 && x >= 104 && x < 104 + w;
-                if (Pixel(screen, x, y) != (inFill ? fillImage.Pixel(x - 104, y - top - 2) : frameImage.Pixel(x - 102, y - top)))
+                if (Pixel(screen, x, y) !=
+                    (inFill ? fillImage.Pixel(x - 104, y - top - 2) : frameImage.Pixel(x - 102, y - top)))
                     return false;
             }
         return true;
@@ -179,7 +198,8 @@ TEST_F(WindowTest, PatchingShowsItsLinesLabelsAndBarsOfExactWidths) {
         [&] {
             screen = desktop.ReadScreen();
             return barShows(244, 240, 473, upper) && barShows(245, 241, 489, lower) &&
-                   CountColour(screen, kLine1Area, kTextColour) > 10 && CountColour(screen, kLine2Area, kTextColour) > 10 &&
+                   CountColour(screen, kLine1Area, kTextColour) > 10 &&
+                   CountColour(screen, kLine2Area, kTextColour) > 10 &&
                    CountColour(screen, kLabelsArea, kTextColour) > 10;
         },
         40000))
@@ -202,7 +222,8 @@ TEST_F(WindowTest, WorkerBoxesBlockTheWorkerUntilOkAndClosingAnswersThem) {
     const std::string pid = "pid:" + std::to_string(launcher->pid());
     const std::string first = desktop.Dialog(pid, "QuonLauncher.exe", {"wait:30", "dump"});
     EXPECT_NE(first.find("\tlabel\tFailed to download the data.\\nPlease check the internet connection."),
-              std::string::npos) << first;
+              std::string::npos)
+        << first;
     EXPECT_NE(first.find("\tpush button\tOK\t"), std::string::npos) << first;
     EXPECT_EQ(first.find("\tpush button\tCancel\t"), std::string::npos) << first;
     // The worker waits: nothing logged, no second box, still running.
@@ -211,7 +232,9 @@ TEST_F(WindowTest, WorkerBoxesBlockTheWorkerUntilOkAndClosingAnswersThem) {
     EXPECT_EQ(LogText(root).find("L_16"), std::string::npos);
     EXPECT_EQ(desktop.Dialog(pid, "QuonLauncher.exe", {"wait:1", "dump"}), first);
     desktop.Dialog(pid, "QuonLauncher.exe", {"wait:10", "click:OK"});
-    EXPECT_TRUE(WaitUntil([&] { return desktop.Dialog(pid, "QuonLauncher.exe", {"wait:1", "dump"}).find("L_6") != std::string::npos; }));
+    EXPECT_TRUE(WaitUntil([&] {
+        return desktop.Dialog(pid, "QuonLauncher.exe", {"wait:1", "dump"}).find("L_6") != std::string::npos;
+    }));
     EXPECT_NE(LogText(root).find("L_16"), std::string::npos);
     EXPECT_EQ(LogText(root).find("L_6"), std::string::npos);
     desktop.Dialog(pid, "QuonLauncher.exe", {"wait:10", "click:OK"});
@@ -222,8 +245,10 @@ TEST_F(WindowTest, WorkerBoxesBlockTheWorkerUntilOkAndClosingAnswersThem) {
     // released and joined, and the launcher ends by itself, not killed.
     Start();
     WaitForWindow();
-    ASSERT_NE(desktop.Dialog("pid:" + std::to_string(launcher->pid()), "QuonLauncher.exe", {"wait:30", "dump"}).find("L_16"),
-              std::string::npos);
+    ASSERT_NE(
+        desktop.Dialog("pid:" + std::to_string(launcher->pid()), "QuonLauncher.exe", {"wait:30", "dump"})
+            .find("L_16"),
+        std::string::npos);
     launcher->Kill(SIGTERM);
     EXPECT_EQ(launcher->Wait(10000), 2) << launcher->Output();
 }
@@ -247,8 +272,10 @@ TEST_F(WindowTest, StartFileCheckPaintsItsProgressTakesNoOtherClickAndStartsTheC
     WaitUntil(
         [&] {
             const ScreenImage s = desktop.ReadScreen();
-            seen = CountColour(s, kLine2Area, kTextColour) > 10 && CountColour(s, kLine1Area, kTextColour) == 0 &&
-                   CountColour(s, kReadyArea, kReadyColour) == 0 && BackgroundDifference(s, RECT{300, 473, 400, 503}).empty();
+            seen = CountColour(s, kLine2Area, kTextColour) > 10 &&
+                   CountColour(s, kLine1Area, kTextColour) == 0 &&
+                   CountColour(s, kReadyArea, kReadyColour) == 0 &&
+                   BackgroundDifference(s, RECT{300, 473, 400, 503}).empty();
             return seen || launcher->Wait(0) >= 0;
         },
         20000);

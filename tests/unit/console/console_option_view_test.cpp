@@ -39,12 +39,14 @@ TEST_F(ConsoleOptionTest, ChoicesShowAndOkSavesThemWhileCancelAndEndOfInputSaveN
         EXPECT_EQ(OptionFile(), stored);
     }
     output.clear();
-    EXPECT_EQ(Run({"mode 1", "resolution 0", "mode 3", "mode 0", "resolution 4", "resolution 2", "ok", "mode 2"}), 1u);
+    EXPECT_EQ(
+        Run({"mode 1", "resolution 0", "mode 3", "mode 0", "resolution 4", "resolution 2", "ok", "mode 2"}),
+        1u);
     const std::string help = "Type: mode 0|1|2, resolution <index>, ok or cancel.";
     EXPECT_EQ(std::count(output.begin(), output.end(), help), 2);  // with the dialog, then for "mode 3"
-    for (const char* line : {"  [0] 1920 x 1080 (16:9)", "* [1] 1600 x 1024 (16:10)", "* 0 Fullscreen", "  2 Window",
-                             "Current: Fullscreen, [1] 1600 x 1024 (16:10)", "Resolution choice is disabled.",
-                             "No resolution has the index 4."})
+    for (const char* line : {"  [0] 1920 x 1080 (16:9)", "* [1] 1600 x 1024 (16:10)", "* 0 Fullscreen",
+                             "  2 Window", "Current: Fullscreen, [1] 1600 x 1024 (16:10)",
+                             "Resolution choice is disabled.", "No resolution has the index 4."})
         EXPECT_THAT(output, Contains(line));
     EXPECT_EQ(Member("ScreenMode"), "FullScreen");
     EXPECT_EQ(Member("ScreenWidth"), "2560");

@@ -19,11 +19,12 @@ namespace {
 class BoxRecorder {
 public:
     explicit BoxRecorder(int answer = CustomAssert::kIgnore) {
-        CustomAssert::SetMessageBoxHandler([this, answer](const std::wstring& text, const std::wstring& caption) {
-            boxes.push_back(text);
-            captions.push_back(caption);
-            return answer;
-        });
+        CustomAssert::SetMessageBoxHandler(
+            [this, answer](const std::wstring& text, const std::wstring& caption) {
+                boxes.push_back(text);
+                captions.push_back(caption);
+                return answer;
+            });
     }
     ~BoxRecorder() { CustomAssert::SetMessageBoxHandler(nullptr); }
     std::vector<std::wstring> boxes, captions;
@@ -53,7 +54,8 @@ TEST_F(CustomAssertTest, BoxAndLogShowTheReportQuietSitesOnlyLogAndMessagesAreCu
     RT_ASSERT(1 + 1 == 2, true, L"COMMON_UTIL::GAME_OPTION::GameOption::Load", L"load json fail, %s", L"bad");
     RT_ASSERT(false, true, L"F", L"never");  // a condition that does not hold reports nothing
     EXPECT_EQ(recorder.captions, std::vector<std::wstring>{L"CustomAssert"});
-    EXPECT_EQ(recorder.boxes[0], L"File: " + text::FromUtf8(__FILE__) + L"\r\nLine: " + std::to_wstring(line) +
+    EXPECT_EQ(recorder.boxes[0], L"File: " + text::FromUtf8(__FILE__) + L"\r\nLine: " +
+                                     std::to_wstring(line) +
                                      L"\r\nFunction: COMMON_UTIL::GAME_OPTION::GameOption::Load\r\n"
                                      L"Expr: load json fail, bad\r\n");
     EXPECT_THAT(Log(), HasSubstr("]COMMON_UTIL::GAME_OPTION::GameOption::Load()-load json fail, bad ["));
@@ -63,7 +65,8 @@ TEST_F(CustomAssertTest, BoxAndLogShowTheReportQuietSitesOnlyLogAndMessagesAreCu
     EXPECT_EQ(recorder.boxes.size(), 1u);
     EXPECT_EQ(LogLines(), 2u);
     EXPECT_FALSE(CustomAssert::Report(5, L"a.cpp", L"F", true, L"%s", std::wstring(400, L'y').c_str()));
-    EXPECT_THAT(text::ToUtf8(recorder.boxes.back()), ::testing::EndsWith("Expr: " + std::string(259, 'y') + "\r\n"));
+    EXPECT_THAT(text::ToUtf8(recorder.boxes.back()),
+                ::testing::EndsWith("Expr: " + std::string(259, 'y') + "\r\n"));
     EXPECT_THAT(Log(), HasSubstr("F()-" + std::string(259, 'y') + " ["));
     // A percent sign in an argument is written unchanged.
     RT_ASSERT(true, false, L"F", L"%s save fail", L"C:\\100%s\\%d.xml");
@@ -77,7 +80,8 @@ TEST_F(CustomAssertTest, EachSiteReportsAtMostAHundredTimesEvenWhenThreadsRace) 
     EXPECT_EQ(LogLines(), 100u);
     std::filesystem::remove("log.txt");
     std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) threads.emplace_back([] {
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([] {
             for (int i = 0; i < 40; ++i) HitThreadedSite();
         });
     for (auto& th : threads) th.join();
@@ -85,13 +89,18 @@ TEST_F(CustomAssertTest, EachSiteReportsAtMostAHundredTimesEvenWhenThreadsRace) 
     // Lines of different threads never interleave.
     std::istringstream lines(Log());
     for (std::string line; std::getline(lines, line);)
-        EXPECT_THAT(line, ::testing::MatchesRegex(R"(\[.*\]Test::HitThreadedSite\(\)-threaded \[.*\]\[ThreadID:[0-9]+\]\[custom_assert_test\.cpp-[0-9]+\])"));
+        EXPECT_THAT(
+            line,
+            ::testing::MatchesRegex(
+                R"(\[.*\]Test::HitThreadedSite\(\)-threaded \[.*\]\[ThreadID:[0-9]+\]\[custom_assert_test\.cpp-[0-9]+\])"));
 }
 
 TEST_F(CustomAssertTest, IgnoreContinuesWhileAbortAndRetryBreak) {
     // An OK answer (1) counts as Ignore; a site without a box never asks, so it never breaks.
-    for (auto [answer, showBox, breaks] : {std::tuple{CustomAssert::kIgnore, true, false}, {1, true, false},
-                                           {CustomAssert::kAbort, true, true}, {CustomAssert::kRetry, true, true},
+    for (auto [answer, showBox, breaks] : {std::tuple{CustomAssert::kIgnore, true, false},
+                                           {1, true, false},
+                                           {CustomAssert::kAbort, true, true},
+                                           {CustomAssert::kRetry, true, true},
                                            {CustomAssert::kRetry, false, false}}) {
         BoxRecorder recorder(answer);
         EXPECT_EQ(CustomAssert::Report(1, L"a.cpp", L"F", showBox, L"x"), breaks) << answer;

@@ -14,7 +14,9 @@ std::wostream& operator<<(std::wostream& out, const Unprintable&) {
     return out;
 }
 struct Throwing {};
-std::wostream& operator<<(std::wostream&, const Throwing&) { throw std::runtime_error("boom"); }
+std::wostream& operator<<(std::wostream&, const Throwing&) {
+    throw std::runtime_error("boom");
+}
 }  // namespace
 
 TEST(LexicalCastTest, NumbersBecomeWideTextFailuresAreLoggedUnderTheOperationAndLeaveTheOutput) {
@@ -27,7 +29,8 @@ TEST(LexicalCastTest, NumbersBecomeWideTextFailuresAreLoggedUnderTheOperationAnd
     EXPECT_FALSE(boost_lexical_cast(L"Other::Op", Throwing{}, out));
     EXPECT_EQ(out, L"1.5");
     const std::string log = TempCurrentFolder::Read(folder.Path() / "log.txt");
-    EXPECT_THAT(log, ::testing::HasSubstr("]SYSTEM::SystemInfo::_SetCpuInfo()-[SYSTEM::SystemInfo::_SetCpuInfo], "
-                                          "[bad lexical cast: source type value could not be interpreted as target] ["));
+    EXPECT_THAT(log, ::testing::HasSubstr(
+                         "]SYSTEM::SystemInfo::_SetCpuInfo()-[SYSTEM::SystemInfo::_SetCpuInfo], "
+                         "[bad lexical cast: source type value could not be interpreted as target] ["));
     EXPECT_THAT(log, ::testing::HasSubstr("]Other::Op()-[Other::Op] ["));
 }

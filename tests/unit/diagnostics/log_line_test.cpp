@@ -39,16 +39,18 @@ TEST(LogLineTest, TimeLineAndFileNameFormats) {
     FormatLogTime(small, 8);
     EXPECT_EQ(std::wcslen(small), 7u);
     // The message's spaces are kept; a line is cut at 2047.
-    EXPECT_EQ(BuildLogLine(L"2026-03-04 05h 06m 07s", L"MinidumpGenerator::WriteMinidump", L" NULL == write_dump ",
-                           L"QuonLauncher.exe", 4242, L"minidump_generator.cpp", 77),
+    EXPECT_EQ(BuildLogLine(L"2026-03-04 05h 06m 07s", L"MinidumpGenerator::WriteMinidump",
+                           L" NULL == write_dump ", L"QuonLauncher.exe", 4242, L"minidump_generator.cpp", 77),
               L"[2026-03-04 05h 06m 07s]MinidumpGenerator::WriteMinidump()- NULL == write_dump  "
               L"[QuonLauncher.exe][ThreadID:4242][minidump_generator.cpp-77]\n");
-    const std::wstring longLine = BuildLogLine(L"t", L"f", std::wstring(3000, L'x'), L"a.exe", 1, L"b.cpp", 2);
+    const std::wstring longLine =
+        BuildLogLine(L"t", L"f", std::wstring(3000, L'x'), L"a.exe", 1, L"b.cpp", 2);
     EXPECT_EQ(longLine.size(), 2047u);
     EXPECT_EQ(longLine.substr(0, 6), L"[t]f()");
     for (auto [path, name] : {std::pair{L"/work/src/common/a.cpp", L"a.cpp"},
                               {L"C:\\Build\\Launcher\\GameLauncherDlg.cpp", L"GameLauncherDlg.cpp"},
-                              {L"C:noext", L"noext"}, {L"folder/", L""}})
+                              {L"C:noext", L"noext"},
+                              {L"folder/", L""}})
         EXPECT_EQ(FileNameWithExtension(path), name);
 }
 

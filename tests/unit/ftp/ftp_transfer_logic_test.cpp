@@ -111,9 +111,11 @@ TEST(FtpRemotePathTest, SlashRunsCollapseAndFolderParts) {
     std::wstring text = L"aXbX";
     ReplaceAll(text, L"X", L"XX");  // a longer replacement is not matched again
     EXPECT_EQ(text, L"aXXbXX");
-    for (auto [path, folder] : {std::pair{L"/2026127//x.zip", L"/2026127//"}, {L"/x.zip", L"/"}, {L"x.zip", L""}})
+    for (auto [path, folder] :
+         {std::pair{L"/2026127//x.zip", L"/2026127//"}, {L"/x.zip", L"/"}, {L"x.zip", L""}})
         EXPECT_EQ(GetRemoteFolderPart(path), folder);
-    for (auto [path, folder] : {std::pair{L"/2026127//", L"/2026127"}, {L"/a/b", L"/a"}, {L"/", L"/"}, {L"/x.zip", L"/"}})
+    for (auto [path, folder] :
+         {std::pair{L"/2026127//", L"/2026127"}, {L"/a/b", L"/a"}, {L"/", L"/"}, {L"/x.zip", L"/"}})
         EXPECT_EQ(FolderWithoutSlash(path), folder);
 }
 

@@ -34,7 +34,8 @@ struct Parsed {
 Parsed Parse(std::vector<std::wstring> args) {
     TestPlatform platform(L"/inst/QuonLauncher.exe");
     Parsed p{};
-    PUBLISHER_INFO::Manager manager(platform, std::move(args), [&](const std::wstring& t) { p.boxes.push_back(t); });
+    PUBLISHER_INFO::Manager manager(platform, std::move(args),
+                                    [&](const std::wstring& t) { p.boxes.push_back(t); });
     p.ok = manager.ParseCommandLine();
     p.argument = manager.GetArgument();
     p.patch = manager.GetPatchUrl();
@@ -56,7 +57,11 @@ TEST(CommandLine, SelectorsChooseTheirUrlPairsAndWrongArgumentsShowEntry15) {
         {{}, L"NOT_USE_ARG1", host + L"patch/", L"http://web.test/en/launcher", false},
         {{L"QA"}, L"QA", host + L"patch_qa/", L"http://qa-web.test/en/launcher", false},
         {{L"qa"}, L"qa", host + L"patch/", L"http://web.test/en/launcher", false},  // selectors match case
-        {{L"StageEU", L"FromUpdater"}, L"StageEU", host + L"patch_stage_eu/", host + L"notice_link_stage_eu.html", true},
+        {{L"StageEU", L"FromUpdater"},
+         L"StageEU",
+         host + L"patch_stage_eu/",
+         host + L"notice_link_stage_eu.html",
+         true},
         {{L"FromUpdater"}, L"FromUpdater", host + L"patch/", L"http://web.test/en/launcher", false},
     };
     for (const auto& c : cases) {
@@ -70,7 +75,8 @@ TEST(CommandLine, SelectorsChooseTheirUrlPairsAndWrongArgumentsShowEntry15) {
         EXPECT_EQ(p.fromUpdater, c.fromUpdater) << c.argument;
     }
     for (const auto& args : {std::vector<std::wstring>{L"QuonLauncher.exe", L"QA", L"fromupdater"},
-                             {L"QuonLauncher.exe", L"QA", L"FromUpdater", L"x"}, {}}) {
+                             {L"QuonLauncher.exe", L"QA", L"FromUpdater", L"x"},
+                             {}}) {
         const Parsed p = Parse(args);
         EXPECT_FALSE(p.ok);
         EXPECT_EQ(p.boxes, std::vector<std::wstring>{GetLauncherMessage(15)});

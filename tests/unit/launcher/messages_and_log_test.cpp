@@ -15,7 +15,8 @@ TEST(WideFormat, PercentSIsWideAndHexIsLowerCase) {
     EXPECT_STREQ(GetLauncherMessage(-1), L"");  // out of the table: empty, not a stray read
     EXPECT_STREQ(GetLauncherMessage(1000), L"");
     const std::wstring box = text::FormatW(GetLauncherMessage(14), L"/inst/Temp/packserv.txt", 0x800C0005u);
-    EXPECT_NE(box.find(L"File name:/inst/Temp/packserv.txt\nResult:800c0005\n"), std::wstring::npos) << text::ToUtf8(box);
+    EXPECT_NE(box.find(L"File name:/inst/Temp/packserv.txt\nResult:800c0005\n"), std::wstring::npos)
+        << text::ToUtf8(box);
     EXPECT_EQ(text::FormatW(L"%s|%-5s|%c|%%", L"\uC54C\uB9BC", L"ab", L'x'), L"\uC54C\uB9BC|ab   |x|%");
     EXPECT_EQ(text::FormatCut(4, L"%s", L"abcdefgh"), L"abcd");
     EXPECT_EQ(text::FormatW(L"%s", std::wstring(5000, L'y').c_str()).size(), 5000u);
@@ -35,10 +36,12 @@ TEST_F(LauncherLogTest, RecordsAreUtf16WithOneMarkCrLfVerbatimAndCutTo1023Charac
     EXPECT_EQ(LogBytes(), "");
     dlg.WriteLauncherLog(L"a %s %d\nb", L"F::g", 12, L"x.cpp");
     const std::string first =
-        "\xFF\xFE" + text::EncodeUtf16LE(L"cpp :[x.cpp] Line :[12] Function :[F::g] Message :[a %s %d\r\nb]\r\n");
+        "\xFF\xFE" +
+        text::EncodeUtf16LE(L"cpp :[x.cpp] Line :[12] Function :[F::g] Message :[a %s %d\r\nb]\r\n");
     EXPECT_EQ(LogBytes(), first);
     dlg.WriteLauncherLog(L"second", L"F", 1, L"y.cpp");
-    EXPECT_EQ(LogBytes(), first + text::EncodeUtf16LE(L"cpp :[y.cpp] Line :[1] Function :[F] Message :[second]\r\n"));
+    EXPECT_EQ(LogBytes(),
+              first + text::EncodeUtf16LE(L"cpp :[y.cpp] Line :[1] Function :[F] Message :[second]\r\n"));
     dlg.ResetLauncherLog();
     dlg.WriteLauncherLog(std::wstring(2000, L'm'), L"F", 1, L"z.cpp");
     const std::wstring text = text::DecodeUtf16LE(LogBytes().substr(2));

@@ -27,13 +27,17 @@ protected:
 TEST_F(Progress, BarWidthsFollowTheCountersOnlyWhileUpdating) {
     dlg.SetState(STATE_UPDATE_FILES);
     // Unsigned, not negative; not clamped; 1/3 in single precision rounds up (162 in double).
-    for (auto [recv, size, width] : {std::tuple{0u, 1000u, 0}, {500u, 0u, 0}, {1000u, 1000u, 489},
-                                     {1500000000u, 3000000000u, 244}, {2000u, 1000u, 978}, {1u, 3u, 163}})
+    for (auto [recv, size, width] : {std::tuple{0u, 1000u, 0},
+                                     {500u, 0u, 0},
+                                     {1000u, 1000u, 489},
+                                     {1500000000u, 3000000000u, 244},
+                                     {2000u, 1000u, 978},
+                                     {1u, 3u, 163}})
         EXPECT_EQ(TotalWidth(recv, size), width) << recv << "/" << size;
     EXPECT_EQ(dlg.GetTotalBar().left, 104);
     dlg.m_dwFileRecv = 3;
     dlg.m_dwFileSize = 4;
-    dlg.SetState(STATE_COMPARE_LISTS);  // checksum passes move no bar
+    dlg.SetState(STATE_COMPARE_LISTS);     // checksum passes move no bar
     EXPECT_EQ(TotalWidth(10, 1000), 163);  // the last width stays
     EXPECT_EQ(dlg.GetFileBar().right - dlg.GetFileBar().left, 0);
     dlg.SetState(STATE_UPDATE_FILES);

@@ -59,12 +59,14 @@ TEST_F(StateMachine, UpdaterThatCannotStartIsReportedByLsError) {
     EXPECT_TRUE(view.Boxes().empty());  // deferred
     EXPECT_EQ(platform.Starts()[0].parameters, L"QA");
     EXPECT_EQ(Step(*dlg), STATE_END);
-    const std::wstring expected = L"File execute failed(QuonLauncherUpdater.exe) - The specified file was not found.";
+    const std::wstring expected =
+        L"File execute failed(QuonLauncherUpdater.exe) - The specified file was not found.";
     ASSERT_EQ(view.Boxes().size(), 1u);
     EXPECT_EQ(view.Boxes()[0], expected);
     EXPECT_EQ(view.LastCaption(), L"QuonLauncher.exe");
     EXPECT_EQ(view.LastStyle(), MB_SYSTEMMODAL);
-    EXPECT_NE(Log().find(L"Function :[CGameLauncherDlg::Ls_Error] Message :[" + expected + L"]"), std::wstring::npos);
+    EXPECT_NE(Log().find(L"Function :[CGameLauncherDlg::Ls_Error] Message :[" + expected + L"]"),
+              std::wstring::npos);
 }
 
 TEST_F(StateMachine, DownloadsRetryTenTimesButNotOnAFullDisk) {
@@ -118,9 +120,11 @@ TEST_F(StateMachine, FailedServerListShowsTwoBoxesAndRemovesTheClientList) {
     EXPECT_FALSE(dir.Exists("packclit.lit"));
     EXPECT_TRUE(dir.Exists("Temp"));
     const std::wstring log = Log();
-    EXPECT_NE(log.find(L"Function :[CGameLauncherDlg::Ls_UpdateFileList] Message :[Failed to connect the server.\r\n"
-                       L"ErrorCode : L_6]"),
-              std::wstring::npos);
+    EXPECT_NE(
+        log.find(
+            L"Function :[CGameLauncherDlg::Ls_UpdateFileList] Message :[Failed to connect the server.\r\n"
+            L"ErrorCode : L_6]"),
+        std::wstring::npos);
 }
 
 TEST_F(StateMachine, ReadyEnablesButtonsIdleClearsTempRepairStartsOver) {
@@ -189,7 +193,8 @@ TEST_F(StateMachine, WorkerRunsToTheEndAndAsksTheWindowToClose) {
     dlg->OnDestroy();
     EXPECT_FALSE(dlg->IsWorkerRunning());
     ASSERT_EQ(platform.Shortcuts().size(), 1u);  // only the existing entry
-    EXPECT_EQ(platform.Shortcuts()[0], dir.wpath() + L"/Desktop/Quon.desktop -> " + dir.wpath() + L"/QuonLauncher.exe");
+    EXPECT_EQ(platform.Shortcuts()[0],
+              dir.wpath() + L"/Desktop/Quon.desktop -> " + dir.wpath() + L"/QuonLauncher.exe");
 }
 
 TEST_F(StateMachine, ClosingDuringRetriesStopsTheWorkerPromptly) {

@@ -125,8 +125,12 @@ TEST(ZipExtract, DigestsTakenWhileWritingAreTheFilesOnDiskAndOnlyForWrittenItems
     // boundary, a small item after the large ones, an empty one.
     std::map<std::string, std::string> entries;
     unsigned seed = 1;
-    for (auto [name, size] : {std::pair{"a.bin", kMiB - 1}, {"b.bin", kMiB}, {"c.bin", kMiB + 1},
-                              {"d.bin", 3 * kMiB + 256 * 1024}, {"e.bin", 3 * kMiB + 12345}, {"f.bin", size_t{10}},
+    for (auto [name, size] : {std::pair{"a.bin", kMiB - 1},
+                              {"b.bin", kMiB},
+                              {"c.bin", kMiB + 1},
+                              {"d.bin", 3 * kMiB + 256 * 1024},
+                              {"e.bin", 3 * kMiB + 12345},
+                              {"f.bin", size_t{10}},
                               {"g.txt", size_t{0}}}) {
         std::string& bytes = entries[name] = std::string(size, '\0');
         for (char& c : bytes) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);

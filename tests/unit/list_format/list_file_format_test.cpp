@@ -23,7 +23,9 @@ std::unique_ptr<PackFileInfo> Entry(int32_t size, int32_t download, std::wstring
     e->szPath = std::move(path);
     return e;
 }
-std::string Bom(const std::wstring& text) { return "\xFF\xFE" + text::EncodeUtf16LE(text); }
+std::string Bom(const std::wstring& text) {
+    return "\xFF\xFE" + text::EncodeUtf16LE(text);
+}
 std::string Describe(const PackFileInfo& e) {
     return std::to_string(e.nFileSize) + "|" + std::to_string(e.nDownloadSize) + "|" +
            text::ToUtf8(e.szChecksum.str()) + "|" + text::ToUtf8(e.szPath);
@@ -49,8 +51,9 @@ Lines ParseInPieces(const std::string& bytes, size_t pieceBytes, bool laterPathR
 PackFileList LargeList(int count) {
     PackFileList list;
     for (int i = 0; i < count; ++i)
-        list.push_back(Entry(i, i * 3, i % 3 ? kSum : std::wstring(32, L'X'),
-                             L"Data\\Folder" + std::to_wstring(i % 50) + L"\\file" + std::to_wstring(i) + L".dat"));
+        list.push_back(
+            Entry(i, i * 3, i % 3 ? kSum : std::wstring(32, L'X'),
+                  L"Data\\Folder" + std::to_wstring(i % 50) + L"\\file" + std::to_wstring(i) + L".dat"));
     return list;
 }
 
@@ -67,11 +70,11 @@ TEST(SplitFields, Table) {
         {L"", {}},
         {L"   \t\b\t", {}},
         {L"   \t  ", {L"  "}},
-        {L"   a | b ", {L"a ", L" b "}},  // only blanks at the very start are skipped
-        {L"a\tb|\bc\b", {L"ab", L"c"}},  // tabs and backspaces dropped
+        {L"   a | b ", {L"a ", L" b "}},   // only blanks at the very start are skipped
+        {L"a\tb|\bc\b", {L"ab", L"c"}},    // tabs and backspaces dropped
         {L"[a\t|b]|c", {L"[a|b]", L"c"}},  // groups keep the separator
         {L"\"a|b\"|c", {L"\"a|b\"", L"c"}},
-        {L"`a|b`|c", {L"a|b", L"c"}},  // back-quotes group but are dropped
+        {L"`a|b`|c", {L"a|b", L"c"}},          // back-quotes group but are dropped
         {L"[a\"|b|c", {L"[a\"", L"b", L"c"}},  // any closer ends any group
         {L"[a[b|c]|d", {L"[a[b|c]", L"d"}},
         {L"a|[b|c|d", {L"a", L"[b|c|d"}},  // unclosed: to the end of the line
@@ -88,16 +91,25 @@ TEST(SplitFields, Table) {
         EXPECT_EQ(fields, c.fields) << text::ToUtf8(c.line);
         EXPECT_TRUE(count >= ListFieldTable::kSlots || table.Field(count).empty()) << text::ToUtf8(c.line);
     }
-    for (auto [text, value] : {std::pair{L"      1234", 1234}, {L"  -17", -17}, {L"+5x9", 5}, {L"abc", 0}, {L"", 0},
-                               {L"- 5", 0}, {L"2147483647", INT32_MAX}, {L"2147483648", INT32_MAX},
-                               {L"99999999999999999999999", INT32_MAX}, {L"-2147483648", INT32_MIN},
+    for (auto [text, value] : {std::pair{L"      1234", 1234},
+                               {L"  -17", -17},
+                               {L"+5x9", 5},
+                               {L"abc", 0},
+                               {L"", 0},
+                               {L"- 5", 0},
+                               {L"2147483647", INT32_MAX},
+                               {L"2147483648", INT32_MAX},
+                               {L"99999999999999999999999", INT32_MAX},
+                               {L"-2147483648", INT32_MIN},
                                {L"-99999999999999999999", INT32_MIN}})
         EXPECT_EQ(ParseListNumber(text), value) << text::ToUtf8(text);
 }
 
 TEST(ListFormat, LinesAreWrittenAsWithA32BitLongInUtf16WithMarkAndCrLf) {
-    EXPECT_EQ(FormatListLine(*Entry(0, 0, L"", L"x")), L"         0|         0|" + std::wstring(32, L' ') + L"|x\n");
-    EXPECT_EQ(FormatListLine(*Entry(-5, INT32_MAX, L"ab", L"")), L"        -5|2147483647|ab" + std::wstring(30, L' ') + L"|\n");
+    EXPECT_EQ(FormatListLine(*Entry(0, 0, L"", L"x")),
+              L"         0|         0|" + std::wstring(32, L' ') + L"|x\n");
+    EXPECT_EQ(FormatListLine(*Entry(-5, INT32_MAX, L"ab", L"")),
+              L"        -5|2147483647|ab" + std::wstring(30, L' ') + L"|\n");
     EXPECT_EQ(FormatListLine(*Entry(INT32_MIN, 12345678, std::wstring(40, L'f'), L"p")),
               L"-2147483648|  12345678|" + std::wstring(40, L'f') + L"|p\n");
     PackFileList list;
@@ -114,7 +126,8 @@ TEST(ListFormat, LinesAreWrittenAsWithA32BitLongInUtf16WithMarkAndCrLf) {
 TEST(ListFormat, MarksAndOddLines) {
     const std::wstring line = L"5|6|" + kSum + L"|Data\\\uD55C\uAE00.dat\r\n";
     const Lines one{"5|6|" + text::ToUtf8(kSum) + "|Data\\\xED\x95\x9C\xEA\xB8\x80.dat"};
-    for (const std::string& bytes : {Bom(line), text::EncodeUtf16LE(line), "\xEF\xBB\xBF" + text::ToUtf8(line)})
+    for (const std::string& bytes :
+         {Bom(line), text::EncodeUtf16LE(line), "\xEF\xBB\xBF" + text::ToUtf8(line)})
         EXPECT_EQ(Parse(bytes), one);  // no mark: UTF-16LE
     // Plain ASCII without a mark is taken as UTF-16LE and yields no sensible entry.
     EXPECT_EQ(Parse(text::ToUtf8(line)).size(), 1u);
@@ -159,7 +172,8 @@ TEST(ListFormat, EntriesAreTheSameWhereverThePiecesFall) {
     // lines, the bytes of a line feed across two characters.
     std::wstring text;
     for (int i = 0; text.size() < 150000; ++i) {
-        std::wstring line = std::to_wstring(i) + L"|" + std::to_wstring(i % 7) + L"|" + (i % 5 ? kSum : L"odd") + L"|";
+        std::wstring line =
+            std::to_wstring(i) + L"|" + std::to_wstring(i % 7) + L"|" + (i % 5 ? kSum : L"odd") + L"|";
         if (i % 41 == 0) line += L"\xFEFF";
         line += std::wstring(i % 17 == 0 ? 300 + i % 250 : i % 60, static_cast<wchar_t>(L'a' + i % 26));
         if (i % 23 == 0) line += L"\r\x1F600x";
@@ -168,13 +182,15 @@ TEST(ListFormat, EntriesAreTheSameWhereverThePiecesFall) {
         text += line + (i % 37 == 0 ? L"\r\n\r\n" : L"\r\n");
     }
     const std::string utf16 = text::EncodeUtf16LE(text);
-    for (const std::string& bytes : {"\xFF\xFE" + utf16, utf16, "\xFF\xFE" + utf16 + "7", "\xEF\xBB\xBF" + text::ToUtf8(text)}) {
+    for (const std::string& bytes :
+         {"\xFF\xFE" + utf16, utf16, "\xFF\xFE" + utf16 + "7", "\xEF\xBB\xBF" + text::ToUtf8(text)}) {
         const Lines whole = Parse(bytes);
         ASSERT_GT(whole.size(), 1500u);
         for (size_t piece : {1, 3, 4097, 65537}) EXPECT_EQ(ParseInPieces(bytes, piece), whole) << piece;
         EXPECT_EQ(ParseInPieces(bytes, 3001, true), Parse(bytes, true));
     }
-    for (const std::string& tiny : {std::string("7"), std::string("\xFF\xFE"), std::string("\xEF\xBB"), std::string("1\0|\0", 4)})
+    for (const std::string& tiny :
+         {std::string("7"), std::string("\xFF\xFE"), std::string("\xEF\xBB"), std::string("1\0|\0", 4)})
         EXPECT_EQ(ParseInPieces(tiny, 1), Parse(tiny));
 }
 
@@ -187,7 +203,8 @@ TEST(ListFormat, ListsTooLargeAreRefusedAndFailuresLeaveTheListAlone) {
     std::wstring many;
     for (size_t i = 0; i <= kMaxListEntries; ++i) many += L"1\n";
     dir.WriteFile("many.lit", Bom(many));
-    for (auto [name, error] : {std::pair{"missing.lit", ENOENT}, {"", EISDIR}, {"huge.lit", EFBIG}, {"many.lit", EFBIG}}) {
+    for (auto [name, error] :
+         {std::pair{"missing.lit", ENOENT}, {"", EISDIR}, {"huge.lit", EFBIG}, {"many.lit", EFBIG}}) {
         errno = 0;
         EXPECT_FALSE(ReadListFile(dir.wpath() + L"/" + text::FromUtf8(name), list)) << name;
         EXPECT_TRUE(!*name || errno == error) << name << " " << errno;
@@ -220,7 +237,8 @@ TEST(ListFormat, FilesAreWrittenAndReadByteForByteAndAFailingWriterStops) {
 
     std::string written;
     int calls = 0;
-    EXPECT_FALSE(WriteListPieces(list, 4096, [&](std::string_view piece) { return written += piece, ++calls < 3; }));
+    EXPECT_FALSE(
+        WriteListPieces(list, 4096, [&](std::string_view piece) { return written += piece, ++calls < 3; }));
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(SerializeList(list).substr(0, written.size()), written);
     EXPECT_LT(written.size(), SerializeList(list).size() / 4);
@@ -228,8 +246,9 @@ TEST(ListFormat, FilesAreWrittenAndReadByteForByteAndAFailingWriterStops) {
 
 TEST(ListFormat, ChecksumFieldKeepsWhatItWasGiven) {
     // Only lower-case digits make a digest, so upper case never equals one.
-    for (const std::wstring& text : {kSum, std::wstring(L"900150983CD24FB0D6963F7D28E17F72"), std::wstring(32, L' '),
-                                     std::wstring(), std::wstring(64, L'c'), kSum.substr(1), kSum + L"0"}) {
+    for (const std::wstring& text :
+         {kSum, std::wstring(L"900150983CD24FB0D6963F7D28E17F72"), std::wstring(32, L' '), std::wstring(),
+          std::wstring(64, L'c'), kSum.substr(1), kSum + L"0"}) {
         const ListChecksum sum(text);
         EXPECT_EQ(sum.str(), text);
         EXPECT_EQ(sum.size(), text.size());
@@ -253,7 +272,8 @@ TEST(ListFormat, AppendedEntriesReadBackAsAJournalEvenAfterATornLine) {
     ASSERT_TRUE(AppendListEntry(path, *Entry(3, 3, std::wstring(32, L'n'), L"a")));
     PackFileList list;
     ASSERT_TRUE(ReadListFile(path, list, true));
-    EXPECT_EQ(Describe(list), (Lines{"2|2|" + text::ToUtf8(kSum) + "|b", "3|3|" + std::string(32, 'n') + "|a"}));
+    EXPECT_EQ(Describe(list),
+              (Lines{"2|2|" + text::ToUtf8(kSum) + "|b", "3|3|" + std::string(32, 'n') + "|a"}));
     errno = 0;
     EXPECT_FALSE(AppendListEntry(dir.wpath() + L"/no/such/folder.lit", *Entry(1, 1, L"", L"x")));
     EXPECT_EQ(errno, ENOENT);

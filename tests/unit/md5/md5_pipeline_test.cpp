@@ -44,11 +44,12 @@ TEST(Md5Pipeline, DigestEqualsTheOneShotDigestForSizesAroundTheBlockAndRingBound
     CMd5Pipeline md5(kBlock, kDepth);
     const size_t ring = kBlock * kDepth;
     for (bool threaded : {true, false})
-        for (size_t size : {size_t{0}, size_t{1}, size_t{64}, kBlock - 1, kBlock, kBlock + 1, ring - 1, ring, ring + 1,
-                            5 * ring + 777})
+        for (size_t size : {size_t{0}, size_t{1}, size_t{64}, kBlock - 1, kBlock, kBlock + 1, ring - 1, ring,
+                            ring + 1, 5 * ring + 777})
             for (size_t step : {kBlock, kBlock - 1, size_t{100}}) {
                 const std::string bytes = Pattern(size, static_cast<unsigned>(size));
-                EXPECT_EQ(DigestOf(md5, threaded, bytes, step), Md5Of(bytes)) << threaded << " " << size << " " << step;
+                EXPECT_EQ(DigestOf(md5, threaded, bytes, step), Md5Of(bytes))
+                    << threaded << " " << size << " " << step;
             }
     // Tiny blocks and many of them: the producer outruns the digest at every
     // turn, so a block given out again too early would change the result.

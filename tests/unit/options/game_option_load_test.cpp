@@ -49,8 +49,10 @@ GameOption Unusual() {
 
 TEST_F(GameOptionTest, MissingOptionFileIsCreatedFromTheDefaults) {
     // A UTF-8 byte order mark is accepted.
-    WriteText("DefaultOption.json", "\xEF\xBB\xBF" + DefaultsJson(3, "\"ScreenWidth\": \"1280\", \"GameOptionVersion\": "
-                                                                     "\"9\", \"Language\": \"\xED\x95\x9C\""));
+    WriteText("DefaultOption.json",
+              "\xEF\xBB\xBF" + DefaultsJson(3,
+                                            "\"ScreenWidth\": \"1280\", \"GameOptionVersion\": "
+                                            "\"9\", \"Language\": \"\xED\x95\x9C\""));
     ASSERT_TRUE(Load());
     EXPECT_EQ(option.ScreenWidth, 1280);
     EXPECT_EQ(option.Language, L"\uD55C");
@@ -70,9 +72,11 @@ TEST_F(GameOptionTest, MissingOptionFileIsCreatedFromTheDefaults) {
 TEST_F(GameOptionTest, FileOfTheSameVersionIsReadAsWrittenWrongFormsTakeDefaultsNothingIsRewritten) {
     WriteText("DefaultOption.json", DefaultsJson(2, "\"ScreenWidth\": \"1024\""));
     const std::string hand =
-        "{\"Unknown\": {\"a\": 1}, \"UIScaleNotUse\": \"1\", \"ScreenHeight\": 1080, \"ScreenMode\": \"WindowMode\",\n"
+        "{\"Unknown\": {\"a\": 1}, \"UIScaleNotUse\": \"1\", \"ScreenHeight\": 1080, \"ScreenMode\": "
+        "\"WindowMode\",\n"
         "\"GameOptionVersion\": 2, \"ScreenWidth\": \"1920\", \"Fxaa\": \"true\", \"SoundMaster\": \"0\", "
-        "\"MipmapLODBias\": \"0.25\", \"RememberLoginID\": \"\\uD55C\\uAE00 \\\"id\\\"\", \"ShadowQuality\": \"0\"}";
+        "\"MipmapLODBias\": \"0.25\", \"RememberLoginID\": \"\\uD55C\\uAE00 \\\"id\\\"\", \"ShadowQuality\": "
+        "\"0\"}";
     WriteText("Config/Option.json", hand);
     ASSERT_TRUE(Load());
     EXPECT_EQ(option.ScreenWidth, 1920);
@@ -87,7 +91,8 @@ TEST_F(GameOptionTest, FileOfTheSameVersionIsReadAsWrittenWrongFormsTakeDefaults
     // Wrong forms take their missing-key defaults.
     WriteText("Config/Option.json",
               "{\"GameOptionVersion\": \"2\", \"ScreenWidth\": \"wide\", \"ScreenHeight\": \"99999999999\", "
-              "\"ScreenCheck\": \"yes\", \"MipmapLODBias\": \"1.5x\", \"UIScale\": \"\", \"TextureQuality\": \"1\"}");
+              "\"ScreenCheck\": \"yes\", \"MipmapLODBias\": \"1.5x\", \"UIScale\": \"\", \"TextureQuality\": "
+              "\"1\"}");
     ASSERT_TRUE(Load());
     EXPECT_EQ(option.ScreenWidth, 1600);
     EXPECT_EQ(option.ScreenHeight, 900);
@@ -101,7 +106,8 @@ TEST_F(GameOptionTest, AnotherVersionIsReplacedWholeByTheDefaults) {
     WriteText("DefaultOption.json", DefaultsJson(5, "\"ScreenMode\": \"WindowFullScreen\""));
     // Without a readable version the file counts as version 0.
     for (const char* version : {"4", "new"}) {
-        WriteText("Config/Option.json", "{\"GameOptionVersion\": \"" + std::string(version) + "\", \"ScreenWidth\": \"1280\"}");
+        WriteText("Config/Option.json",
+                  "{\"GameOptionVersion\": \"" + std::string(version) + "\", \"ScreenWidth\": \"1280\"}");
         ASSERT_TRUE(Load());
         EXPECT_EQ(option.ScreenMode, L"WindowFullScreen");
         EXPECT_EQ(option.ScreenWidth, 1600) << version;  // not carried over
@@ -126,8 +132,9 @@ TEST_F(GameOptionTest, BrokenOrMissingDefaultsFailWithResetValuesAndWriteNothing
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_THAT(boxes[0], HasSubstr(L"Function: COMMON_UTIL::GAME_OPTION::GameOption::Load\r\n"));
     EXPECT_THAT(boxes[0], HasSubstr(L"Expr: load json fail, DefaultOption.json"));
-    EXPECT_THAT(TempCurrentFolder::Read("log.txt"),
-                HasSubstr("]COMMON_UTIL::GAME_OPTION::GameOption::Load()-load json fail, DefaultOption.json"));
+    EXPECT_THAT(
+        TempCurrentFolder::Read("log.txt"),
+        HasSubstr("]COMMON_UTIL::GAME_OPTION::GameOption::Load()-load json fail, DefaultOption.json"));
 }
 
 TEST_F(GameOptionTest, OptionFileThatCannotBeReadFailsTheLoadAndIsLeftAsItIs) {
@@ -138,7 +145,8 @@ TEST_F(GameOptionTest, OptionFileThatCannotBeReadFailsTheLoadAndIsLeftAsItIs) {
     const std::vector<std::pair<const char*, std::function<std::string()>>> cases = {
         {"broken", [&] { return WriteText("Config/Option.json", broken), broken; }},
         {"a folder", [] { return std::filesystem::create_directories("Config/Option.json"), ""; }},
-        {"a link to itself", [] { return std::filesystem::create_symlink("Option.json", "Config/Option.json"), ""; }},
+        {"a link to itself",
+         [] { return std::filesystem::create_symlink("Option.json", "Config/Option.json"), ""; }},
         // Root reads any file, which is no fault: there the file is broken instead.
         {"no read permission", [&] {
              if (geteuid() == 0) return WriteText("Config/Option.json", broken), broken;
@@ -158,7 +166,7 @@ TEST_F(GameOptionTest, OptionFileThatCannotBeReadFailsTheLoadAndIsLeftAsItIs) {
         EXPECT_EQ(std::filesystem::symlink_status("Config/Option.json").type(), type) << what;
         std::error_code ec;
         std::filesystem::permissions("Config/Option.json", std::filesystem::perms::owner_all, ec);
-        if (!content.empty()) EXPECT_EQ(OptionFile(), content) << what;
+        EXPECT_TRUE(content.empty() || OptionFile() == content) << what;
         std::filesystem::remove_all("Config");
     }
 }
@@ -189,15 +197,19 @@ TEST_F(GameOptionTest, SaveWritesEveryMemberInOrderAsStringsWhateverTheLocaleAnd
         keys += (keys.empty() ? "" : " ") + m[1].str();
     }
     // The order the game expects.
-    EXPECT_EQ(keys,
-              "GameOptionVersion ScreenMode ScreenCheck ScreenWidth ScreenHeight Trail Bloom ShadowQuality EffectQuality "
-              "TextureQuality CheckRememberLoginID RememberLoginID MipmapLODBias Fxaa VSync FilterMode SoundMaster "
-              "SoundMusic SoundAmbient SoundEffect SoundSystemVoice SoundMasterVolmue SoundMusicVolmue SoundAmbientVolmue "
-              "SoundEffectVolmue SoundSystemVoiceVolmue SelectedLoginServerIndex Language SkillSmart LButtonMove "
-              "ShowOpeningMovie GameOptionAutoControl UIScale UIScaleNotUse");
-    for (const char* text : {"\"ScreenCheck\": \"false\",\n", "\"Fxaa\": \"true\",\n", "\"UIScale\": \"125\",\n",
-                             "\"ScreenWidth\": \"2560\"", "\"MipmapLODBias\": \"-1234.5\"",
-                             "\\uD83D\\uDE00"})  // above U+FFFF: a surrogate pair, not clamped
+    EXPECT_EQ(
+        keys,
+        "GameOptionVersion ScreenMode ScreenCheck ScreenWidth ScreenHeight Trail Bloom ShadowQuality "
+        "EffectQuality "
+        "TextureQuality CheckRememberLoginID RememberLoginID MipmapLODBias Fxaa VSync FilterMode SoundMaster "
+        "SoundMusic SoundAmbient SoundEffect SoundSystemVoice SoundMasterVolmue SoundMusicVolmue "
+        "SoundAmbientVolmue "
+        "SoundEffectVolmue SoundSystemVoiceVolmue SelectedLoginServerIndex Language SkillSmart LButtonMove "
+        "ShowOpeningMovie GameOptionAutoControl UIScale UIScaleNotUse");
+    for (const char* text :
+         {"\"ScreenCheck\": \"false\",\n", "\"Fxaa\": \"true\",\n", "\"UIScale\": \"125\",\n",
+          "\"ScreenWidth\": \"2560\"", "\"MipmapLODBias\": \"-1234.5\"",
+          "\\uD83D\\uDE00"})  // above U+FFFF: a surrogate pair, not clamped
         EXPECT_THAT(first, HasSubstr(text));
 
     ASSERT_TRUE(Load());

@@ -23,14 +23,15 @@ inline void WriteText(const std::filesystem::path& file, const std::string& text
 
 // A defaults file of `version` whose GameOptionDefault holds `members` (JSON members without braces).
 inline std::string DefaultsJson(int version, const std::string& members) {
-    return "{\"GameOptionVersion\": \"" + std::to_string(version) + "\", \"GameOptionDefault\": {" + members + "}}";
+    return "{\"GameOptionVersion\": \"" + std::to_string(version) + "\", \"GameOptionDefault\": {" + members +
+           "}}";
 }
 
 // Modes in the adapter's order: unsorted, one size at three rates, sizes the
 // dialog does not offer. Offered, in this order: 1920 x 1080, 1600 x 1024,
 // 2560 x 1080, 1024 x 768.
-inline const std::vector<DisplayMode> kModes = {{800, 600, 60},  {1920, 1080, 60}, {1600, 1024, 60},
-                                                {1920, 1080, 75}, {3840, 2160, 60}, {2560, 1080, 60},
+inline const std::vector<DisplayMode> kModes = {{800, 600, 60},    {1920, 1080, 60}, {1600, 1024, 60},
+                                                {1920, 1080, 75},  {3840, 2160, 60}, {2560, 1080, 60},
                                                 {1920, 1080, 120}, {1024, 768, 60},  {1600, 1024, 75}};
 
 class FakeModeSource : public DisplayModeSource {
@@ -56,7 +57,9 @@ public:
             if (checked.count(IDC_RADIO_FULLSCREEN + i) && checked.at(IDC_RADIO_FULLSCREEN + i)) return i;
         return -1;
     }
-    void InsertListItem(int index, const std::wstring& text) override { items.insert(items.begin() + index, text); }
+    void InsertListItem(int index, const std::wstring& text) override {
+        items.insert(items.begin() + index, text);
+    }
     void SetListSelection(int index) override { selection = index; }
     int GetListSelection() const override { return selection; }
     void InvalidateControl(int id, bool) override { invalidated.push_back(id); }

@@ -67,7 +67,8 @@ TEST_F(OptionDialogTest, UnloadableOptionsDisableEveryChoiceAndOkKeepsThePlayers
     std::filesystem::remove("DefaultOption.json");
     const std::string stored = OptionFile();
     EXPECT_FALSE(Open());
-    for (int id : {IDC_LIST_RESOLUTION, IDC_RADIO_FULLSCREEN, IDC_RADIO_WINDOWED_FULLSCREEN, IDC_RADIO_WINDOW})
+    for (int id :
+         {IDC_LIST_RESOLUTION, IDC_RADIO_FULLSCREEN, IDC_RADIO_WINDOWED_FULLSCREEN, IDC_RADIO_WINDOW})
         EXPECT_FALSE(view.IsEnabled(id)) << id;
     EXPECT_TRUE(view.items.empty());
     EXPECT_EQ(view.GetCheckedRadioIndex(), -1);

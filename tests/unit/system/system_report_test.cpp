@@ -71,7 +71,8 @@ std::map<std::string, std::string> Report(SYSTEM::SystemInfo& info) {
     return values;
 }
 
-void ExpectValues(const std::map<std::string, std::string>& values, const std::map<std::string, std::string>& expected) {
+void ExpectValues(const std::map<std::string, std::string>& values,
+                  const std::map<std::string, std::string>& expected) {
     for (const auto& [key, value] : expected) EXPECT_EQ(values.at(key), value) << key;
 }
 
@@ -87,10 +88,12 @@ TEST(SystemReportTest, EveryKeyInOrderWithFullSixtyFourBitFiguresAndTheMacAddres
                                 {"MemoryInfo.TotalPageFile", "103079215104"},
                                 {"DisplayInfo.AvailPageFile", "\xC3\x84rger Graphics [8086:3e92]"},  // UTF-8
                                 {"DisplayInfo.XScreen", "1920"}});
-    EXPECT_EQ(TempCurrentFolder::Read("PCInfo.xml").rfind("<?xml version=\"1.0\" encoding=\"utf-8\"?>", 0), 0u);
+    EXPECT_EQ(TempCurrentFolder::Read("PCInfo.xml").rfind("<?xml version=\"1.0\" encoding=\"utf-8\"?>", 0),
+              0u);
     EXPECT_EQ(info.GetMacAddress(), L"00_1a_2b_3c_4d_5e");
     EXPECT_FALSE(info.SaveFile(L"missing-folder/PCInfo.xml"));
-    EXPECT_NE(TempCurrentFolder::Read("log.txt").find("missing-folder/PCInfo.xml save fail"), std::string::npos);
+    EXPECT_NE(TempCurrentFolder::Read("log.txt").find("missing-folder/PCInfo.xml save fail"),
+              std::string::npos);
 }
 
 TEST(SystemReportTest, MissingSourcesLeaveTheirValuesEmptyOrUnknown) {
@@ -121,11 +124,13 @@ TEST(SystemReportTest, ThisMachine) {
     utsname u{};
     uname(&u);
     auto meminfo = posix_facts::ParseMeminfo(TempCurrentFolder::Read("/proc/meminfo"));
-    ExpectValues(values, {{"OsInfo.WindowsName", posix_facts::ParseOsRelease(TempCurrentFolder::Read("/etc/os-release"))["PRETTY_NAME"]},
-                          {"OsInfo.ServicePackVersion", u.release},
-                          {"MemoryInfo.TotalPhys", std::to_string(meminfo["MemTotal"])},
-                          {"MemoryInfo.TotalPageFile", std::to_string(meminfo["CommitLimit"])},
-                          {"DisplayInfo.XScreen", "0"}});  // no display
+    ExpectValues(values,
+                 {{"OsInfo.WindowsName",
+                   posix_facts::ParseOsRelease(TempCurrentFolder::Read("/etc/os-release"))["PRETTY_NAME"]},
+                  {"OsInfo.ServicePackVersion", u.release},
+                  {"MemoryInfo.TotalPhys", std::to_string(meminfo["MemTotal"])},
+                  {"MemoryInfo.TotalPageFile", std::to_string(meminfo["CommitLimit"])},
+                  {"DisplayInfo.XScreen", "0"}});  // no display
     const int load = std::stoi(values["MemoryInfo.MemoryLoad"]);
     EXPECT_TRUE(load >= 0 && load <= 100);
     EXPECT_FALSE(values["CpuInfo.CpuDescription"].empty());
