@@ -1,5 +1,5 @@
 #pragma once
-// The real launcher in a real install folder, on its own Xvfb desktop, fed
+// The real launcher in a real install folder, on an Xvfb desktop, fed
 // by a loopback patch server; pixels are read back from the frame buffer and
 // compared with the skin's bitmaps from the build.
 #include <gtest/gtest.h>
@@ -93,10 +93,6 @@ protected:
     bool Shows(const ScreenImage& s, int id, int x, int y, int w = -1, int h = -1) const {
         return Difference(s, Skin(id), x, y, w, h).empty();
     }
-    // Waits up to 3 s for the skin bitmap `id` at client (x, y).
-    bool WaitShows(int id, int x, int y) const {
-        return WaitUntil([&] { return Shows(desktop.ReadScreen(), id, x, y); }, 3000);
-    }
     static SkinImage Skin(int id) {
         const std::string bytes =
             ReadWholeFile(std::string(QUON_SKIN_DIR) + "/" + std::to_string(id) + ".bmp");
@@ -114,7 +110,12 @@ protected:
         desktop.Xdotool({"click", "1"});
     }
 
-    TestDesktop desktop{1280, 1024, true};
+    // One X server for every scenario: each ends its launchers, and so its windows.
+    static TestDesktop& SharedDesktop() {
+        static TestDesktop shared{1280, 1024, true};
+        return shared;
+    }
+    TestDesktop& desktop = SharedDesktop();
     TempDir root;
     TestHttpServer server;
     std::unique_ptr<ChildProcess> launcher;

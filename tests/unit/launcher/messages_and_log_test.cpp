@@ -1,7 +1,6 @@
 // Wide formatting of the messages and the launcher log's bytes.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <thread>
 
 #include "common/text_util.h"
@@ -47,21 +46,6 @@ TEST_F(LauncherLogTest, RecordsAreUtf16WithOneMarkCrLfVerbatimAndCutTo1023Charac
     const std::wstring text = text::DecodeUtf16LE(LogBytes().substr(2));
     EXPECT_EQ(text.size(), 1023u);
     EXPECT_NE(text.back(), L'\n');
-}
-
-TEST_F(LauncherLogTest, ResetEmptiesTheInstallLogFolderNotTheCurrentFolders) {
-    TempDir elsewhere;
-    elsewhere.WriteFile("log/keep.txt", "not ours");
-    dir.WriteFile("log/old.txt", "old");
-    dir.WriteFile("log/sub/deep.txt", "old");
-    const auto cwd = std::filesystem::current_path();
-    std::filesystem::current_path(elsewhere.path());
-    dlg.WriteLauncherLog(L"first run", L"F", 1, L"a.cpp");
-    dlg.ResetLauncherLog();
-    std::filesystem::current_path(cwd);
-    EXPECT_TRUE(elsewhere.Exists("log/keep.txt"));
-    EXPECT_FALSE(dir.Exists("log/old.txt") || dir.Exists("log/sub"));
-    EXPECT_EQ(LogBytes(), "");
 }
 
 TEST_F(LauncherLogTest, TwoThreadsLoggingKeepEveryRecordWhole) {

@@ -1,9 +1,7 @@
-// Counters to bar widths, the download progress arithmetic and the status
-// texts the window shows.
+// Counters to bar widths and the download progress arithmetic.
 #include <gtest/gtest.h>
 
 #include "launcher/game_launcher_dlg.h"
-#include "launcher/launcher_messages.h"
 #include "launcher/status_text.h"
 #include "support/recording_view.h"
 #include "support/test_platform.h"
@@ -88,29 +86,4 @@ TEST_F(Progress, APatchPast4GiBFillsItsBarSteadilyToTheEnd) {
     }
     EXPECT_EQ(last, 489);
     EXPECT_EQ(ComposeStatusText(dlg.GetStatusSnapshot()).line1, L"6000 MB / Total 6000 MB");
-}
-
-TEST(StatusText, WhatEachStateShows) {
-    LauncherStatusSnapshot s;
-    s.state = STATE_CHECK_UPDATER;
-    EXPECT_TRUE(ComposeStatusText(s).line1.empty() && !ComposeStatusText(s).showLabels);
-    s.state = STATE_GET_FILE_LIST;
-    EXPECT_EQ(ComposeStatusText(s).line1, L"Getting the file list\u2026");
-    s = {STATE_UPDATE_FILES};
-    s.totalRecv = 1999999;
-    s.totalSize = 123456789;
-    s.currentFile = L"Data\\a.dat";
-    StatusText t = ComposeStatusText(s);
-    EXPECT_EQ(t.line1 + L"/" + t.line2, L"  1 MB / Total 123 MB/Current file : Data\\a.dat");
-    EXPECT_TRUE(t.showBars && t.showLabels);
-    s.state = STATE_IDLE;
-    s.buttonsEnabled = true;
-    t = ComposeStatusText(s);
-    EXPECT_EQ(t.readyText, GetLauncherMessage(32));
-    EXPECT_FALSE(t.showBars || t.showLabels);
-    s.buttonsEnabled = false;
-    s.currentFile = L"Check: Vevida2.0.exe";
-    t = ComposeStatusText(s);
-    EXPECT_EQ(t.line2, L"File check : Check: Vevida2.0.exe");
-    EXPECT_FALSE(t.showBars);
 }

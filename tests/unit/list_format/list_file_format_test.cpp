@@ -1,14 +1,11 @@
-// The list file format: fields, lines, marks, pieces, journals and guards.
+// The list file format: fields, lines, marks, pieces and the entry bound.
 #include "launcher/list_file_format.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <memory>
 
 #include "common/text_util.h"
-#include "support/temp_dir.h"
 
 namespace {
 
@@ -48,15 +45,6 @@ Lines ParseInPieces(const std::string& bytes, size_t pieceBytes, bool laterPathR
     EXPECT_TRUE(parser.Finish(list));
     return Describe(list);
 }
-PackFileList LargeList(int count) {
-    PackFileList list;
-    for (int i = 0; i < count; ++i)
-        list.push_back(
-            Entry(i, i * 3, i % 3 ? kSum : std::wstring(32, L'X'),
-                  L"Data\\Folder" + std::to_wstring(i % 50) + L"\\file" + std::to_wstring(i) + L".dat"));
-    return list;
-}
-
 TEST(SplitFields, Table) {
     const std::wstring slot(ListFieldTable::kSlotChars, L'x');
     const struct {
@@ -97,7 +85,6 @@ TEST(SplitFields, Table) {
                                {L"abc", 0},
                                {L"", 0},
                                {L"- 5", 0},
-                               {L"2147483647", INT32_MAX},
                                {L"2147483648", INT32_MAX},
                                {L"99999999999999999999999", INT32_MAX},
                                {L"-2147483648", INT32_MIN},
@@ -194,127 +181,21 @@ TEST(ListFormat, EntriesAreTheSameWhereverThePiecesFall) {
         EXPECT_EQ(ParseInPieces(tiny, 1), Parse(tiny));
 }
 
-TEST(ListFormat, ListsTooLargeAreRefusedAndFailuresLeaveTheListAlone) {
-    TempDir dir;
-    PackFileList list;
-    list.push_back(Entry(1, 1, L"", L"a"));
-    dir.WriteFile("huge.lit", "");
-    ASSERT_EQ(truncate(dir.Join("huge.lit").c_str(), static_cast<off_t>(kMaxListBytes) + 1), 0);
+// Too large by size: PatchRun.AClientListTooLargeToBeRealIsRebuiltFromTheDisk.
+TEST(ListFormat, ListsOfTooManyEntriesAreRefusedWhileTheyArriveAndLeaveTheListAlone) {
     std::wstring many;
-    for (size_t i = 0; i <= kMaxListEntries; ++i) many += L"1\n";
-    dir.WriteFile("many.lit", Bom(many));
-    for (auto [name, error] :
-         {std::pair{"missing.lit", ENOENT}, {"", EISDIR}, {"huge.lit", EFBIG}, {"many.lit", EFBIG}}) {
-        errno = 0;
-        EXPECT_FALSE(ReadListFile(dir.wpath() + L"/" + text::FromUtf8(name), list)) << name;
-        EXPECT_TRUE(!*name || errno == error) << name << " " << errno;
-        EXPECT_EQ(list.size(), 1u);
-    }
-    many.resize(many.size() - 2);  // one entry fewer is still a list
+    for (size_t i = 0; i < kMaxListEntries; ++i) many += L"1\n";
+    PackFileList list;
     EXPECT_TRUE(ParseListText(Bom(many), list));
-    EXPECT_EQ(list.size(), kMaxListEntries + 1);
-    // Refused while the entries arrive, not once all are held.
+    EXPECT_EQ(list.size(), kMaxListEntries);
+    EXPECT_FALSE(ParseListText(Bom(many + L"1\n"), list));
+    EXPECT_EQ(list.size(), kMaxListEntries);
     ListTextParser parser;
     size_t fed = 0;
     while (fed <= kMaxListEntries && parser.Feed(text::EncodeUtf16LE(L"1\r\n"))) ++fed;
     EXPECT_EQ(fed, kMaxListEntries);
     EXPECT_FALSE(parser.Finish(list = PackFileList()));
     EXPECT_TRUE(list.empty());
-}
-
-TEST(ListFormat, FilesAreWrittenAndReadByteForByteAndAFailingWriterStops) {
-    TempDir dir;
-    const PackFileList list = LargeList(6000);  // some 1 MiB: several pieces
-    const std::wstring path = dir.wpath() + L"\\packclit.lit";
-    ASSERT_TRUE(WriteListFile(path, list));
-    EXPECT_EQ(dir.ReadFile("packclit.lit"), SerializeList(list));
-    PackFileList back;
-    back.push_back(Entry(7, 7, L"", L"kept"));  // reading appends
-    ASSERT_TRUE(ReadListFile(path, back));
-    EXPECT_EQ(back[0]->szPath, L"kept");
-    back.erase(back.begin());
-    EXPECT_EQ(Describe(back), Describe(list));
-
-    std::string written;
-    int calls = 0;
-    EXPECT_FALSE(
-        WriteListPieces(list, 4096, [&](std::string_view piece) { return written += piece, ++calls < 3; }));
-    EXPECT_EQ(calls, 3);
-    EXPECT_EQ(SerializeList(list).substr(0, written.size()), written);
-    EXPECT_LT(written.size(), SerializeList(list).size() / 4);
-}
-
-TEST(ListFormat, ChecksumFieldKeepsWhatItWasGiven) {
-    // Only lower-case digits make a digest, so upper case never equals one.
-    for (const std::wstring& text :
-         {kSum, std::wstring(L"900150983CD24FB0D6963F7D28E17F72"), std::wstring(32, L' '), std::wstring(),
-          std::wstring(64, L'c'), kSum.substr(1), kSum + L"0"}) {
-        const ListChecksum sum(text);
-        EXPECT_EQ(sum.str(), text);
-        EXPECT_EQ(sum.size(), text.size());
-        EXPECT_EQ(sum.empty(), text.empty());
-        EXPECT_TRUE(sum == text && sum == ListChecksum(sum));
-        EXPECT_EQ(sum == ListChecksum(kSum), text == kSum) << text::ToUtf8(text);
-        EXPECT_EQ(sum == kSum.c_str(), text == kSum);
-        EXPECT_EQ(sum.Hash(), ListChecksum(text).Hash());
-    }
-    ListChecksum cleared(kSum);
-    cleared.clear();
-    EXPECT_TRUE(cleared.empty() && cleared == L"");
-}
-
-TEST(ListFormat, AppendedEntriesReadBackAsAJournalEvenAfterATornLine) {
-    TempDir dir;
-    const std::wstring path = dir.wpath() + L"/packclit.lit";
-    ASSERT_TRUE(AppendListEntry(path, *Entry(1, 1, kSum, L"a")));
-    EXPECT_EQ(dir.ReadFile("packclit.lit"), Bom(L"         1|         1|" + kSum + L"|a\r\n"));
-    ASSERT_TRUE(AppendListEntry(path, *Entry(2, 2, kSum, L"b")));
-    ASSERT_TRUE(AppendListEntry(path, *Entry(3, 3, std::wstring(32, L'n'), L"a")));
-    PackFileList list;
-    ASSERT_TRUE(ReadListFile(path, list, true));
-    EXPECT_EQ(Describe(list),
-              (Lines{"2|2|" + text::ToUtf8(kSum) + "|b", "3|3|" + std::string(32, 'n') + "|a"}));
-    errno = 0;
-    EXPECT_FALSE(AppendListEntry(dir.wpath() + L"/no/such/folder.lit", *Entry(1, 1, L"", L"x")));
-    EXPECT_EQ(errno, ENOENT);
-    // Torn earlier appends, with an odd length or an even one, without a line end.
-    for (const std::string& torn : {Bom(L"1|1|s|a\r\n2|2|s|b") + "\x41", Bom(L"1|1|s|a")}) {
-        dir.WriteFile("j.lit", torn);
-        ASSERT_TRUE(AppendListEntry(dir.wpath() + L"/j.lit", *Entry(3, 3, kSum, L"c")));
-        list.clear();
-        ASSERT_TRUE(ReadListFile(dir.wpath() + L"/j.lit", list));
-        ASSERT_GE(list.size(), 2u);
-        EXPECT_EQ(Describe(*list.front()), "1|1|s|a");
-        EXPECT_EQ(Describe(*list.back()), "3|3|" + text::ToUtf8(kSum) + "|c");
-    }
-}
-
-TEST(ListFormat, ListableEntriesReadBackUnchanged) {
-    EXPECT_TRUE(IsListableEntry(*Entry(1, 2, kSum, L"Data\\Map\\a b[1].dat")));
-    EXPECT_TRUE(IsListableEntry(*Entry(INT32_MIN, INT32_MAX, kSum, L" lead")));
-    EXPECT_FALSE(IsListableEntry(*Entry(1, 2, L"", L"a")));  // written as 32 blanks, read back as such
-    // 55 characters before the path, all within one 259-character piece.
-    EXPECT_TRUE(IsListableEntry(*Entry(1, 2, kSum, std::wstring(204, L'p'))));
-    EXPECT_FALSE(IsListableEntry(*Entry(1, 2, kSum, std::wstring(205, L'p'))));
-    for (const wchar_t* bad : {L"a|b", L"a\nb", L"a\rb", L"a\tb", L"a`b", L"a\bb"})
-        EXPECT_FALSE(IsListableEntry(*Entry(1, 2, kSum, bad))) << text::ToUtf8(bad);
-}
-
-TEST(GuardFile, FirstLineWithoutBlanksAndLineEnds) {
-    EXPECT_EQ(ParseGuardText(Bom(L" 9001 5098\t \r\nsecond\r\n")), L"90015098\t");
-    EXPECT_EQ(ParseGuardText("\xEF\xBB\xBF" + text::ToUtf8(kSum) + "\n"), kSum);
-    EXPECT_EQ(ParseGuardText(text::EncodeUtf16LE(kSum + L"\r")), kSum);
-    EXPECT_EQ(ParseGuardText("") + ParseGuardText("\xFF\xFE"), L"");
-    EXPECT_EQ(ParseGuardText(Bom(std::wstring(300, L'a') + L"\r\n")), std::wstring(255, L'a'));
-    EXPECT_NE(ParseGuardText(text::ToUtf8(kSum)), kSum);  // plain ASCII is read as UTF-16LE
-    TempDir dir;
-    dir.WriteFile("packserv.md5", Bom(kSum + L"\r\n"));
-    std::wstring textOut = L"old";
-    ASSERT_TRUE(ReadGuardFile(dir.wpath() + L"\\packserv.md5", textOut));
-    EXPECT_EQ(textOut, kSum);
-    errno = 0;
-    EXPECT_FALSE(ReadGuardFile(dir.wpath() + L"/none.md5", textOut));
-    EXPECT_EQ(errno, ENOENT);
 }
 
 }  // namespace

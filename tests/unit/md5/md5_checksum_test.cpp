@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <string>
-
-#include "support/temp_dir.h"
 
 namespace {
 
@@ -40,34 +37,6 @@ TEST(Md5Checksum, KnownDigestsAcrossThePaddingBoundaries) {
     std::string data;
     for (int i = 0; i < 5000; ++i) data += static_cast<char>((i * 131 + 7) & 0xFF);
     for (size_t piece : {3u, 63u, 64u, 65u, 1000u}) EXPECT_EQ(Digest(data, piece), Digest(data)) << piece;
-}
-
-TEST(Md5ChecksumOfFile, FilesStreamsAndFailures) {
-    TempDir dir;
-    std::string big;  // several read blocks and a part of one
-    for (uint32_t i = 0; i < 600001; ++i) big += static_cast<char>((i * 7919u) >> 3);
-    for (const std::string& bytes : {std::string(), std::string("abc"), std::string(64, 'a'), big}) {
-        dir.WriteFile("Data/Map/a.dat", bytes);
-        wchar_t out[260] = {};
-        ASSERT_TRUE(ChecksumOfFile(out, dir.wpath() + L"\\Data\\Map\\a.dat"));  // backslashes are folders
-        EXPECT_EQ(out, Digest(bytes)) << bytes.size();
-    }
-    for (auto [name, error] : {std::pair{L"/missing.dat", ENOENT}, {L"\\Data", EISDIR}}) {
-        wchar_t out[260] = L"x";
-        errno = 0;
-        EXPECT_FALSE(ChecksumOfFile(out, dir.wpath() + name));
-        EXPECT_EQ(errno, error);
-        EXPECT_EQ(out[0], L'\0');
-    }
-    // A stream: from its current position.
-    dir.WriteFile("f", "xxabc");
-    FILE* f = fopen(dir.Join("f").c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    fseek(f, 2, SEEK_SET);
-    wchar_t out[260] = {};
-    EXPECT_TRUE(ChecksumOfStream(out, f));
-    fclose(f);
-    EXPECT_STREQ(out, L"900150983cd24fb0d6963f7d28e17f72");
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 
 #include <boost/property_tree/ptree.hpp>
 #include <boost/property_tree/xml_parser.hpp>
-#include <filesystem>
-#include <fstream>
 
 #include "common/system/system_info.h"
 #include "common/text_util.h"
@@ -49,24 +47,16 @@ const std::vector<std::string> kKeys = {"OsInfo.WindowsName",
                                         "DisplayInfo.XScreen",
                                         "DisplayInfo.YScreen"};
 
-// The leaves below System in document order, as "Group.Key" -> value.
-std::vector<std::pair<std::string, std::string>> ReadReport(const std::string& path) {
-    pt::ptree tree;
-    pt::read_xml(path, tree);
-    std::vector<std::pair<std::string, std::string>> leaves;
-    for (const auto& [group, children] : tree.get_child("System")) {
-        for (const auto& [key, value] : children) leaves.emplace_back(group + "." + key, value.data());
-    }
-    return leaves;
-}
-
-// The report this machine's or faked facts give, as "Group.Key" -> value;
-// every key, in order.
+// The report the facts give, read back as "Group.Key" -> value; every key, in order.
 std::map<std::string, std::string> Report(SYSTEM::SystemInfo& info) {
     EXPECT_TRUE(info.SaveFile(L"PCInfo.xml"));
+    pt::ptree tree;
+    pt::read_xml("PCInfo.xml", tree);
     std::vector<std::string> keys;
     std::map<std::string, std::string> values;
-    for (const auto& [k, v] : ReadReport("PCInfo.xml")) keys.push_back(k), values[k] = v;
+    for (const auto& [group, children] : tree.get_child("System"))
+        for (const auto& [key, value] : children)
+            keys.push_back(group + "." + key), values[keys.back()] = value.data();
     EXPECT_EQ(keys, kKeys);
     return values;
 }
@@ -131,10 +121,6 @@ TEST(SystemReportTest, ThisMachine) {
                   {"MemoryInfo.TotalPhys", std::to_string(meminfo["MemTotal"])},
                   {"MemoryInfo.TotalPageFile", std::to_string(meminfo["CommitLimit"])},
                   {"DisplayInfo.XScreen", "0"}});  // no display
-    const int load = std::stoi(values["MemoryInfo.MemoryLoad"]);
-    EXPECT_TRUE(load >= 0 && load <= 100);
-    EXPECT_FALSE(values["CpuInfo.CpuDescription"].empty());
-    EXPECT_TRUE(info.GetMacAddress().empty() || info.GetMacAddress().size() == 17u);
 }
 
 }  // namespace
