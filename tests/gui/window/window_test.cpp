@@ -103,6 +103,7 @@ TEST_F(WindowTest, PatchingShowsItsLinesLabelsAndBarsOfExactWidths) {
     server.StallAfter("/patch/Data/b.dat.zip", held, std::chrono::seconds(40));
     Start();
     WaitForWindow();
+    ScreenImage screen;
 
     // Held mid-transfer: a bar's width is the quotient in single precision
     // times 489 pixels, truncated; the fill shows the left of its bitmap, the frame the rest.

