@@ -217,12 +217,3 @@ TEST_F(WindowTest, StartFileCheckPaintsItsProgressTakesNoOtherClickAndStartsTheC
     ASSERT_TRUE(root.Exists("install/client-ran.txt"));
     EXPECT_EQ(root.ReadFile("install/client-ran.txt").substr(0, 5), "Live\n");
 }
-
-TEST_F(WindowTest, ConsoleWhenAskedForEvenWithADisplay) {
-    Publish(GameWithClient());
-    Start("console");
-    // The console front-end ends once its input ends; no window showed.
-    EXPECT_EQ(launcher->Wait(20000), 0) << launcher->Output();
-    EXPECT_NE(launcher->Output().find("Getting the file list"), std::string::npos) << launcher->Output();
-    EXPECT_EQ(desktop.Xdotool({"search", "--classname", "QuonLauncher"}), "");
-}
