@@ -62,7 +62,7 @@ public:
     }
     void SetListSelection(int index) override { selection = index; }
     int GetListSelection() const override { return selection; }
-    void InvalidateControl(int id, bool) override { invalidated.push_back(id); }
+    void InvalidateControl(int, bool) override {}
     void Close() override { ++closes; }
     // A click on an automatic radio button checks it and clears the others.
     void ClickRadio(int id) {
@@ -72,7 +72,6 @@ public:
 
     std::map<int, bool> enabled, checked;
     std::vector<std::wstring> items;
-    std::vector<int> invalidated;
     int selection = -1, closes = 0;
 };
 
