@@ -16,13 +16,6 @@ uint32_t BigEndian32(const unsigned char* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
 
-// The lowest bit set in `mask`, so a channel can be shifted down to 8 bits.
-int Shift(uint32_t mask) {
-    int shift = 0;
-    while (mask && !(mask & 1)) mask >>= 1, ++shift;
-    return shift;
-}
-
 std::string ShellQuote(const std::string& s) {
     std::string out = "'";
     for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -83,21 +76,19 @@ ScreenImage TestDesktop::ReadScreen() const {
     if (file.size() < 100) return image;
     // XWD header: 25 big-endian 32-bit fields, then the window name and the colour map.
     auto field = [&](int i) { return BigEndian32(&file[i * 4]); };
-    const uint32_t headerSize = field(0), byteOrder = field(7), bitsPerPixel = field(11),
-                   bytesPerLine = field(12);
-    const uint32_t redMask = field(14), greenMask = field(15), blueMask = field(16), colours = field(19);
+    const uint32_t byteOrder = field(7), bytesPerLine = field(12);
     const int width = static_cast<int>(field(4)), height = static_cast<int>(field(5));
-    const size_t offset = headerSize + size_t(colours) * 12;
-    if (bitsPerPixel != 32 || file.size() < offset + size_t(bytesPerLine) * height) return image;
+    const size_t offset = field(0) + size_t(field(19)) * 12;  // header and colour map
+    // Xvfb's 24-bit screens: 32 bits a pixel, red in the top byte of the three.
+    if (field(11) != 32 || field(14) != 0xff0000 || field(16) != 0xff ||
+        file.size() < offset + size_t(bytesPerLine) * height)
+        return image;
     image.pixels.resize(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const unsigned char* p = &file[offset + size_t(y) * bytesPerLine + size_t(x) * 4];
-            const uint32_t v = byteOrder == 0 ? (p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24))
-                                              : BigEndian32(p);
-            image.pixels[size_t(y) * width + x] = (((v & redMask) >> Shift(redMask)) << 16) |
-                                                  (((v & greenMask) >> Shift(greenMask)) << 8) |
-                                                  ((v & blueMask) >> Shift(blueMask));
+            const uint32_t v = byteOrder == 0 ? (p[0] | (p[1] << 8) | (p[2] << 16)) : BigEndian32(p);
+            image.pixels[size_t(y) * width + x] = v & 0xffffff;
         }
     }
     image.width = width;
