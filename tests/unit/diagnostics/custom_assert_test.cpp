@@ -1,4 +1,4 @@
-#include "common/diagnostics/custom_assert.h"
+#include "util/custom_assert.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <thread>
 #include <tuple>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "support/temp_current_folder.h"
 
 using ::testing::HasSubstr;

@@ -6,9 +6,9 @@
 #include <regex>
 #include <string>
 
-#include "common/diagnostics/log_writer.h"
-#include "common/path_util.h"
-#include "common/text_util.h"
+#include "util/log_writer.h"
+#include "util/path_util.h"
+#include "util/text_util.h"
 #include "support/temp_current_folder.h"
 
 TEST(LogLineTest, TimeLineAndFileNameFormats) {

@@ -6,9 +6,9 @@
 #include <functional>
 #include <set>
 
-#include "common/ftp/ftp_remote_path.h"
-#include "common/ftp/ftp_transfer.h"
-#include "platform/posix/ftp_list_time.h"
+#include "services/ftp/ftp_remote_path.h"
+#include "services/ftp/ftp_transfer.h"
+#include "os/posix/ftp_list_time.h"
 #include "support/temp_current_folder.h"
 
 namespace {

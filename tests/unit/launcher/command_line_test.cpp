@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/publisher_info.h"
 #include "support/test_platform.h"

@@ -2,7 +2,7 @@
 // a deferred error box, a close between retries.
 #include <gtest/gtest.h>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "support/recording_view.h"

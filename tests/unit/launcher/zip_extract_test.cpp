@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "support/temp_dir.h"
 
 namespace {

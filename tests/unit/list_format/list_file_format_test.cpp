@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <regex>
 #include <sstream>
 
-#include "common/game_option/game_option.h"
+#include "services/game_option/game_option.h"
 #include "option_dialog_fakes.h"
 
 using COMMON_UTIL::GAME_OPTION::GameOption;

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "common/diagnostics/custom_assert.h"
+#include "util/custom_assert.h"
 #include "launcher/options/option_dialog_view.h"
-#include "platform/display_modes.h"
+#include "os/display_modes.h"
 #include "support/temp_current_folder.h"
 
 inline void WriteText(const std::filesystem::path& file, const std::string& text) {

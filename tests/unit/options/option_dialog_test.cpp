@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "common/game_option/game_option.h"
+#include "services/game_option/game_option.h"
 #include "option_dialog_fakes.h"
 
 namespace {

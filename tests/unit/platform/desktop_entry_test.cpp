@@ -1,10 +1,10 @@
 // Texts the platform layer reads and writes: desktop entries, the user's
 // folder settings, QUON_MAX_RATE.
-#include "platform/posix/desktop_entry.h"
+#include "os/posix/desktop_entry.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/rate_cap.h"
+#include "os/rate_cap.h"
 
 using namespace desktop_entry;
 
