@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "common/path_util.h"
+#include "launcher/commit_batch.h"
 #include "platform/process.h"
 #include "platform/user_shell.h"
 
@@ -53,5 +54,10 @@ void LauncherPlatform::WriteShortcut(const std::wstring& path, const std::wstrin
 }
 
 void LauncherPlatform::SleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+CommitSteps& LauncherPlatform::FileCommits() {
+    static CommitSteps steps;  // no state: one serves every run
+    return steps;
+}
 
 std::unique_ptr<LauncherPlatform> LauncherPlatform::CreateDefault() { return std::make_unique<LauncherPlatform>(); }

@@ -27,6 +27,8 @@ public:
     virtual std::wstring GetApplicationsFolder();
     virtual void WriteShortcut(const std::wstring& path, const std::wstring& targetExecutable);
     virtual void SleepMs(unsigned ms);
+    // The steps that make unpacked files durable (see CCommitBatch).
+    virtual class CommitSteps& FileCommits();
 
     static std::unique_ptr<LauncherPlatform> CreateDefault();
 
