@@ -13,6 +13,7 @@
 #include "platform/file_system.h"
 #include "platform/posix/curl_result_map.h"
 #include "platform/rate_cap.h"
+#include "platform/thread_start.h"
 #include "platform/url_prefetch.h"
 
 namespace {
@@ -67,7 +68,7 @@ public:
         curl_multi_setopt(m_multi, CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
         m_headers = curl_slist_append(m_headers, "Cache-Control: no-cache");
         m_headers = curl_slist_append(m_headers, "Pragma: no-cache");
-        m_thread = std::thread([this] { Run(); });
+        m_thread = StartThread([this] { Run(); });
     }
 
     ~CurlUrlPrefetcher() override {
