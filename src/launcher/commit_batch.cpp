@@ -42,10 +42,19 @@ CCommitBatch::Outcome CCommitBatch::Flush(std::vector<std::unique_ptr<PackFileIn
         outcome = {Failure::kFile, error, m_items[index].target};
     };
 
-    if (m_limits.dataSync == BatchDataSync::kFileSystem) {
-        const auto first = std::find_if(m_items.begin(), m_items.end(), [](const Item& item) { return item.file != nullptr; });
-        if (first != m_items.end() && !m_steps.SyncFileSystem(first->folder))
-            fail(static_cast<size_t>(first - m_items.begin()), errno);
+    const bool wholeFileSystem = m_limits.dataSync == BatchDataSync::kFileSystem;
+    // One sync of the file system stands for every file before `good`: its
+    // failure is the first file's.
+    auto syncFileSystem = [&] {
+        for (size_t i = 0; i < good; ++i) {
+            if (!m_items[i].file) continue;
+            if (!m_steps.SyncFileSystem(m_items[i].folder)) fail(i, errno);
+            return;
+        }
+    };
+
+    if (wholeFileSystem) {
+        syncFileSystem();
     } else {
         for (size_t i = 0; i < good; ++i) {
             if (m_items[i].file && !m_steps.SyncData(*m_items[i].file)) fail(i, errno);
@@ -54,10 +63,12 @@ CCommitBatch::Outcome CCommitBatch::Flush(std::vector<std::unique_ptr<PackFileIn
     for (size_t i = 0; i < good; ++i) {
         if (m_items[i].file && !m_steps.Rename(*m_items[i].file)) fail(i, errno);
     }
-    // Each folder once; a folder that fails takes its first file and all
-    // after it out of the record.
+    // The names: a second sync of the file system covers every folder at
+    // once; otherwise each folder is synced once, and one that fails takes
+    // its first file and all after it out of the record.
+    if (wholeFileSystem) syncFileSystem();
     std::vector<std::string> folders;
-    for (size_t i = 0; i < good; ++i) {
+    for (size_t i = 0; i < good && !wholeFileSystem; ++i) {
         const Item& item = m_items[i];
         if (item.file && std::find(folders.begin(), folders.end(), item.folder) == folders.end())
             folders.push_back(item.folder);

@@ -97,7 +97,8 @@ void CGameLauncherDlg::Ls_Update() {
 
     // Checked files wait here until a batch of them is made durable and
     // recorded together; see CCommitBatch.
-    CCommitBatch batch(m_platform.FileCommits(), m_strInstallPath + L"packclit.lit", CCommitBatch::Limits{});
+    CommitSteps& steps = m_platform.FileCommits();
+    CCommitBatch batch(steps, m_strInstallPath + L"packclit.lit", {.dataSync = steps.Method()});
     // Commits and records what the batch holds. A file that could not be made
     // durable is a failed write: entry 8 with the reason and its path, and
     // the run stops with the files before it recorded. Every way out of the

@@ -5,10 +5,11 @@
 #include "patch_fixture.h"
 
 namespace {
-// The real steps, except that syncing one folder fails.
+// The real steps, folder by folder, except that syncing one folder fails.
 class FolderSyncFails : public CommitSteps {
 public:
     explicit FolderSyncFails(std::string folder) : m_folder(std::move(folder)) {}
+    BatchDataSync Method() const override { return BatchDataSync::kPerFile; }
     bool SyncFolder(const std::string& folder) override {
         if (folder != m_folder) return CommitSteps::SyncFolder(folder);
         errno = EIO;

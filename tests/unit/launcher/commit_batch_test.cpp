@@ -14,11 +14,17 @@
 
 namespace {
 
-// Records every step by the last component it touches; the step whose
-// record starts with `failAt` fails with EIO instead of running.
+// Records every step by the last component it touches; the first step whose
+// record starts with `failAt` (the second, for "fs#2") fails with EIO
+// instead of running.
 class RecordingSteps : public CommitSteps {
 public:
-    explicit RecordingSteps(std::string failAt) : m_failAt(std::move(failAt)) {}
+    explicit RecordingSteps(std::string failAt) : m_failAt(std::move(failAt)) {
+        if (m_failAt.size() > 2 && m_failAt[m_failAt.size() - 2] == '#') {
+            m_skip = m_failAt.back() - '1';
+            m_failAt.resize(m_failAt.size() - 2);
+        }
+    }
     bool SyncData(fsys::TempFile& file) override { return Pass("data " + Last(file.Target())) && CommitSteps::SyncData(file); }
     bool SyncFileSystem(const std::string& path) override { return Pass("fs") && CommitSteps::SyncFileSystem(path); }
     bool Rename(fsys::TempFile& file) override { return Pass("rename " + Last(file.Target())) && CommitSteps::Rename(file); }
@@ -34,11 +40,12 @@ private:
     static std::string Last(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
     bool Pass(const std::string& call) {
         calls += (calls.empty() ? "" : ", ") + call;
-        if (m_failAt.empty() || call.rfind(m_failAt, 0) != 0) return true;
+        if (m_failAt.empty() || call.rfind(m_failAt, 0) != 0 || m_skip-- > 0) return true;
         errno = EIO;
         return false;
     }
     std::string m_failAt;
+    int m_skip = 0;
 };
 
 struct BatchCase {
@@ -114,12 +121,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BatchCase{"", BatchDataSync::kPerFile, kAll, "d1/a d2/b d1/c", "", "d1/a d1/c d2/b"},
         BatchCase{"", BatchDataSync::kFileSystem,
-                  "fs, rename a, rename b, rename c, folder d1, folder d2, list d1/a d2/b d1/c", "d1/a d2/b d1/c", "",
+                  "fs, rename a, rename b, rename c, fs, list d1/a d2/b d1/c", "d1/a d2/b d1/c", "",
                   "d1/a d1/c d2/b"},
         // The files after a failed one wait for nothing: they are dropped.
         BatchCase{"data b", BatchDataSync::kPerFile, "data a, data b, rename a, folder d1, list d1/a", "d1/a", "d2/b",
                   "d1/a"},
         BatchCase{"fs", BatchDataSync::kFileSystem, "fs", "", "d1/a", ""},
+        // The names not durable: all in place and whole, none recorded.
+        BatchCase{"fs#2", BatchDataSync::kFileSystem, "fs, rename a, rename b, rename c, fs", "", "d1/a",
+                  "d1/a d1/c d2/b"},
         BatchCase{"rename b", BatchDataSync::kPerFile, "data a, data b, data c, rename a, rename b, folder d1, list d1/a",
                   "d1/a", "d2/b", "d1/a"},
         // Renamed but its folder not durable: whole, not recorded, and so
