@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/commit_batch.h"
 #include "launcher/list_file_format.h"
-#include "platform/file_system.h"
+#include "base/file_system.h"
 #include "support/bench_util.h"
 
 namespace {

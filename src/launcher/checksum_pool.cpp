@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "platform/thread_start.h"
+#include "os/thread_start.h"
 
 unsigned ChecksumPool::WorkerCount() {
     if (const char* set = std::getenv("QUON_SCAN_WORKERS")) {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "launcher/pack_file_info.h"
-#include "platform/file_system.h"
+#include "base/file_system.h"
 
 // How a batch is made durable. kPerFile: one fdatasync per file (write-back
 // of each started as soon as it is written), then one sync per folder; each

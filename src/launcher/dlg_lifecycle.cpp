@@ -1,8 +1,8 @@
 // Construction, start-up checks, close and release.
-#include "common/path_util.h"
+#include "util/path_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
-#include "platform/thread_start.h"
+#include "os/thread_start.h"
 
 std::atomic<int32_t> CGameLauncherDlg::s_nUnzipGiveUps{0};
 

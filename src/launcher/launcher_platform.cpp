@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <thread>
 
-#include "common/path_util.h"
+#include "util/path_util.h"
 #include "launcher/commit_batch.h"
-#include "platform/process.h"
-#include "platform/user_shell.h"
+#include "os/process.h"
+#include "os/user_shell.h"
 
 LauncherPlatform::LauncherPlatform() = default;
 LauncherPlatform::~LauncherPlatform() = default;

@@ -1,6 +1,6 @@
 #include "launcher/md5_pipeline.h"
 
-#include "platform/thread_start.h"
+#include "os/thread_start.h"
 
 CMd5Pipeline::CMd5Pipeline(size_t blockSize, size_t blocks)
     : m_blockSize(blockSize), m_depth(blocks < 2 ? 2 : blocks), m_blocks(1, std::vector<char>(blockSize)) {}

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "base/file_system.h"
 
 enum ZipExtractResult : int {
     kZipOk = 0,

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <set>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/commit_batch.h"
 #include "launcher/list_file_format.h"
 #include "support/temp_dir.h"
