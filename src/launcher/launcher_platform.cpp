@@ -3,12 +3,15 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 #include "common/path_util.h"
 #include "platform/process.h"
 #include "platform/user_shell.h"
 
-LauncherPlatform::LauncherPlatform() = default;
+LauncherPlatform::LauncherPlatform() {
+    if (const char* wine = std::getenv("QUON_WINE")) m_windowsRunner = wine;
+}
 LauncherPlatform::~LauncherPlatform() = default;
 
 bool LauncherPlatform::AcquireInstanceLock() {
@@ -39,8 +42,11 @@ std::unique_ptr<UrlPrefetcher> LauncherPlatform::CreatePrefetcher(int connection
 
 int LauncherPlatform::StartProgram(const std::wstring& file, const std::wstring& parameters,
                                    const std::wstring& workingFolder) {
-    return ::StartProgram(file, parameters, workingFolder);
+    m_startNote.clear();
+    return ::StartProgram(file, parameters, workingFolder, m_windowsRunner, &m_startNote);
 }
+
+std::wstring LauncherPlatform::TakeStartNote() { return std::exchange(m_startNote, {}); }
 
 bool LauncherPlatform::MakeExecutable(const std::wstring& path) { return ::MakeExecutable(path); }
 

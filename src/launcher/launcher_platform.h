@@ -22,6 +22,10 @@ public:
     virtual std::unique_ptr<UrlPrefetcher> CreatePrefetcher(int connections);
     virtual int StartProgram(const std::wstring& file, const std::wstring& parameters,
                              const std::wstring& workingFolder);
+    // Why the last start failed, in words for the launcher log, when the
+    // result code alone would mislead (no Wine for a Windows program); empty
+    // otherwise. Taking it empties it.
+    std::wstring TakeStartNote();
     virtual bool MakeExecutable(const std::wstring& path);
     virtual std::wstring GetDesktopFolder();
     virtual std::wstring GetApplicationsFolder();
@@ -33,4 +37,9 @@ public:
 private:
     std::unique_ptr<class InstanceLock> m_lock;
     std::unique_ptr<UrlDownloader> m_downloader;
+    std::wstring m_startNote;
+
+protected:
+    // The program that runs Windows programs on Linux ("wine" on the PATH when empty).
+    std::string m_windowsRunner;
 };
