@@ -5,9 +5,9 @@
 #include <thread>
 #include <utility>
 
-#include "common/path_util.h"
-#include "platform/process.h"
-#include "platform/user_shell.h"
+#include "util/path_util.h"
+#include "os/process.h"
+#include "os/user_shell.h"
 
 LauncherPlatform::LauncherPlatform() {
     if (const char* wine = std::getenv("QUON_WINE")) m_windowsRunner = wine;

@@ -6,7 +6,7 @@
 
 #include "launcher/game_launcher_dlg.h"
 #include "launcher_fixture.h"
-#include "platform/process.h"
+#include "os/process.h"
 
 namespace {
 
