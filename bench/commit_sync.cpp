@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/list_file_format.h"
-#include "platform/file_system.h"
+#include "base/file_system.h"
 #include "support/bench_util.h"
 
 namespace {

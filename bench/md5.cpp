@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/md5_checksum.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/list_file_format.h"
 #include "support/patch_bench.h"
 #include "support/static_http_server.h"

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
 #include "support/patch_bench.h"

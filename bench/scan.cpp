@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/checksum_pool.h"
 #include "launcher/game_launcher_dlg.h"
 #include "support/bench_util.h"

@@ -1,4 +1,4 @@
-#include "common/crash/exception_handler.h"
+#include "services/crash/exception_handler.h"
 #include "launcher/run_leftovers.h"
 #include "launcher/working_folder.h"
 #include "ui/frontend.h"

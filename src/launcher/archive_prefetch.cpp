@@ -2,10 +2,10 @@
 
 #include <chrono>
 
-#include "common/file_util.h"
-#include "common/path_util.h"
-#include "platform/disk_space.h"
-#include "platform/file_system.h"
+#include "util/file_util.h"
+#include "util/path_util.h"
+#include "os/disk_space.h"
+#include "base/file_system.h"
 
 namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/url_prefetch.h"
+#include "os/url_prefetch.h"
 
 class CArchivePrefetch {
 public:

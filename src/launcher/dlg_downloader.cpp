@@ -1,5 +1,5 @@
 // Fetching a URL into a file with retries, and the progress reports.
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 

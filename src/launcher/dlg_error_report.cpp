@@ -1,14 +1,14 @@
 // Error reporting and the launcher log.
 #include <cstring>
 
-#include "common/file_util.h"
-#include "common/path_util.h"
-#include "common/text_util.h"
+#include "util/file_util.h"
+#include "util/path_util.h"
+#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/run_leftovers.h"
-#include "platform/file_system.h"
-#include "platform/process_facts.h"
+#include "base/file_system.h"
+#include "base/process_facts.h"
 
 namespace {
 constexpr size_t kMaxLogLineChars = 1023;

@@ -5,9 +5,9 @@
 #include <unordered_set>
 #include <utility>
 
-#include "common/file_util.h"
-#include "common/path_util.h"
-#include "common/text_util.h"
+#include "util/file_util.h"
+#include "util/path_util.h"
+#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/list_file_format.h"

@@ -1,7 +1,7 @@
 // The Start button: check the executables and data packs once more, then
 // start the game client and end.
-#include "common/file_util.h"
-#include "common/text_util.h"
+#include "util/file_util.h"
+#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/md5_checksum.h"

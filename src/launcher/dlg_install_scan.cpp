@@ -5,13 +5,13 @@
 #include <cwctype>
 #include <source_location>
 
-#include "common/path_util.h"
-#include "common/text_util.h"
+#include "util/path_util.h"
+#include "util/text_util.h"
 #include "launcher/checksum_pool.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/list_file_format.h"
-#include "platform/file_system.h"
+#include "base/file_system.h"
 
 namespace {
 bool EqualsIgnoringCase(const std::wstring& a, const wchar_t* b) {

@@ -1,5 +1,5 @@
 // Construction, start-up checks, close and release.
-#include "common/path_util.h"
+#include "util/path_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 

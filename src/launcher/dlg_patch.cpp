@@ -5,16 +5,16 @@
 #include <cerrno>
 #include <unordered_map>
 
-#include "common/file_util.h"
-#include "common/path_util.h"
-#include "common/text_util.h"
+#include "util/file_util.h"
+#include "util/path_util.h"
+#include "util/text_util.h"
 #include "launcher/archive_prefetch.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
 #include "launcher/url_download_callback.h"
-#include "platform/file_system.h"
+#include "base/file_system.h"
 
 namespace {
 // The list path as a URL path: "\" becomes "/", and every byte of its UTF-8

@@ -1,5 +1,5 @@
 // The player's start: fetch the updater, start it, end.
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 

@@ -3,12 +3,12 @@
 
 #include <chrono>
 
-#include "common/crash/exception_handler.h"
-#include "common/file_util.h"
-#include "common/path_util.h"
+#include "services/crash/exception_handler.h"
+#include "util/file_util.h"
+#include "util/path_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
-#include "platform/file_system.h"
+#include "base/file_system.h"
 
 namespace {
 // A ready launcher removes a Temp folder made behind its back at this pace;

@@ -1,7 +1,7 @@
 // Unpacking one archive over the install folder, and the clean-up after a
 // file failed its check.
-#include "common/file_util.h"
-#include "common/text_util.h"
+#include "util/file_util.h"
+#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/zip_extract.h"

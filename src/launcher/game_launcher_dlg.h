@@ -23,7 +23,7 @@
 #include "launcher/launcher_view.h"
 #include "launcher/pack_file_info.h"
 #include "launcher/publisher_info.h"
-#include "platform/win_types.h"
+#include "base/win_types.h"
 
 // What a painter needs to draw one frame, read in one go.
 struct LauncherStatusSnapshot {

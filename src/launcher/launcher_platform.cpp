@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <thread>
 
-#include "common/path_util.h"
-#include "platform/process.h"
-#include "platform/user_shell.h"
+#include "util/path_util.h"
+#include "os/process.h"
+#include "os/user_shell.h"
 
 LauncherPlatform::LauncherPlatform() = default;
 LauncherPlatform::~LauncherPlatform() = default;

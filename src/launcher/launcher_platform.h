@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/url_download.h"
-#include "platform/url_prefetch.h"
+#include "os/url_download.h"
+#include "os/url_prefetch.h"
 
 class LauncherPlatform {
 public:

@@ -12,7 +12,7 @@
 // at once), and only then calls OnDestroy, which joins the worker.
 #include <string>
 
-#include "platform/win_types.h"
+#include "base/win_types.h"
 
 class LauncherView {
 public:

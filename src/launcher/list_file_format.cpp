@@ -5,7 +5,7 @@
 #include <limits>
 #include <unordered_set>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "common/file_util.h"
-#include "common/path_util.h"
+#include "util/file_util.h"
+#include "util/path_util.h"
 #include "launcher/list_file_format.h"
-#include "platform/file_system.h"
+#include "base/file_system.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <memory>
 
-#include "common/path_util.h"
-#include "platform/file_system.h"
+#include "util/path_util.h"
+#include "base/file_system.h"
 
 namespace {
 

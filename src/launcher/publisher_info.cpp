@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "common/crash/exception_handler.h"
-#include "common/file_util.h"
-#include "common/text_util.h"
+#include "services/crash/exception_handler.h"
+#include "util/file_util.h"
+#include "util/text_util.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/launcher_platform.h"
 

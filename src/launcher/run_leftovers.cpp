@@ -2,9 +2,9 @@
 
 #include <string_view>
 
-#include "common/path_util.h"
-#include "platform/file_system.h"
-#include "platform/process.h"
+#include "util/path_util.h"
+#include "base/file_system.h"
+#include "os/process.h"
 
 namespace {
 

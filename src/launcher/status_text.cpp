@@ -1,6 +1,6 @@
 #include "launcher/status_text.h"
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/launcher_messages.h"
 
 StatusText ComposeStatusText(const LauncherStatusSnapshot& s) {

@@ -1,7 +1,7 @@
 #pragma once
 // The status callback handed to a download: its progress reports feed the
 // owner's progress model and let the owner abort the transfer.
-#include "platform/url_download.h"
+#include "os/url_download.h"
 
 template <class Owner>
 class cUrlDownLoadCallback : public IBindStatusCallback {

@@ -1,7 +1,7 @@
 #include "launcher/working_folder.h"
 
-#include "common/path_util.h"
-#include "platform/file_system.h"
+#include "util/path_util.h"
+#include "base/file_system.h"
 
 std::wstring ExecutableFolder() {
     std::wstring folder;

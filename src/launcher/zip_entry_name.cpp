@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 
 namespace {
 constexpr uint32_t kUtf8NameFlag = 1u << 11;

@@ -5,12 +5,12 @@
 #include <cerrno>
 #include <vector>
 
-#include "common/file_util.h"
-#include "common/path_util.h"
-#include "common/text_util.h"
+#include "util/file_util.h"
+#include "util/path_util.h"
+#include "util/text_util.h"
 #include "launcher/md5_pipeline.h"
 #include "launcher/zip_entry_name.h"
-#include "platform/file_system.h"
+#include "base/file_system.h"
 
 namespace {
 constexpr int kUnixHost = 3;

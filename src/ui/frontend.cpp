@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "ui/console/console_view.h"
 #include "ui/startup_status.h"

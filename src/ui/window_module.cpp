@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/loadable_module.h"
+#include "os/loadable_module.h"
 #include "ui/window_build_id.h"
 
 // The module's file image, put into the executable by window_module_image.c.

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "common/crash/exception_handler.h"
+#include "services/crash/exception_handler.h"
 
 static ExceptionHandler g_exceptionHandler;
 

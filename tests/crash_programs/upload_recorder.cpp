@@ -2,8 +2,8 @@
 // upload mode hands over, so the test sees the order of the steps.
 #include <fstream>
 
-#include "common/crash_report/crash_report_upload.h"
-#include "common/text_util.h"
+#include "services/crash_report/crash_report_upload.h"
+#include "util/text_util.h"
 
 bool UploadCrashReport(const std::wstring& dumpPath) {
     std::ofstream("upload-called.txt") << text::ToUtf8(dumpPath);

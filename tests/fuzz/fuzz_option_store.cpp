@@ -11,7 +11,7 @@
 #include <locale>
 #include <string>
 
-#include "common/game_option/game_option.h"
+#include "services/game_option/game_option.h"
 
 namespace {
 const char kDefaults[] =

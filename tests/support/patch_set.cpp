@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
 

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 
 TempDir::TempDir() {
     std::string pattern = "/tmp/quon-test-XXXXXX";

@@ -18,7 +18,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "common/path_util.h"
+#include "util/path_util.h"
 
 void ScriptedDownloader::DeleteUrlCacheEntry(const std::wstring&) { ++m_cacheDeletes; }
 

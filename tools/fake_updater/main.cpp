@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "platform/process.h"
+#include "os/process.h"
 
 namespace {
 

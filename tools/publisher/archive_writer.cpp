@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/md5_checksum.h"
 
 namespace {

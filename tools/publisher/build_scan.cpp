@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <map>
 
-#include "common/path_util.h"
-#include "common/text_util.h"
+#include "util/path_util.h"
+#include "util/text_util.h"
 #include "launcher/list_file_format.h"
 
 namespace fs = std::filesystem;

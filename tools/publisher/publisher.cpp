@@ -12,9 +12,9 @@
 
 #include "archive_writer.h"
 #include "build_scan.h"
-#include "common/file_util.h"
-#include "common/path_util.h"
-#include "common/text_util.h"
+#include "util/file_util.h"
+#include "util/path_util.h"
+#include "util/text_util.h"
 #include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
 

@@ -4,10 +4,10 @@
 // on OK. It draws nothing; an OptionDialogView renders it.
 #include <vector>
 
-#include "common/game_option/game_option.h"
+#include "services/game_option/game_option.h"
 #include "launcher/options/option_dialog_view.h"
 #include "launcher/options/resolution_table.h"
-#include "platform/display_modes.h"
+#include "os/display_modes.h"
 
 class COptionDialog {
 public:

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <sstream>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/options/option_dialog.h"
 
 namespace {

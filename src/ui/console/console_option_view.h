@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "launcher/options/option_dialog_view.h"
-#include "platform/display_modes.h"
+#include "os/display_modes.h"
 
 // Holds the controls' state as a window would and prints nothing itself.
 class ConsoleOptionView : public OptionDialogView {

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <optional>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/status_text.h"
 #include "ui/console/console_commands.h"

@@ -2,7 +2,7 @@
 // The video option dialog in the GTK front-end.
 #include <gtk/gtk.h>
 
-#include "platform/display_modes.h"
+#include "os/display_modes.h"
 
 // Shows the video option dialog modally over `parent`; returns when OK or
 // Cancel ended it.

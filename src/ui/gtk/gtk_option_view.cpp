@@ -1,6 +1,6 @@
 #include "ui/gtk/gtk_option_view.h"
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/options/option_dialog.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gdk/gdkkeysyms.h>
 
-#include "common/text_util.h"
-#include "platform/posix/launcher_icon.h"
+#include "util/text_util.h"
+#include "os/posix/launcher_icon.h"
 #include "ui/gtk/dialog_units.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "ui/gtk/message_box.h"
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 
 GtkWidget* CreateMessageBox(GtkWindow* parent, const std::wstring& text, const std::wstring& caption) {
     // "%s": the text is shown as it is, a per cent sign included.

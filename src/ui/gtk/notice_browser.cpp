@@ -2,7 +2,7 @@
 
 #include <webkit2/webkit2.h>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 
 NoticeBrowser::NoticeBrowser(GtkFixed* fixed, int x, int y, int width, int height) {
     // Nothing is kept between runs (no disk cache, cookies or storage), so

@@ -3,7 +3,7 @@
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/launcher_messages.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "support/silent_port.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"

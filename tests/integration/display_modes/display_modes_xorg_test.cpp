@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "launcher/options/option_dialog.h"
-#include "platform/display_modes.h"
+#include "os/display_modes.h"
 #include "support/child_process.h"
 #include "support/temp_current_folder.h"
 #include "support/test_desktop.h"

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "downloader_fixture.h"
-#include "platform/rate_cap.h"
+#include "os/rate_cap.h"
 
 namespace {
 

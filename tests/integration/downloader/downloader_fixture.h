@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "common/text_util.h"
-#include "platform/posix/url_download_curl.h"
+#include "util/text_util.h"
+#include "os/posix/url_download_curl.h"
 #include "support/silent_port.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"

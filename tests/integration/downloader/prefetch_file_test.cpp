@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/file_system.h"
-#include "platform/url_prefetch.h"
+#include "base/file_system.h"
+#include "os/url_prefetch.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
 

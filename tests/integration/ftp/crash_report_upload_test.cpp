@@ -1,6 +1,6 @@
 // The crash handler's upload mode against a real FTP server: what arrives
 // where, what the archive holds, and what is left behind locally.
-#include "common/crash_report/crash_report_upload.h"
+#include "services/crash_report/crash_report_upload.h"
 
 #include <gtest/gtest.h>
 #include <minizip/unzip.h>
@@ -13,8 +13,8 @@
 #include <map>
 #include <sstream>
 
-#include "common/system/system_info.h"
-#include "common/text_util.h"
+#include "services/system/system_info.h"
+#include "util/text_util.h"
 #include "ftp_server_fixture.h"
 #include "support/temp_current_folder.h"
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <thread>
 
-#include "common/ftp/ftp_transfer.h"
-#include "common/text_util.h"
+#include "services/ftp/ftp_transfer.h"
+#include "util/text_util.h"
 #include "ftp_server_fixture.h"
 #include "support/temp_current_folder.h"
 

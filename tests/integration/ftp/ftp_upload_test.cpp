@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "common/ftp/ftp_transfer.h"
-#include "common/path_util.h"
-#include "common/text_util.h"
+#include "services/ftp/ftp_transfer.h"
+#include "util/path_util.h"
+#include "util/text_util.h"
 #include "ftp_server_fixture.h"
 #include "support/temp_current_folder.h"
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/launcher_messages.h"
 #include "support/child_process.h"
 #include "support/patch_set.h"

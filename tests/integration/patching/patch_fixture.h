@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/list_file_format.h"

@@ -7,9 +7,9 @@
 #include <csignal>
 #include <string>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "integration/platform/platform_test_util.h"
-#include "platform/process.h"
+#include "os/process.h"
 #include "support/temp_dir.h"
 
 using platform_test::ScopedEnv;

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <string>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "integration/platform/platform_test_util.h"
-#include "platform/process.h"
+#include "os/process.h"
 #include "support/temp_dir.h"
 #include "support/test_desktop.h"
 

@@ -1,13 +1,13 @@
-#include "platform/user_shell.h"
+#include "os/user_shell.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <string>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "integration/platform/platform_test_util.h"
-#include "platform/posix/launcher_icon.h"
+#include "os/posix/launcher_icon.h"
 #include "support/temp_dir.h"
 
 using platform_test::ScopedEnv;

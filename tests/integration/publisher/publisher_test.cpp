@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <map>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
 #include "support/temp_dir.h"

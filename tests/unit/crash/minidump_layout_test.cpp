@@ -5,8 +5,8 @@
 #include <cstring>
 #include <map>
 
-#include "common/crash/dump_file_name.h"
-#include "common/crash/minidump_file_writer.h"
+#include "services/crash/dump_file_name.h"
+#include "services/crash/minidump_file_writer.h"
 
 namespace {
 

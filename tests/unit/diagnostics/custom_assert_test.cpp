@@ -1,4 +1,4 @@
-#include "common/diagnostics/custom_assert.h"
+#include "util/custom_assert.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "support/temp_current_folder.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "common/diagnostics/lexical_cast_wrapper.h"
+#include "util/lexical_cast_wrapper.h"
 #include "support/temp_current_folder.h"
 
 namespace {

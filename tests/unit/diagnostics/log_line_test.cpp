@@ -5,9 +5,9 @@
 #include <locale>
 #include <string>
 
-#include "common/diagnostics/log_writer.h"
-#include "common/path_util.h"
-#include "common/text_util.h"
+#include "util/log_writer.h"
+#include "util/path_util.h"
+#include "util/text_util.h"
 #include "support/temp_current_folder.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // Remote path handling of the FTP transfer, and the listing's time column.
-#include "common/ftp/ftp_remote_path.h"
+#include "services/ftp/ftp_remote_path.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/ftp_list_time.h"
+#include "os/posix/ftp_list_time.h"
 
 using namespace ftp_path;
 

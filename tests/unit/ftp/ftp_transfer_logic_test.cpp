@@ -5,7 +5,7 @@
 #include <functional>
 #include <set>
 
-#include "common/ftp/ftp_transfer.h"
+#include "services/ftp/ftp_transfer.h"
 #include "support/temp_current_folder.h"
 
 namespace {

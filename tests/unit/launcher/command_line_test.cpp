@@ -3,8 +3,8 @@
 
 #include <cstdlib>
 
-#include "common/crash/exception_handler.h"
-#include "common/text_util.h"
+#include "services/crash/exception_handler.h"
+#include "util/text_util.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/publisher_info.h"
 #include "support/test_platform.h"

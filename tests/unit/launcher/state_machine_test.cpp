@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "support/recording_view.h"

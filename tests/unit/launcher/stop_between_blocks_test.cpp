@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/md5_checksum.h"
 #include "launcher/zip_extract.h"
 #include "support/patch_set.h"

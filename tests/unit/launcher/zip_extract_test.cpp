@@ -10,7 +10,7 @@
 #include <set>
 #include <vector>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "support/patch_set.h"
 #include "support/temp_dir.h"
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "launcher/list_file_format.h"
 #include "support/temp_dir.h"
 

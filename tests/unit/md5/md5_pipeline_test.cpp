@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/text_util.h"
+#include "util/text_util.h"
 #include "support/patch_set.h"
 
 namespace {

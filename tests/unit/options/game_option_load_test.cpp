@@ -3,7 +3,7 @@
 
 #include <iostream>
 
-#include "common/game_option/game_option.h"
+#include "services/game_option/game_option.h"
 #include "option_files.h"
 
 using COMMON_UTIL::GAME_OPTION::GameOption;

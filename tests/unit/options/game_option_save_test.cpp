@@ -5,7 +5,7 @@
 #include <regex>
 #include <sstream>
 
-#include "common/game_option/game_option.h"
+#include "services/game_option/game_option.h"
 #include "option_files.h"
 
 using COMMON_UTIL::GAME_OPTION::GameOption;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "launcher/options/option_dialog_view.h"
-#include "platform/display_modes.h"
+#include "os/display_modes.h"
 
 class RecordingOptionView : public OptionDialogView {
 public:

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/diagnostics/custom_assert.h"
+#include "util/custom_assert.h"
 #include "support/temp_current_folder.h"
 
 inline void WriteText(const std::filesystem::path& file, const std::string& text) {

@@ -1,4 +1,4 @@
-#include "platform/posix/desktop_entry.h"
+#include "os/posix/desktop_entry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // The file-system service on real files: removal never leaves the folder it
 // is given, commits replace whole files, names stay within the system's cap.
-#include "platform/file_system.h"
+#include "base/file_system.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
 
-#include "common/file_util.h"
-#include "common/text_util.h"
+#include "util/file_util.h"
+#include "util/text_util.h"
 #include "support/temp_dir.h"
 
 namespace stdfs = std::filesystem;

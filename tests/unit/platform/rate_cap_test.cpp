@@ -1,5 +1,5 @@
 // QUON_MAX_RATE's text: only a plain positive decimal number sets a cap.
-#include "platform/rate_cap.h"
+#include "os/rate_cap.h"
 
 #include <gtest/gtest.h>
 

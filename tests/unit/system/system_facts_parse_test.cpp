@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "platform/posix/system_facts_posix.h"
+#include "os/posix/system_facts_posix.h"
 #include "support/temp_dir.h"
 
 using namespace posix_facts;

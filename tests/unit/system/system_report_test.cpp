@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/system/system_info.h"
-#include "common/text_util.h"
-#include "platform/posix/system_facts_posix.h"
+#include "services/system/system_info.h"
+#include "util/text_util.h"
+#include "os/posix/system_facts_posix.h"
 #include "support/temp_current_folder.h"
 
 namespace pt = boost::property_tree;

@@ -1,0 +1,171 @@
+// fsys::File on POSIX descriptors.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <utility>
+
+#include "base/file_system.h"
+
+namespace fsys {
+
+namespace {
+
+// The process umask, read without changing it (umask() would race with
+// other threads creating files).
+mode_t ProcessUmask() {
+    static const mode_t mask = [] {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("Umask:", 0) == 0)
+                return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+        }
+        return static_cast<mode_t>(022);
+    }();
+    return mask;
+}
+
+int FlagsOf(File::Mode mode) {
+    switch (mode) {
+        case File::Mode::kRead:
+            return O_RDONLY;
+        case File::Mode::kReadWrite:
+            return O_RDWR;
+        case File::Mode::kAppend:
+            return O_RDWR | O_APPEND | O_CREAT;
+        case File::Mode::kCreateTruncate:
+            return O_RDWR | O_CREAT | O_TRUNC;
+        case File::Mode::kCreateExclusive:
+            return O_WRONLY | O_CREAT | O_EXCL;
+    }
+    return O_RDONLY;
+}
+
+}  // namespace
+
+File::~File() {
+    Close();
+}
+
+File::File(File&& other) noexcept : m_handle(std::exchange(other.m_handle, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_handle = std::exchange(other.m_handle, -1);
+    }
+    return *this;
+}
+
+bool File::Open(const std::string& path, Mode mode) {
+    Close();
+    const int fd =
+        open(path.c_str(), FlagsOf(mode) | O_CLOEXEC, mode == Mode::kCreateExclusive ? 0600 : 0644);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        close(fd);
+        errno = EISDIR;
+        return false;
+    }
+    m_handle = fd;
+    return true;
+}
+
+int64_t File::Size() const {
+    struct stat st {};
+    if (m_handle < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    return fstat(m_handle, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+int64_t File::ModifiedTime() const {
+    struct stat st {};
+    if (m_handle < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    return fstat(m_handle, &st) == 0 ? static_cast<int64_t>(st.st_mtime) : -1;
+}
+
+int64_t File::Read(void* data, size_t size) {
+    for (;;) {
+        const ssize_t n = read(m_handle, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        return n;
+    }
+}
+
+int64_t File::ReadAt(void* data, size_t size, int64_t offset) {
+    for (;;) {
+        const ssize_t n = pread(m_handle, data, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        return n;
+    }
+}
+
+bool File::ReadAll(std::string& out, size_t limit) {
+    const int64_t size = Size();
+    if (size > 0) out.reserve(out.size() + std::min(static_cast<size_t>(size), limit));
+    char chunk[65536];
+    size_t got = 0;
+    while (got < limit) {
+        const int64_t n = Read(chunk, std::min(sizeof(chunk), limit - got));
+        if (n < 0) return false;
+        if (n == 0) break;
+        out.append(chunk, static_cast<size_t>(n));
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool File::Write(const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = write(m_handle, p, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool File::Truncate(int64_t size) {
+    return ftruncate(m_handle, static_cast<off_t>(size)) == 0;
+}
+
+bool File::Sync() {
+    return fsync(m_handle) == 0;
+}
+
+void File::StartWriteBack(int64_t offset, int64_t length) {
+    // A hint: a failure shows again, and is reported, at the Sync.
+    const int saved = errno;
+    sync_file_range(m_handle, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+    errno = saved;
+}
+
+bool File::SetCreationMode(unsigned mode) {
+    const mode_t wanted = mode != 0 ? static_cast<mode_t>(mode) : (0666 & ~ProcessUmask());
+    return fchmod(m_handle, wanted) == 0;
+}
+
+bool File::Close() {
+    if (m_handle < 0) return true;
+    const int fd = std::exchange(m_handle, -1);
+    return close(fd) == 0;
+}
+
+}  // namespace fsys

@@ -1,0 +1,25 @@
+#include <unistd.h>
+
+#include <cstring>
+
+#include "base/process_facts.h"
+
+namespace fsys {
+
+long CurrentThreadId() {
+    return static_cast<long>(gettid());
+}
+
+std::tm LocalTime(std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    return local;
+}
+
+std::string SystemErrorText(int error) {
+    char buf[512];
+    // GNU strerror_r returns the text, possibly not in buf.
+    return strerror_r(error, buf, sizeof(buf));
+}
+
+}  // namespace fsys
