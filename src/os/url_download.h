@@ -51,7 +51,7 @@ public:
 // complete; progress is the bytes received, progressMax the size of the whole
 // body or 0. Bytes an earlier attempt left on disk count as received (see
 // DownloadToFile), so a continued body's counts go on from there. Received
-// bytes pass through the process-wide bandwidth cap (platform/rate_cap.h).
+// bytes pass through the process-wide bandwidth cap (os/rate_cap.h).
 // While the server is silent the last status (2 before the body, 5 within
 // it) is repeated every ~100 ms with unchanged counts, so an abort is seen
 // within ~100 ms. OnStopBinding gets the result. Only E_ABORT from OnProgress
