@@ -43,7 +43,7 @@ public:
 // between calls. The POSIX implementation (libcurl) sends "Cache-Control:
 // no-cache" and "Pragma: no-cache" with every request, follows up to five
 // redirects, gives up after 15 s without a connection and after 30 s without
-// a byte (QUON_DOWNLOAD_STALL_SECONDS, read by Create(), changes the latter).
+// a byte (Create()'s argument changes the latter).
 //
 // Progress: OnStartBinding; OnProgress with 1 and 2 before the request, 3 for
 // each redirect, 4 at the first body byte, 5 as data arrives (at most about
@@ -94,5 +94,7 @@ public:
     virtual HRESULT DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                                    IBindStatusCallback* callback) = 0;
 
-    static std::unique_ptr<UrlDownloader> Create();
+    static constexpr int kDefaultStallSeconds = 30;
+    // `stallSeconds`: no byte for this long ends a download.
+    static std::unique_ptr<UrlDownloader> Create(int stallSeconds = kDefaultStallSeconds);
 };
