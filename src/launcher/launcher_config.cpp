@@ -26,7 +26,7 @@ LauncherConfig ReadLauncherConfig(const std::function<const char*(const char*)>&
     text("QUON_WEB_HOST", config.webHost);
     text("QUON_TEST_WEB_HOST", config.testWebHost);
     text("QUON_LAUNCHER_UI", config.frontEnd);
-    // More threads than that only queue on the disk.
+    // Any positive count, capped at 256 threads.
     if (const char* workers = lookup("QUON_SCAN_WORKERS")) {
         const long n = std::strtol(workers, nullptr, 10);
         if (n > 0) config.scanWorkers = static_cast<unsigned>(std::min(n, 256L));
