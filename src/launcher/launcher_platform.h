@@ -4,21 +4,26 @@
 #include <memory>
 #include <string>
 
+#include "launcher/launcher_config.h"
 #include "os/url_download.h"
 #include "os/url_prefetch.h"
 
 class LauncherPlatform {
 public:
-    LauncherPlatform();
+    explicit LauncherPlatform(LauncherConfig config = {});
     virtual ~LauncherPlatform();
+
+    // The settings main() read; tests change them before the launcher is made.
+    LauncherConfig& Config() { return m_config; }
+    const LauncherConfig& Config() const { return m_config; }
 
     // False when another launcher of this user runs.
     virtual bool AcquireInstanceLock();
     virtual bool IsGameClientRunning();
     virtual std::wstring GetExecutablePath();
     virtual UrlDownloader& Downloader();
-    // Fetches ahead of the downloader; none (null) means every file is
-    // fetched by the downloader alone.
+    // Fetches ahead of the downloader; none (null, or Config().prefetch
+    // off) means every file is fetched by the downloader alone.
     virtual std::unique_ptr<UrlPrefetcher> CreatePrefetcher(int connections);
     virtual int StartProgram(const std::wstring& file, const std::wstring& parameters,
                              const std::wstring& workingFolder);
@@ -32,14 +37,11 @@ public:
     virtual void WriteShortcut(const std::wstring& path, const std::wstring& targetExecutable);
     virtual void SleepMs(unsigned ms);
 
-    static std::unique_ptr<LauncherPlatform> CreateDefault();
+    static std::unique_ptr<LauncherPlatform> CreateDefault(const LauncherConfig& config);
 
 private:
+    LauncherConfig m_config;
     std::unique_ptr<class InstanceLock> m_lock;
     std::unique_ptr<UrlDownloader> m_downloader;
     std::wstring m_startNote;
-
-protected:
-    // The program that runs Windows programs on Linux ("wine" on the PATH when empty).
-    std::string m_windowsRunner;
 };
