@@ -1,5 +1,5 @@
 #pragma once
-// The file system as the launcher and the common library use it. Paths are
+// The file system as every layer above uses it. Paths are
 // UTF-8 text with "/" separators (NativePath makes one from a list path);
 // a Windows implementation converts them to wide paths itself. Every
 // operation that fails returns false (or -1) and leaves errno telling why,

@@ -7,11 +7,8 @@
 
 #include "os/thread_start.h"
 
-unsigned ChecksumPool::WorkerCount() {
-    if (const char* set = std::getenv("QUON_SCAN_WORKERS")) {
-        const long n = std::strtol(set, nullptr, 10);
-        if (n > 0) return static_cast<unsigned>(std::min(n, 256L));
-    }
+unsigned ChecksumPool::WorkerCount(unsigned configured) {
+    if (configured > 0) return configured;
     return std::max(1u, std::thread::hardware_concurrency());
 }
 

@@ -185,6 +185,10 @@ private:
                     std::source_location site = std::source_location::current());
     void SetPendingError(const std::wstring& text);
     void ShowMessage(const std::wstring& text);
+    // Starts a program of the install folder with the launcher's argument;
+    // what the result code cannot tell (no Wine) goes to the launcher log.
+    int StartInstalledProgram(const wchar_t* name, const wchar_t* function,
+                              std::source_location site = std::source_location::current());
     // The worker stops at the next check once this holds.
     bool IsQuitting() const;
     void StopWorker();

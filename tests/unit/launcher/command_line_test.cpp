@@ -1,8 +1,6 @@
 // The command-line table and the choice of the server URLs.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "services/crash/exception_handler.h"
 #include "util/text_util.h"
 #include "launcher/launcher_messages.h"
@@ -17,8 +15,17 @@ struct Parsed {
     std::vector<std::wstring> boxes;
 };
 
-Parsed Parse(std::vector<std::wstring> args) {
+LauncherConfig TestHosts() {
+    LauncherConfig config;
+    config.patchHost = "patch.test:8080";
+    config.testWebHost = "qa-web.test";
+    config.webHost = "web.test";
+    return config;
+}
+
+Parsed Parse(std::vector<std::wstring> args, const LauncherConfig& config = TestHosts()) {
     TestPlatform platform(L"/inst/QuonLauncher.exe");
+    platform.Config() = config;
     Parsed p{};
     PUBLISHER_INFO::Manager manager(platform, std::move(args),
                                     [&](const std::wstring& text) { p.boxes.push_back(text); });
@@ -30,22 +37,9 @@ Parsed Parse(std::vector<std::wstring> args) {
     return p;
 }
 
-class CommandLine : public ::testing::Test {
-protected:
-    void SetUp() override {
-        setenv("QUON_PATCH_HOST", "patch.test:8080", 1);
-        setenv("QUON_TEST_WEB_HOST", "qa-web.test", 1);
-        setenv("QUON_WEB_HOST", "web.test", 1);
-    }
-    void TearDown() override {
-        unsetenv("QUON_PATCH_HOST");
-        unsetenv("QUON_TEST_WEB_HOST");
-        unsetenv("QUON_WEB_HOST");
-    }
-};
 }  // namespace
 
-TEST_F(CommandLine, SelectorsChooseTheirUrlPairs) {
+TEST(CommandLine, SelectorsChooseTheirUrlPairs) {
     Parsed none = Parse({L"QuonLauncher.exe"});
     EXPECT_TRUE(none.ok);
     EXPECT_EQ(none.argument, L"NOT_USE_ARG1");
@@ -73,7 +67,7 @@ TEST_F(CommandLine, SelectorsChooseTheirUrlPairs) {
     EXPECT_EQ(word.patch, L"http://patch.test:8080/patch/");
 }
 
-TEST_F(CommandLine, WrongArgumentsShowEntry15AndLeaveUrlsEmpty) {
+TEST(CommandLine, WrongArgumentsShowEntry15AndLeaveUrlsEmpty) {
     for (auto args : {std::vector<std::wstring>{L"QuonLauncher.exe", L"QA", L"fromupdater"},
                       std::vector<std::wstring>{L"QuonLauncher.exe", L"QA", L"FromUpdater", L"x"},
                       std::vector<std::wstring>{}}) {
@@ -86,15 +80,13 @@ TEST_F(CommandLine, WrongArgumentsShowEntry15AndLeaveUrlsEmpty) {
     }
 }
 
-TEST_F(CommandLine, BuiltInHostsServeWhenTheEnvironmentIsSilent) {
-    unsetenv("QUON_PATCH_HOST");
-    setenv("QUON_WEB_HOST", "", 1);
-    Parsed p = Parse({L"QuonLauncher.exe"});
+TEST(CommandLine, BuiltInHostsServeByDefault) {
+    Parsed p = Parse({L"QuonLauncher.exe"}, LauncherConfig{});
     EXPECT_EQ(p.patch, L"http://" + text::FromUtf8(QUON_PATCH_HOST) + L"/patch/");
     EXPECT_EQ(p.notice, L"http://" + text::FromUtf8(QUON_WEB_HOST) + L"/en/launcher");
 }
 
-TEST_F(CommandLine, ParsingSetsTheCrashPrompt) {
+TEST(CommandLine, ParsingSetsTheCrashPrompt) {
     Parse({L"QuonLauncher.exe"});
     EXPECT_EQ(ExceptionHandler::GetCaption(), L"Notice");
     EXPECT_EQ(ExceptionHandler::GetText(), L"An error has occurred.\nDo you record error?");
