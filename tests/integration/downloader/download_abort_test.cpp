@@ -91,15 +91,13 @@ TEST_F(DownloaderTest, ServerThatNeverAnswersTimesOut) {
     EXPECT_GE(m_callback.CountStatus(2), 3) << "the callback is asked while waiting for the server";
 }
 
-// The stall limit of the launcher's own downloader comes from the environment.
-TEST(UrlDownloaderCreate, StalledServerTimesOutAfterTheLimitFromTheEnvironment) {
+// The stall limit of the launcher's own downloader is Create()'s argument.
+TEST(UrlDownloaderCreate, StalledServerTimesOutAfterTheLimitItWasGiven) {
     TempDir served, local;
     served.WriteFile("stall.bin", RandomBytes(4096));
     TestHttpServer server(served.path());
     server.StallAfter("/stall.bin", 100);
-    setenv("QUON_DOWNLOAD_STALL_SECONDS", "1", 1);
-    auto downloader = UrlDownloader::Create();
-    unsetenv("QUON_DOWNLOAD_STALL_SECONDS");
+    auto downloader = UrlDownloader::Create(1);
 
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(

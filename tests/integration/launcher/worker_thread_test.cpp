@@ -38,13 +38,12 @@ public:
 class WorkerThread : public ::testing::Test {
 protected:
     WorkerThread() {
-        setenv("QUON_PATCH_HOST", ("127.0.0.1:" + std::to_string(server.port())).c_str(), 1);
+        platform.Config().patchHost = "127.0.0.1:" + std::to_string(server.port());
         CGameLauncherDlg::s_nUnzipGiveUps = 0;
         std::filesystem::create_directories(root.Join("install"));
     }
     ~WorkerThread() override {
         if (dlg) dlg->OnDestroy();
-        unsetenv("QUON_PATCH_HOST");
     }
     void Start() {
         dlg = std::make_unique<CGameLauncherDlg>(platform, view, std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});

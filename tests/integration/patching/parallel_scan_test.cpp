@@ -11,21 +11,16 @@
 namespace {
 class ParallelScan : public PatchRun {
 protected:
-    ~ParallelScan() override { unsetenv("QUON_SCAN_WORKERS"); }
-
     // A dialog that is not started: the scan runs on the test's thread.
-    std::unique_ptr<CGameLauncherDlg> Make(const char* workers) {
-        if (workers) {
-            setenv("QUON_SCAN_WORKERS", workers, 1);
-        } else {
-            unsetenv("QUON_SCAN_WORKERS");
-        }
+    // `workers` 0: one per core.
+    std::unique_ptr<CGameLauncherDlg> Make(unsigned workers) {
+        platform.Config().scanWorkers = workers;
         view = std::make_unique<RecordingView>();
         return std::make_unique<CGameLauncherDlg>(platform, *view,
                                                   std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});
     }
     // packclit.lit as a rebuild with `workers` threads writes it.
-    std::string RebuildWith(const char* workers) {
+    std::string RebuildWith(unsigned workers) {
         auto scan = Make(workers);
         EXPECT_EQ(scan->RebuildClientList(), S_OK);
         EXPECT_EQ(scan->m_dwFileRecv.load(), scan->m_vecClientList.size());
@@ -54,13 +49,13 @@ TEST_F(ParallelScan, WritesTheSameClientListAsOnePass) {
     // not followed.
     std::filesystem::create_symlink(Install("Data/d0/f0.dat"), Install("Linked.dat"));
     std::filesystem::create_directory_symlink(Install("Data"), Install("LinkedFolder"));
-    const std::string serial = RebuildWith("1");
+    const std::string serial = RebuildWith(1);
     ASSERT_GT(serial.size(), 400u * 2 * 60);
-    EXPECT_TRUE(RebuildWith("4") == serial);
-    EXPECT_TRUE(RebuildWith(nullptr) == serial);
+    EXPECT_TRUE(RebuildWith(4) == serial);
+    EXPECT_TRUE(RebuildWith(0) == serial);
     // The digests are right, not only alike.
     root.WriteFile(installFolder + "/packclit.lit", serial);
-    auto reader = Make("1");
+    auto reader = Make(1);
     ASSERT_EQ(reader->ReadClientListFile(), S_OK);
     ASSERT_EQ(reader->m_vecClientList.size(), 401u);
     for (const auto& entry : reader->m_vecClientList) {
@@ -76,7 +71,7 @@ TEST_F(ParallelScan, UnreadableFileIsReportedAsOnePassReportsIt) {
     PutTree(300);
     std::wstring serialBox;
     uint32_t serialDone = 0;
-    for (const char* workers : {"1", "4"}) {
+    for (unsigned workers : {1u, 4u}) {
         auto scan = Make(workers);
         ASSERT_EQ(scan->RebuildClientList(), S_OK);
         const std::wstring first = scan->FullPath(scan->m_vecClientList[120]->szPath);
@@ -114,7 +109,7 @@ TEST_F(ParallelScan, CloseDuringTheScanEndsEveryWorkerWithinTwoSeconds) {
         Put(big, "");
         ASSERT_EQ(truncate(Install(big).c_str(), 8ll << 30), 0);
     }
-    unsetenv("QUON_SCAN_WORKERS");
+    platform.Config().scanWorkers = 0;
     view = std::make_unique<RecordingView>();
     dlg = std::make_unique<CGameLauncherDlg>(platform, *view,
                                              std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});

@@ -25,13 +25,12 @@ protected:
     // of the install near the path buffers' cap.
     explicit PatchRun(std::string folder = "install")
         : installFolder(std::move(folder)), server(std::make_unique<TestHttpServer>(root.Join("server"))) {
-        setenv("QUON_PATCH_HOST", ("127.0.0.1:" + std::to_string(server->port())).c_str(), 1);
+        platform.Config().patchHost = "127.0.0.1:" + std::to_string(server->port());
         CGameLauncherDlg::s_nUnzipGiveUps = 0;
         std::filesystem::create_directories(root.Join(installFolder));
     }
     ~PatchRun() override {
         if (dlg) dlg->OnDestroy();
-        unsetenv("QUON_PATCH_HOST");
     }
 
     void Publish(const std::map<std::wstring, PatchFile>& files) { WritePatchSet(root.Join("server/patch_qa"), files); }

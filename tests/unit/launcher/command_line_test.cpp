@@ -1,37 +1,29 @@
 // The command-line table and the choice of the server URLs.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
-
 #include "util/text_util.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/publisher_info.h"
 #include "support/test_platform.h"
 
 namespace {
-// Sets (or, given nothing, removes) an environment variable for its lifetime.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : m_name(name) {
-        if (const char* old = getenv(name)) m_old = old;
-        value ? setenv(name, value->c_str(), 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { m_old ? setenv(m_name, m_old->c_str(), 1) : unsetenv(m_name); }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-
 struct Parsed {
     bool ok, fromUpdater;
     std::wstring argument, patch, notice;
     std::vector<std::wstring> boxes;
 };
 
-Parsed Parse(std::vector<std::wstring> args) {
+LauncherConfig TestHosts() {
+    LauncherConfig config;
+    config.patchHost = "patch.test:8080";
+    config.testWebHost = "qa-web.test";
+    config.webHost = "web.test";
+    return config;
+}
+
+Parsed Parse(std::vector<std::wstring> args, const LauncherConfig& config = TestHosts()) {
     TestPlatform platform(L"/inst/QuonLauncher.exe");
+    platform.Config() = config;
     Parsed p{};
     PUBLISHER_INFO::Manager manager(platform, std::move(args),
                                     [&](const std::wstring& t) { p.boxes.push_back(t); });
@@ -45,8 +37,6 @@ Parsed Parse(std::vector<std::wstring> args) {
 }  // namespace
 
 TEST(CommandLine, SelectorsChooseTheirUrlPairsAndWrongArgumentsShowEntry15) {
-    const ScopedEnv patch("QUON_PATCH_HOST", "patch.test:8080"), qa("QUON_TEST_WEB_HOST", "qa-web.test"),
-        web("QUON_WEB_HOST", "web.test");
     const std::wstring host = L"http://patch.test:8080/";
     const struct {
         std::vector<std::wstring> args;
@@ -83,9 +73,8 @@ TEST(CommandLine, SelectorsChooseTheirUrlPairsAndWrongArgumentsShowEntry15) {
     }
 }
 
-TEST(CommandLine, BuiltInHostsServeWhenTheEnvironmentIsSilent) {
-    const ScopedEnv patch("QUON_PATCH_HOST", std::nullopt), web("QUON_WEB_HOST", "");
-    const Parsed p = Parse({L"QuonLauncher.exe"});
+TEST(CommandLine, BuiltInHostsServeByDefault) {
+    const Parsed p = Parse({L"QuonLauncher.exe"}, LauncherConfig{});
     EXPECT_EQ(p.patch, L"http://" + text::FromUtf8(QUON_PATCH_HOST) + L"/patch/");
     EXPECT_EQ(p.notice, L"http://" + text::FromUtf8(QUON_WEB_HOST) + L"/en/launcher");
 }
