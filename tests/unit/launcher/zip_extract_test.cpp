@@ -1,4 +1,5 @@
-// Extraction never lands under a name it cannot read as its maker meant it.
+// Extraction never lands outside its folder, whatever the archive names, and
+// never under a name it cannot read as its maker meant it.
 #include "launcher/zip_extract.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "util/text_util.h"
+#include "support/patch_set.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -54,6 +56,24 @@ std::set<std::string> FilesBelow(const std::string& folder) {
     return files;
 }
 }  // namespace
+
+// The patch run refuses such names earlier too; this is the last guard.
+TEST(ZipExtract, ItemsThatWouldLeaveTheFolderAreRefusedTheRestExtracted) {
+    TempDir dir;
+    dir.WriteFile("outside/keep.txt", "precious");
+    std::filesystem::create_directories(dir.Join("install"));
+    std::filesystem::create_directory_symlink(dir.Join("outside"), dir.Join("install/Linked"));
+    WriteZip(dir.Join("a.zip"), {{"../outside/keep.txt", "evil"},
+                                 {"/tmp/abs.txt", "evil"},
+                                 {"Linked/keep.txt", "evil"},
+                                 {"Sub/ok.txt", "fine"}});
+    int refused = 0;
+    for (const auto& item : Extract(dir, "a.zip")) refused += item.result == kZipOtherFailure;
+    EXPECT_EQ(refused, 3);
+    EXPECT_EQ(dir.ReadFile("outside/keep.txt"), "precious");
+    EXPECT_EQ(dir.ReadFile("install/Sub/ok.txt"), "fine");
+    EXPECT_FALSE(std::filesystem::exists("/tmp/abs.txt") && ReadWholeFile("/tmp/abs.txt") == "evil");
+}
 
 TEST(ZipExtract, NamesAreDecodedByTheirFlagAndMakerOrRefusedAndLongOnesReadWhole) {
     TempDir dir;
