@@ -89,15 +89,11 @@ struct OurRun {
     std::wstring firstSum;
 };
 
-// `workers`: the scan's thread count, or nullptr for one per core.
-OurRun RunOurs(const fs::path& root, const char* workers) {
-    if (workers) {
-        setenv("QUON_SCAN_WORKERS", workers, 1);
-    } else {
-        unsetenv("QUON_SCAN_WORKERS");
-    }
+// `workers`: the scan's thread count, or 0 for one per core.
+OurRun RunOurs(const fs::path& root, unsigned workers) {
     fs::remove(root / "packclit.lit");
     ScanPlatform platform(text::FromUtf8((root / "QuonLauncher.exe").string()));
+    platform.Config().scanWorkers = workers;
     NullView view;
     CGameLauncherDlg dlg(platform, view, {L"QuonLauncher.exe", L"QA", L"FromUpdater"});
     OurRun run;
@@ -142,8 +138,8 @@ int main() {
 
     std::vector<double> oursWall, oursCpu, peerWall, peerCpu, serialWall, serialCpu;
     for (int round = 0; round < kRounds; ++round) {
-        const OurRun ours = RunOurs(root, nullptr);
-        const OurRun serial = RunOurs(root, "1");
+        const OurRun ours = RunOurs(root, 0);
+        const OurRun serial = RunOurs(root, 1);
         for (const OurRun* run : {&ours, &serial}) {
             if (run->files != static_cast<size_t>(kFiles) || text::ToUtf8(run->firstSum) != peerFirst) {
                 fprintf(stderr,
@@ -172,7 +168,6 @@ int main() {
     std::error_code ignored;
     fs::remove_all(scratch, ignored);
     const double ours = Median(oursWall), peer = Median(peerWall);
-    unsetenv("QUON_SCAN_WORKERS");
     printf(
         "RATIO scan: ours/peer time = %.2f (ours %.2f s on %u threads, %.2f s on one; peer %.2f s; cpu ours "
         "%.2f s, on one %.2f s, peer %.2f s) RebuildClientList vs find|xargs md5sum, %d files 1.6 GB warm, "

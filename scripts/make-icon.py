@@ -86,7 +86,7 @@ def main():
     data = png()
     with open(os.path.join(ROOT, "assets", "icon.png"), "wb") as f:
         f.write(data)
-    with open(os.path.join(ROOT, "src", "platform", "posix", "launcher_icon.cpp"), "w") as f:
+    with open(os.path.join(ROOT, "src", "os", "posix", "launcher_icon.cpp"), "w") as f:
         f.write(cpp_source(data))
     print("icon: %d bytes" % len(data))
 

@@ -1,6 +1,10 @@
-#include "services/crash/exception_handler.h"
+#include <cstdlib>
+
+#include "launcher/launcher_config.h"
 #include "launcher/run_leftovers.h"
 #include "launcher/working_folder.h"
+#include "os/rate_cap.h"
+#include "services/crash/exception_handler.h"
 #include "ui/frontend.h"
 
 // Installed during static initialisation, before any start-up code runs.
@@ -14,7 +18,11 @@ int main(int argc, char** argv) {
     // (Config/, log.txt, dumps) lies in its install folder, whichever folder
     // it was started from. Should that fail, the folder stays as it was.
     EnterExecutableFolder();
-    status = RunLauncher(argc, argv);
+    // The one place that reads the launcher's settings; everything below is
+    // handed them.
+    const LauncherConfig config = ReadLauncherConfig(std::getenv);
+    SetMaxReceiveRate(config.maxReceiveRate);
+    status = RunLauncher(argc, argv, config);
     RemoveTempLeftoversWhenAlone(ExecutableFolder());
     return status;
 }

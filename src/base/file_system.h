@@ -1,5 +1,5 @@
 #pragma once
-// The file system as the launcher and the common library use it. Paths are
+// The file system as every layer above uses it. Paths are
 // UTF-8 text with "/" separators (NativePath makes one from a list path);
 // a Windows implementation converts them to wide paths itself. Every
 // operation that fails returns false (or -1) and leaves errno telling why,
@@ -49,6 +49,8 @@ bool RemoveTree(const std::string& path);
 bool Rename(const std::string& from, const std::string& to);
 // Makes the folder's entries (new names, renames, removals) durable.
 bool SyncFolder(const std::string& folder);
+// Makes everything written to the file system that holds `path` durable.
+bool SyncFileSystem(const std::string& path);
 
 // The working folder of the process.
 bool ChangeCurrentFolder(const std::string& folder);
@@ -111,6 +113,9 @@ public:
     bool Truncate(int64_t size);
     // Makes the file's content durable.
     bool Sync();
+    // The content and what is needed to read it back (the size), not the
+    // times: enough for a file that is renamed into place afterwards.
+    bool SyncData();
     // Starts writing `length` bytes from `offset` out to the disk without
     // waiting for them, so that a Sync of a large file later waits only for
     // its tail. Where the system cannot do that, nothing happens.
@@ -171,10 +176,18 @@ public:
     // `batch` when one is given. On failure the temporary is removed and the
     // target left as it was.
     bool Commit(Durability durability, unsigned mode = 0, FolderSyncBatch* batch = nullptr);
+    // Commit in steps, for callers that make many files durable together:
+    // SyncData (or a sync of the whole file system) first, then
+    // RenameOverTarget, which closes and renames, then the folder's sync.
+    bool SetMode(unsigned mode = 0) { return m_file.SetCreationMode(mode); }
+    bool SyncData() { return m_file.SyncData(); }
+    // On failure the temporary is removed and the target left as it was.
+    bool RenameOverTarget();
     // Closes and removes the temporary, if any.
     void Discard();
 
     const std::string& TempPath() const { return m_tempPath; }
+    const std::string& Target() const { return m_target; }
     bool IsOpen() const { return m_file.IsOpen(); }
 
 private:

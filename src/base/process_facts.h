@@ -1,5 +1,5 @@
 #pragma once
-// Small facts about the running process that the common library's
+// Small facts about the running process that the util layer's
 // diagnostics need.
 #include <ctime>
 #include <string>

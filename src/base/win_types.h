@@ -1,6 +1,6 @@
 #pragma once
 // The few Windows result codes and structures that the launcher's logic is
-// written against; the platform layer maps OS results onto them.
+// written against; the os layer maps OS results onto them.
 #include <cstdint>
 
 using HRESULT = int32_t;

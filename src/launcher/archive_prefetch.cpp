@@ -101,6 +101,11 @@ bool CArchivePrefetch::Take(size_t index, const std::wstring& archive,
     }
 }
 
+bool CArchivePrefetch::Await(size_t index, std::chrono::milliseconds wait) {
+    if (!m_fetcher || index >= m_slots.size() || m_slots[index] != Slot::kStarted) return false;
+    return m_fetcher->Wait(index, wait).outcome != UrlPrefetcher::Outcome::kRunning;
+}
+
 void CArchivePrefetch::Halt() {
     if (!m_fetcher) return;
     m_fetcher.reset();  // aborts and joins

@@ -4,6 +4,7 @@
 // checked, bounded in count and in bytes on disk. A file whose early fetch
 // did not succeed is simply fetched again the ordinary way, so every failure
 // the player sees comes from that ordinary fetch, as in a run without this.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,6 +44,9 @@ public:
     // and ends the wait by answering false. False: there is no fetched copy.
     bool Take(size_t index, const std::wstring& archive, const std::function<bool(uint64_t)>& progress,
               uint64_t* bytes);
+    // Waits at most `wait` for item `index`'s early fetch to end. False
+    // while it is under way, and when there is none.
+    bool Await(size_t index, std::chrono::milliseconds wait);
     // Stops every fetch and removes the folder with all it holds.
     void Halt();
     // About to write `need` bytes below the install folder: when the disk

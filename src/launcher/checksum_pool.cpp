@@ -5,11 +5,10 @@
 #include <chrono>
 #include <cstdlib>
 
-unsigned ChecksumPool::WorkerCount() {
-    if (const char* set = std::getenv("QUON_SCAN_WORKERS")) {
-        const long n = std::strtol(set, nullptr, 10);
-        if (n > 0) return static_cast<unsigned>(std::min(n, 256L));
-    }
+#include "os/thread_start.h"
+
+unsigned ChecksumPool::WorkerCount(unsigned configured) {
+    if (configured > 0) return configured;
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
@@ -17,7 +16,7 @@ ChecksumPool::ChecksumPool(size_t count, PathOf pathOf, unsigned workers)
     : m_count(count), m_pathOf(std::move(pathOf)), m_window(std::max(1u, workers) * 16), m_slots(m_window) {
     const size_t helpers = std::min<size_t>(std::max(1u, workers) - 1, count > 0 ? count - 1 : 0);
     m_threads.reserve(helpers);
-    for (size_t i = 0; i < helpers; ++i) m_threads.emplace_back(&ChecksumPool::Help, this);
+    for (size_t i = 0; i < helpers; ++i) m_threads.push_back(StartThread(&ChecksumPool::Help, this));
 }
 
 ChecksumPool::~ChecksumPool() {

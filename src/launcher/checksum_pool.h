@@ -28,10 +28,9 @@ class ChecksumPool {
 public:
     using PathOf = std::function<std::wstring(size_t index)>;
 
-    // Threads hashing in a scan, the taker included: QUON_SCAN_WORKERS when
-    // set to a positive number (a fixed count for comparisons), otherwise
-    // one per core.
-    static unsigned WorkerCount();
+    // Threads hashing in a scan, the taker included: `configured` when it is
+    // positive (a fixed count for comparisons), otherwise one per core.
+    static unsigned WorkerCount(unsigned configured = 0);
 
     // Hashes files 0..count-1 on `workers` threads (at least 1: the taker
     // alone; at most one per file). `pathOf` is called on every one of them

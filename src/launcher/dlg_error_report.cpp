@@ -72,6 +72,13 @@ void CGameLauncherDlg::ShowAndLog(const std::wstring& text, const wchar_t* funct
     WriteLauncherLog(text, function, static_cast<int32_t>(site.line()), BaseName(site.file_name()));
 }
 
+int CGameLauncherDlg::StartInstalledProgram(const wchar_t* name, const wchar_t* function, std::source_location site) {
+    const int result = m_platform.StartProgram(name, m_pPublisher->GetArgument(), m_strInstallPath);
+    const std::wstring note = m_platform.TakeStartNote();
+    if (!note.empty()) WriteLauncherLog(note, function, static_cast<int32_t>(site.line()), BaseName(site.file_name()));
+    return result;
+}
+
 void CGameLauncherDlg::Ls_Error() {
     const std::wstring text = GetPendingError();
     ShowAndLog(text, L"CGameLauncherDlg::Ls_Error");

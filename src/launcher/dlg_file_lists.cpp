@@ -145,6 +145,9 @@ void CGameLauncherDlg::Ls_CompareFileList() {
     m_vecUpdateList.clear();
     m_vecServerList.clear();
     m_bObsoleteDeleteFailed = false;
+    // The reader appends: a list left from the last pass (a repair whose
+    // packclit.lit could not be deleted) would be read in twice.
+    m_vecClientList.clear();
 
     if (ReadClientListFile() != S_OK && RebuildClientList() != S_OK) {
         SetState(STATE_QUIT);

@@ -54,7 +54,7 @@ void CGameLauncherDlg::OnBnClickedButtonStart() {
         if (server && server->szChecksum != entry->szChecksum) return reject(full);
     }
 
-    const int result = m_platform.StartProgram(kClientName, m_pPublisher->GetArgument(), m_strInstallPath);
+    const int result = StartInstalledProgram(kClientName, L"CGameLauncherDlg::OnBnClickedButtonStart");
     if (result > 32) {
         SetState(STATE_QUIT);
         return;

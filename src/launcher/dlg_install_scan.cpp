@@ -145,7 +145,7 @@ bool CGameLauncherDlg::Build_byclientchecksum() {
     // list is not changed while the pool reads its paths.
     ChecksumPool pool(
         m_vecClientList.size(), [this](size_t i) { return FullPath(m_vecClientList[i]->szPath); },
-        ChecksumPool::WorkerCount());
+        ChecksumPool::WorkerCount(m_platform.Config().scanWorkers));
     for (size_t i = 0; i < m_vecClientList.size(); ++i) {
         if (m_bStopRequested) return false;
         FileDigest digest;

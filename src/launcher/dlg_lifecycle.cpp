@@ -2,6 +2,7 @@
 #include "util/path_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
+#include "os/thread_start.h"
 
 std::atomic<int32_t> CGameLauncherDlg::s_nUnzipGiveUps{0};
 
@@ -55,7 +56,7 @@ bool CGameLauncherDlg::OnInitDialog() {
     }
     if (GetState() == STATE_GET_FILE_LIST) PrepareWindow();
     ResetLauncherLog();
-    m_worker = std::thread(&CGameLauncherDlg::LauncherThreadProc, this);
+    m_worker = StartThread(&CGameLauncherDlg::LauncherThreadProc, this);
     return true;
 }
 

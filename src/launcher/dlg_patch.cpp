@@ -9,6 +9,7 @@
 #include "util/path_util.h"
 #include "util/text_util.h"
 #include "launcher/archive_prefetch.h"
+#include "launcher/commit_batch.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/list_file_format.h"
@@ -17,6 +18,13 @@
 #include "base/file_system.h"
 
 namespace {
+// From this size a file is committed on its own: its sync is long anyway,
+// and others waiting behind it would only be recorded later.
+constexpr uint64_t kLargeFileBytes = 8ull << 20;
+// How long finished files may wait for the next file's fetch to end before
+// they are recorded without it.
+constexpr auto kBatchWaitsForFetch = std::chrono::milliseconds(50);
+
 // The list path as a URL path: "\" becomes "/", and every byte of its UTF-8
 // form outside the unreserved characters is percent-encoded, so that a name
 // with "#", "?", "%" or a blank names its own archive.
@@ -87,9 +95,42 @@ void CGameLauncherDlg::Ls_Update() {
     CArchivePrefetch prefetch(m_platform.CreatePrefetcher(CArchivePrefetch::Limits{}.connections), std::move(ahead),
                               m_strInstallPath + L"Temp/.prefetch", CArchivePrefetch::Limits{});
 
+    // Checked files wait here until a batch of them is made durable and
+    // recorded together; see CCommitBatch.
+    CommitSteps& steps = m_platform.FileCommits();
+    CCommitBatch batch(steps, m_strInstallPath + L"packclit.lit", {.dataSync = steps.Method()});
+    // Commits and records what the batch holds. A file that could not be made
+    // durable is a failed write: entry 8 with the reason and its path, and
+    // the run stops with the files before it recorded. Every way out of the
+    // loop, closing included, goes through here first, and so does every
+    // report of a later file's failure: the batch's failure comes first.
+    auto settle = [&]() -> bool {
+        if (batch.Empty()) return true;
+        std::vector<std::unique_ptr<PackFileInfo>> done;
+        const CCommitBatch::Outcome outcome = batch.Flush(done);
+        for (auto& copy : done) {
+            int& count = held[copy->szPath];
+            if (count > 0) ++replaced[copy->szPath];  // its first entry goes, one copy comes
+            else ++count;                              // only the copy appended here
+            m_vecClientList.push_back(std::move(copy));
+        }
+        if (outcome.failure == CCommitBatch::Failure::kNone) return true;
+        prefetch.Halt();
+        if (outcome.failure == CCommitBatch::Failure::kList) {
+            StopOnClientListFailure(outcome.error, L"CGameLauncherDlg::Ls_Update");
+        } else {
+            ReportNow(CannotOpenText(text::FromUtf8(outcome.path), outcome.error, L"Unknown"),
+                      L"CGameLauncherDlg::Ls_Update");
+            SetState(STATE_QUIT);
+        }
+        return false;
+    };
+
     for (size_t index = 0; index < m_vecUpdateList.size(); ++index) {
         const auto& entry = m_vecUpdateList[index];
-        if (IsQuitting()) return;
+        if (IsQuitting() || batch.Due()) {
+            if (!settle() || IsQuitting()) return;
+        }
         prefetch.Ahead(index);
         // Whole: a URL has no length cap, and one cut would name another file.
         const std::wstring url = base + UrlPathOf(entry->szPath) + L".zip";
@@ -103,22 +144,27 @@ void CGameLauncherDlg::Ls_Update() {
         // A local path the path buffers cannot hold is a file that cannot be
         // written, reported as such; cut, it would name another file.
         if (target.size() > text::kMaxPathChars || archive.size() > text::kMaxPathChars) {
+            if (!settle()) return;
             const std::wstring& tooLong = target.size() > text::kMaxPathChars ? target : archive;
             ReportNow(CannotOpenText(tooLong, ENAMETOOLONG, L"Unknown"), L"CGameLauncherDlg::Ls_Update");
             SetState(STATE_QUIT);
             return;
         }
+        // The same file again while its earlier copy waits: that one goes in first.
+        if (batch.Holds(NativePath(target)) && !settle()) return;
 
         // The comparison refuses lists with such paths; this is the last guard
         // before anything is written.
         if (!StaysInsideFolder(m_strInstallPath, entry->szPath) ||
             !fsys::ChangeCurrentFolder(NativePath(m_strInstallPath)) || !CreateFoldersAlongPath(entry->szPath)) {
+            if (!settle()) return;
             ShowAndLog(GetLauncherMessage(4), L"CGameLauncherDlg::Ls_Update");
             SetState(STATE_QUIT);
             return;
         }
         SetCurrentFile(entry->szPath);
         if (!DeleteLocalFile(true, archive)) {
+            if (!settle()) return;
             SetPendingError(text::FormatW(L"%s\n%s\n%s", GetLauncherMessage(6), kCodeLC1015, archive.c_str()));
             SetState(STATE_ERROR);
             return;
@@ -127,22 +173,33 @@ void CGameLauncherDlg::Ls_Update() {
         bool unpacked = false;
         std::string written;
         std::wstring digest;
+        std::vector<std::unique_ptr<fsys::TempFile>> items;
         for (int attempt = 0; attempt < 2 && !unpacked;) {
-            if (IsQuitting()) return;
+            if (IsQuitting()) {
+                settle();
+                return;
+            }
+            // Files done wait for no download: a batch is recorded before a
+            // fetch that is not about to end.
+            const bool early = attempt == 0 && prefetch.Await(index, kBatchWaitsForFetch);
+            if (!batch.Empty() && !early && !settle()) return;
             // Only a first attempt can use the early copy; a retry fetches anew.
             const int fetched = attempt == 0 ? TakePrefetched(prefetch, index, url, archive, callback) : -1;
             if (fetched < 0) prefetch.MakeRoom(static_cast<uint32_t>(entry->nDownloadSize));
             if (fetched == 0 || (fetched < 0 && !URLDownload(url, archive, &callback))) {
+                settle();
                 SetState(STATE_QUIT);
                 return;
             }
             if (!DeleteLocalFile(true, target)) {
+                if (!settle()) return;
                 SetPendingError(text::FormatW(L"%s\n%s\n%s", GetLauncherMessage(6), kCodeLC1016, target.c_str()));
                 SetState(STATE_ERROR);
                 return;
             }
             prefetch.MakeRoom(static_cast<uint32_t>(entry->nFileSize));
-            if (Unzip(m_strInstallPath, archive, &written, &digest) == 0) {
+            items.clear();
+            if (Unzip(m_strInstallPath, archive, &written, &digest, &items) == 0) {
                 unpacked = true;
             } else {
                 ++attempt;
@@ -150,6 +207,7 @@ void CGameLauncherDlg::Ls_Update() {
         }
 
         if (!unpacked) {
+            if (!settle()) return;
             // Given up on this file: the first time in a run, compare again;
             // the second time, stop.
             if (++s_nUnzipGiveUps >= 2) {
@@ -171,22 +229,34 @@ void CGameLauncherDlg::Ls_Update() {
         }
 
         wchar_t sum[260] = {};
-        errno = 0;
         // The digest taken while the file was written is the one a read-back
         // would give; any other case reads the file, with its failures.
-        const bool hashedOnTheWay = !written.empty() && written == NativePath(target) && digest.size() < 260;
+        const bool hashedOnTheWay = items.size() == 1 && !written.empty() && written == NativePath(target) &&
+                                    digest.size() < 260;
         if (hashedOnTheWay) {
             digest.copy(sum, digest.size());
-        } else if (!ChecksumOfFile(sum, target, &m_bStopRequested)) {
-            if (m_bStopRequested) return;  // closing: the file is whole, just not recorded
-            prefetch.Halt();
-            ReportNow(CannotOpenText(target, errno, L"Unknown"), L"CGameLauncherDlg::Ls_Update");
-            Unzip_and_Checksum_Error(entry->szPath, archive, true);
-            ResetPatchState();
-            SetState(STATE_QUIT);
-            return;
+        } else {
+            // Read back from its place: everything before it and every item
+            // of its archive are committed first, in order.
+            for (auto& item : items) batch.Add(std::move(item), nullptr, false, 0);
+            if (!settle()) return;
+            errno = 0;
+            if (!ChecksumOfFile(sum, target, &m_bStopRequested)) {
+                // Kept before anything else runs: the halt below removes a
+                // folder tree and leaves its own errno.
+                const int error = errno;
+                if (m_bStopRequested) return;  // closing: the file is whole, just not recorded
+                prefetch.Halt();
+                ReportNow(CannotOpenText(target, error, L"Unknown"), L"CGameLauncherDlg::Ls_Update");
+                Unzip_and_Checksum_Error(entry->szPath, archive, true);
+                ResetPatchState();
+                SetState(STATE_QUIT);
+                return;
+            }
         }
         if (entry->szChecksum.empty() || entry->szChecksum != sum) {
+            items.clear();  // never put in place
+            if (!settle()) return;
             prefetch.Halt();
             ReportNow(text::FormatW(L"%s\n%s", GetLauncherMessage(1), target.c_str()), L"CGameLauncherDlg::Ls_Update");
             Unzip_and_Checksum_Error(entry->szPath, archive, true);
@@ -195,26 +265,24 @@ void CGameLauncherDlg::Ls_Update() {
             return;
         }
 
+        // Recorded with its batch, as one appended line: a run cut off later
+        // keeps this file, and rewriting a large list per file would cost more
+        // than the file itself. The reader lets the later line win. A large
+        // file goes at once: the batch would only hold its sync back.
         auto copy = std::make_unique<PackFileInfo>(*entry);
-        int& count = held[entry->szPath];
-        if (count > 0) ++replaced[entry->szPath];  // its first entry goes, one copy comes
-        else ++count;                              // only the copy appended below
-        // Recorded at once, as one appended line: a run cut off here keeps
-        // this file, and rewriting a large list per file would cost more than
-        // the file itself. The reader lets the later line win.
-        // A line that did not reach the disk must not pass for a finished update.
-        if (IsListableEntry(*copy) && !AppendListEntry(m_strInstallPath + L"packclit.lit", *copy)) {
-            StopOnClientListFailure(errno, L"CGameLauncherDlg::Ls_Update");
-            return;
-        }
-        m_vecClientList.push_back(std::move(copy));
+        const bool listable = IsListableEntry(*copy);
+        const uint64_t bytes = static_cast<uint32_t>(entry->nFileSize);
+        batch.Add(hashedOnTheWay ? std::move(items.front()) : nullptr, std::move(copy), listable, bytes);
+        if (bytes >= kLargeFileBytes && !settle()) return;
 
         if (!DeleteLocalFile(false, archive)) {
+            if (!settle()) return;
             SetPendingError(text::FormatW(L"%s\n%s\n%s", GetLauncherMessage(6), kCodeLC1034, archive.c_str()));
             SetState(STATE_ERROR);
             return;
         }
     }
+    if (!settle()) return;
     prefetch.Halt();
     // Compact the appended lines into a clean list.
     applyRemovals.Apply();

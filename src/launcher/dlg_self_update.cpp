@@ -16,7 +16,7 @@ void CGameLauncherDlg::Ls_CheckUpdater() {
 void CGameLauncherDlg::Ls_RunUpdater() {
     // A download carries no permission bits; the updater must be runnable.
     m_platform.MakeExecutable(m_strInstallPath + kUpdaterName);
-    const int result = m_platform.StartProgram(kUpdaterName, m_pPublisher->GetArgument(), m_strInstallPath);
+    const int result = StartInstalledProgram(kUpdaterName, L"CGameLauncherDlg::Ls_RunUpdater");
     if (result > 32) {
         SetState(STATE_QUIT);
         return;

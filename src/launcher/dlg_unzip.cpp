@@ -7,7 +7,7 @@
 #include "launcher/zip_extract.h"
 
 int CGameLauncherDlg::Unzip(const std::wstring& folder, const std::wstring& archive, std::string* written,
-                            std::wstring* digest) {
+                            std::wstring* digest, std::vector<std::unique_ptr<fsys::TempFile>>* uncommitted) {
     bool diskFull = false;
     int items = 0;
     ZipItemReport only{};
@@ -22,7 +22,7 @@ int CGameLauncherDlg::Unzip(const std::wstring& folder, const std::wstring& arch
             diskFull = true;
             return false;
         },
-        &m_bStopRequested);
+        &m_bStopRequested, uncommitted);
     // Stopped half-way: nothing of it is to be checked or reported.
     if (written && digest) {
         written->clear();

@@ -25,6 +25,11 @@
 #include "launcher/publisher_info.h"
 #include "base/win_types.h"
 
+namespace fsys {
+class TempFile;
+}
+class CCommitBatch;
+
 // What a painter needs to draw one frame, read in one go.
 struct LauncherStatusSnapshot {
     int32_t state = 0;
@@ -108,8 +113,10 @@ public:
     // `written`/`digest`, when given: the native path and MD5 text of the
     // archive's item, when the archive held exactly one item and it was
     // written in full; empty otherwise.
+    // `uncommitted`, when given: the items written are left there as
+    // temporaries for the caller to commit (see ExtractZipArchive).
     int Unzip(const std::wstring& folder, const std::wstring& archive, std::string* written = nullptr,
-              std::wstring* digest = nullptr);
+              std::wstring* digest = nullptr, std::vector<std::unique_ptr<fsys::TempFile>>* uncommitted = nullptr);
     // The archive of update entry `index` from the early fetch, with its
     // progress reports: 1 in place, 0 aborted (quitting), -1 none to take.
     int TakePrefetched(class CArchivePrefetch& prefetch, size_t index, const std::wstring& url,
@@ -178,6 +185,10 @@ private:
                     std::source_location site = std::source_location::current());
     void SetPendingError(const std::wstring& text);
     void ShowMessage(const std::wstring& text);
+    // Starts a program of the install folder with the launcher's argument;
+    // what the result code cannot tell (no Wine) goes to the launcher log.
+    int StartInstalledProgram(const wchar_t* name, const wchar_t* function,
+                              std::source_location site = std::source_location::current());
     // The worker stops at the next check once this holds.
     bool IsQuitting() const;
     void StopWorker();

@@ -1,14 +1,15 @@
 #include "launcher/launcher_platform.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <thread>
+#include <utility>
 
 #include "util/path_util.h"
+#include "launcher/commit_batch.h"
 #include "os/process.h"
 #include "os/user_shell.h"
 
-LauncherPlatform::LauncherPlatform() = default;
+LauncherPlatform::LauncherPlatform(LauncherConfig config) : m_config(std::move(config)) {}
 LauncherPlatform::~LauncherPlatform() = default;
 
 bool LauncherPlatform::AcquireInstanceLock() {
@@ -25,22 +26,22 @@ std::wstring LauncherPlatform::GetExecutablePath() {
 }
 
 UrlDownloader& LauncherPlatform::Downloader() {
-    if (!m_downloader) m_downloader = UrlDownloader::Create();
+    if (!m_downloader) m_downloader = UrlDownloader::Create(m_config.downloadStallSeconds);
     return *m_downloader;
 }
 
 std::unique_ptr<UrlPrefetcher> LauncherPlatform::CreatePrefetcher(int connections) {
-    // QUON_PREFETCH=0: one file after another, for comparison and as a way
-    // out should a server take badly to several connections.
-    const char* prefetch = std::getenv("QUON_PREFETCH");
-    if (prefetch && std::string(prefetch) == "0") return nullptr;
+    if (!m_config.prefetch) return nullptr;
     return UrlPrefetcher::Create(connections);
 }
 
 int LauncherPlatform::StartProgram(const std::wstring& file, const std::wstring& parameters,
                                    const std::wstring& workingFolder) {
-    return ::StartProgram(file, parameters, workingFolder);
+    m_startNote.clear();
+    return ::StartProgram(file, parameters, workingFolder, m_config.windowsRunner, &m_startNote);
 }
+
+std::wstring LauncherPlatform::TakeStartNote() { return std::exchange(m_startNote, {}); }
 
 bool LauncherPlatform::MakeExecutable(const std::wstring& path) { return ::MakeExecutable(path); }
 
@@ -54,4 +55,11 @@ void LauncherPlatform::WriteShortcut(const std::wstring& path, const std::wstrin
 
 void LauncherPlatform::SleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-std::unique_ptr<LauncherPlatform> LauncherPlatform::CreateDefault() { return std::make_unique<LauncherPlatform>(); }
+CommitSteps& LauncherPlatform::FileCommits() {
+    static CommitSteps steps;  // no state: one serves every run
+    return steps;
+}
+
+std::unique_ptr<LauncherPlatform> LauncherPlatform::CreateDefault(const LauncherConfig& config) {
+    return std::make_unique<LauncherPlatform>(config);
+}

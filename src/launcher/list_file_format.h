@@ -120,6 +120,9 @@ bool WriteListFile(const std::wstring& path, const PackFileList& list);
 // stands alone. On failure the file is restored to its old length and errno
 // tells why.
 bool AppendListEntry(const std::wstring& path, const PackFileInfo& entry);
+// The same for several entries, in order, with one write; with `sync` the
+// lines are durable when it returns true.
+bool AppendListEntries(const std::wstring& path, const std::vector<const PackFileInfo*>& entries, bool sync);
 
 // True when the entry's line reads back as exactly this entry: no line
 // breaks, no field cut or altered by the reading rules.

@@ -57,6 +57,10 @@ bool WriteListFile(const std::wstring& path, const PackFileList& list) {
 }
 
 bool AppendListEntry(const std::wstring& path, const PackFileInfo& entry) {
+    return AppendListEntries(path, {&entry}, false);
+}
+
+bool AppendListEntries(const std::wstring& path, const std::vector<const PackFileInfo*>& entries, bool sync) {
     fsys::File file;
     if (!file.Open(NativePath(path), fsys::File::Mode::kAppend)) return false;
     const int64_t size = file.Size();
@@ -80,10 +84,10 @@ bool AppendListEntry(const std::wstring& path, const PackFileInfo& entry) {
         }
         if (!endsInLine && size > 2) bytes.append("\r\0\n\0", 4);
     }
-    bytes += EncodeListText(FormatListLine(entry));
-    // No sync here: a line lost to a power cut only costs a new fetch of its
-    // file, and the file itself was made durable before its line is written.
-    bool ok = file.Write(bytes);
+    for (const PackFileInfo* entry : entries) bytes += EncodeListText(FormatListLine(*entry));
+    // Without `sync`, a line lost to a power cut only costs a new fetch of
+    // its file, which was made durable before its line is written.
+    bool ok = file.Write(bytes) && (!sync || file.SyncData());
     int saved = errno;
     if (!ok) file.Truncate(size);  // when this fails too, the next append ends the open line first
     if (!file.Close() && ok) {

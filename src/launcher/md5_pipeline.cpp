@@ -1,5 +1,7 @@
 #include "launcher/md5_pipeline.h"
 
+#include "os/thread_start.h"
+
 CMd5Pipeline::CMd5Pipeline(size_t blockSize, size_t blocks)
     : m_blockSize(blockSize), m_depth(blocks < 2 ? 2 : blocks), m_blocks(1, std::vector<char>(blockSize)) {}
 
@@ -11,7 +13,7 @@ void CMd5Pipeline::Begin(bool threaded) {
     if (!threaded) return;
     while (m_blocks.size() < m_depth) m_blocks.emplace_back(m_blockSize);
     m_lengths.assign(m_depth, 0);
-    m_thread = std::thread([this] { Run(); });
+    m_thread = StartThread([this] { Run(); });
 }
 
 char* CMd5Pipeline::Next() {

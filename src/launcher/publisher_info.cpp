@@ -1,7 +1,5 @@
 #include "launcher/publisher_info.h"
 
-#include <cstdlib>
-
 #include "services/crash/exception_handler.h"
 #include "util/file_util.h"
 #include "util/text_util.h"
@@ -10,9 +8,7 @@
 
 namespace PUBLISHER_INFO {
 
-std::wstring ServerUrl(const char* environmentVariable, const char* builtInHost, const wchar_t* path) {
-    const char* host = std::getenv(environmentVariable);
-    if (!host || !*host) host = builtInHost;
+std::wstring ServerUrl(const std::string& host, const wchar_t* path) {
     return L"http://" + text::FromUtf8(host) + path;
 }
 
@@ -41,15 +37,16 @@ bool Manager::ParseCommandLine() {
         return false;
     }
 
+    const LauncherConfig& config = m_platform.Config();
     if (m_strArgument == L"QA") {
-        m_strPatchUrl = ServerUrl("QUON_PATCH_HOST", QUON_PATCH_HOST, L"/patch_qa/");
-        m_strNoticeUrl = ServerUrl("QUON_TEST_WEB_HOST", QUON_TEST_WEB_HOST, L"/en/launcher");
+        m_strPatchUrl = ServerUrl(config.patchHost, L"/patch_qa/");
+        m_strNoticeUrl = ServerUrl(config.testWebHost, L"/en/launcher");
     } else if (m_strArgument == L"StageEU") {
-        m_strPatchUrl = ServerUrl("QUON_PATCH_HOST", QUON_PATCH_HOST, L"/patch_stage_eu/");
-        m_strNoticeUrl = ServerUrl("QUON_PATCH_HOST", QUON_PATCH_HOST, L"/notice_link_stage_eu.html");
+        m_strPatchUrl = ServerUrl(config.patchHost, L"/patch_stage_eu/");
+        m_strNoticeUrl = ServerUrl(config.patchHost, L"/notice_link_stage_eu.html");
     } else {
-        m_strPatchUrl = ServerUrl("QUON_PATCH_HOST", QUON_PATCH_HOST, L"/patch/");
-        m_strNoticeUrl = ServerUrl("QUON_WEB_HOST", QUON_WEB_HOST, L"/en/launcher");
+        m_strPatchUrl = ServerUrl(config.patchHost, L"/patch/");
+        m_strNoticeUrl = ServerUrl(config.webHost, L"/en/launcher");
     }
     return true;
 }

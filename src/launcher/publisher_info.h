@@ -43,8 +43,7 @@ private:
     MessageBoxFn m_showMessage;
 };
 
-// "http://" + host + path, where host is the build-time default or the
-// environment variable's value when that is set and not empty.
-std::wstring ServerUrl(const char* environmentVariable, const char* builtInHost, const wchar_t* path);
+// "http://" + host + path.
+std::wstring ServerUrl(const std::string& host, const wchar_t* path);
 
 }  // namespace PUBLISHER_INFO

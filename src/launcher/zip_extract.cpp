@@ -30,12 +30,15 @@ bool IsDiskFull(int error) {
 
 // Writes the current item to a temporary beside the target, then renames it
 // over the target, so a failed item never leaves a torn file behind. The
-// content is made durable before the rename; the folder's entry when `batch`
-// is flushed, once per archive.
+// content is made durable before the rename and the folder's entry after it;
+// or, with `uncommitted`, the written temporary is handed out for the caller
+// to commit.
 int WriteItem(unzFile zip, const std::string& target, unsigned mode, uint64_t size, CMd5Pipeline& md5,
-              const std::atomic<bool>* stop, fsys::FolderSyncBatch& batch, std::wstring& digest) {
+              const std::atomic<bool>* stop, std::vector<std::unique_ptr<fsys::TempFile>>* uncommitted,
+              std::wstring& digest) {
     if (unzOpenCurrentFile(zip) != UNZ_OK) return kZipOtherFailure;
-    fsys::TempFile out;
+    auto file = std::make_unique<fsys::TempFile>();
+    fsys::TempFile& out = *file;
     if (!out.Create(target)) {
         const int error = errno;
         unzCloseCurrentFile(zip);
@@ -74,24 +77,33 @@ int WriteItem(unzFile zip, const std::string& target, unsigned mode, uint64_t si
     }
     // The CRC is checked when the item is closed.
     if (unzCloseCurrentFile(zip) != UNZ_OK && result == kZipOk) result = kZipOtherFailure;
-    if (result == kZipOk && !out.Commit(fsys::Durability::kFileAndFolder, mode, &batch)) {
+    if (result == kZipOk && uncommitted) {
+        if (out.SetMode(mode)) {
+            // The rest goes out now, so the batch's sync finds it on its way.
+            out.StartWriteBack(static_cast<int64_t>(writtenBack), 0);
+            uncommitted->push_back(std::move(file));
+        } else {
+            result = kZipOtherFailure;
+        }
+    } else if (result == kZipOk && !out.Commit(fsys::Durability::kFileAndFolder, mode)) {
+        // A folder that cannot be synced fails its item, like its content.
         result = IsDiskFull(errno) ? kZipWriteFailure : kZipOtherFailure;
     }
     if (result == kZipOk)
         digest = md5.Finish();
     else
         md5.Drop();
-    return result;  // a temporary not committed goes with `out`
+    return result;  // a temporary neither committed nor handed out goes with `file`
 }
 }  // namespace
 
 bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
                        const std::function<bool(const ZipItemReport&)>& onItem,
-                       const std::atomic<bool>* stop) {
+                       const std::atomic<bool>* stop,
+                       std::vector<std::unique_ptr<fsys::TempFile>>* uncommitted) {
     unzFile zip = unzOpen64(NativePath(archive).c_str());
     if (!zip) return false;
     CMd5Pipeline md5(kChunk, kDigestDepth);
-    fsys::FolderSyncBatch batch;  // synced when the archive is done
     std::wstring base = folder;
     if (!base.empty() && base.back() != L'/' && base.back() != L'\\') base += L'/';
 
@@ -141,7 +153,7 @@ bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
                 mode = (perms & 0777) | 0600;  // the launcher must be able to replace it later
             }
             written = NativePath(base + relative);
-            result = WriteItem(zip, written, mode, info.uncompressed_size, md5, stop, batch, digest);
+            result = WriteItem(zip, written, mode, info.uncompressed_size, md5, stop, uncommitted, digest);
             if (result != kZipOk) written.clear();
         }
         if (!onItem({stored, result, std::move(written), std::move(digest)})) break;

@@ -3,7 +3,11 @@
 // whose name would land outside it.
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "base/file_system.h"
 
 enum ZipExtractResult : int {
     kZipOk = 0,
@@ -25,6 +29,11 @@ struct ZipItemReport {
 // `onItem` sees every item's result and may stop the pass by returning false.
 // Once `stop` is raised the pass ends within one block: the item being
 // written is dropped (its target untouched) and no further item is begun.
+// Every item is committed (durable, renamed, its folder synced) as it is
+// written; with `uncommitted`, each item written in full is instead left as
+// a temporary, its write-back started, and added there in item order, and
+// its report's `written` names the target it is meant for.
 bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
                        const std::function<bool(const ZipItemReport&)>& onItem,
-                       const std::atomic<bool>* stop = nullptr);
+                       const std::atomic<bool>* stop = nullptr,
+                       std::vector<std::unique_ptr<fsys::TempFile>>* uncommitted = nullptr);

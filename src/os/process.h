@@ -23,7 +23,11 @@ bool IsProgramRunning(const std::wstring& processName, const std::wstring& windo
 // started; otherwise ShellExecute's error code: 2 file missing, 3 folder
 // missing, 5 access denied, 8 out of memory, 26 busy executable, 31 not an
 // executable format, 0 for anything else.
-int StartProgram(const std::wstring& file, const std::wstring& parameters, const std::wstring& workingFolder);
+// On Linux a Windows program runs through `windowsRunner` (a path or a name on
+// the PATH; "wine" when empty) with the same argument and folder; when there is
+// none the result is 2, as for a missing program, and `*why` says so.
+int StartProgram(const std::wstring& file, const std::wstring& parameters, const std::wstring& workingFolder,
+                 const std::string& windowsRunner = {}, std::wstring* why = nullptr);
 
 // Adds the execute bits a downloaded program needs on Linux.
 bool MakeExecutable(const std::wstring& path);

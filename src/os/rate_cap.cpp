@@ -21,8 +21,6 @@ thread_local ThrottleWatch* t_watch = nullptr;
 // credit, so n bytes never arrive faster than n / rate, from the first one on.
 class ProcessRateCap {
 public:
-    ProcessRateCap() : m_rate(ParseMaxRate(std::getenv("QUON_MAX_RATE"))) {}
-
     void SetRate(uint64_t rate) {
         std::lock_guard lock(m_mutex);
         m_rate = rate;
@@ -44,7 +42,7 @@ public:
 
 private:
     std::mutex m_mutex;
-    std::atomic<uint64_t> m_rate;
+    std::atomic<uint64_t> m_rate{0};
     Clock::time_point m_paidUntil = Clock::now();
 };
 

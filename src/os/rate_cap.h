@@ -1,6 +1,6 @@
 #pragma once
 // One cap on the bytes per second the whole process receives, shared by all
-// its connections (QUON_MAX_RATE). Every connection's receive path calls
+// its connections (main() sets it from QUON_MAX_RATE). Every connection's receive path calls
 // ThrottleReceivedBytes after taking bytes off the wire; the call sleeps
 // until the cap has room for them, so the sender is held back by TCP's own
 // flow control while the connection is not read.
@@ -13,13 +13,13 @@
 uint64_t ParseMaxRate(const char* text);
 
 // Accounts `bytes` just received against the process-wide cap and sleeps as
-// long as the cap asks. Returns at once when there is no cap. The cap is read
-// from QUON_MAX_RATE at the first call. The sleep goes in slices of at most
+// long as the cap asks. Returns at once when there is no cap, the default.
+// The sleep goes in slices of at most
 // 50 ms; between slices the ThrottleWatch of the calling thread, if any, is
 // polled, and the call returns early when it answers false.
 void ThrottleReceivedBytes(size_t bytes);
 
-// Replaces the cap read from the environment (0: none), for every thread.
+// Sets the cap (0: none), for every thread.
 void SetMaxReceiveRate(uint64_t bytesPerSecond);
 uint64_t MaxReceiveRate();
 

@@ -43,7 +43,7 @@ public:
 // between calls. The POSIX implementation (libcurl) sends "Cache-Control:
 // no-cache" and "Pragma: no-cache" with every request, follows up to five
 // redirects, gives up after 15 s without a connection and after 30 s without
-// a byte (QUON_DOWNLOAD_STALL_SECONDS, read by Create(), changes the latter).
+// a byte (Create()'s argument changes the latter).
 //
 // Progress: OnStartBinding; OnProgress with 1 and 2 before the request, 3 for
 // each redirect, 4 at the first body byte, 5 as data arrives (at most about
@@ -51,7 +51,7 @@ public:
 // complete; progress is the bytes received, progressMax the size of the whole
 // body or 0. Bytes an earlier attempt left on disk count as received (see
 // DownloadToFile), so a continued body's counts go on from there. Received
-// bytes pass through the process-wide bandwidth cap (platform/rate_cap.h).
+// bytes pass through the process-wide bandwidth cap (os/rate_cap.h).
 // While the server is silent the last status (2 before the body, 5 within
 // it) is repeated every ~100 ms with unchanged counts, so an abort is seen
 // within ~100 ms. OnStopBinding gets the result. Only E_ABORT from OnProgress
@@ -94,5 +94,7 @@ public:
     virtual HRESULT DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                                    IBindStatusCallback* callback) = 0;
 
-    static std::unique_ptr<UrlDownloader> Create();
+    static constexpr int kDefaultStallSeconds = 30;
+    // `stallSeconds`: no byte for this long ends a download.
+    static std::unique_ptr<UrlDownloader> Create(int stallSeconds = kDefaultStallSeconds);
 };

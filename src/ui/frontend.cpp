@@ -26,8 +26,9 @@ void OnTerminateSignal(int) {
 
 // `refusedWindow`: why the window was not shown, for the launcher log; the
 // log is emptied at start-up, so the line is written once that is done.
-int RunConsole(std::vector<std::wstring> arguments, const std::string& refusedWindow) {
-    auto platform = LauncherPlatform::CreateDefault();
+int RunConsole(std::vector<std::wstring> arguments, const std::string& refusedWindow,
+               const LauncherConfig& config) {
+    auto platform = LauncherPlatform::CreateDefault(config);
     ConsoleView view(STDIN_FILENO, stderr);
     CGameLauncherDlg dlg(*platform, view, std::move(arguments));
     if (const int status = StartupExitStatus(dlg.GetStartupResult()); status >= 0) return status;
@@ -53,7 +54,7 @@ int RunConsole(std::vector<std::wstring> arguments, const std::string& refusedWi
 }
 }  // namespace
 
-int RunLauncher(int argc, char** argv) {
+int RunLauncher(int argc, char** argv, const LauncherConfig& config) {
     // A closed standard stream would hand its number to the next file we
     // open (our own wake-up pipe would become "standard input").
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
@@ -61,14 +62,16 @@ int RunLauncher(int argc, char** argv) {
     }
     std::vector<std::wstring> arguments;
     for (int i = 0; i < argc; ++i) arguments.push_back(text::FromUtf8(argv[i]));
-    const char* asked = getenv("QUON_LAUNCHER_UI");
-    const FrontEndKind kind = ChooseFrontEnd(asked, getenv("DISPLAY"), getenv("WAYLAND_DISPLAY"));
-    const bool windowAsked = asked && std::string(asked) == "gtk";
+    // The display is the toolkit's to find; reading it here only tells
+    // whether there is one.
+    const FrontEndKind kind =
+        ChooseFrontEnd(config.frontEnd.c_str(), getenv("DISPLAY"), getenv("WAYLAND_DISPLAY"));
+    const bool windowAsked = config.frontEnd == "gtk";
     std::string refusedWindow;
 #ifdef QUON_HAVE_WINDOW_MODULE
     if (kind == FrontEndKind::kWindow) {
         const WindowModuleEntry* window = LoadWindowModule(refusedWindow);
-        if (window && window->initDisplay()) return window->run(arguments);
+        if (window && window->initDisplay()) return window->run(arguments, config);
         if (window) {
             // A display that does not answer leaves the console; only an
             // explicit request for the window is worth a word.
@@ -89,5 +92,5 @@ int RunLauncher(int argc, char** argv) {
     if (windowAsked)
         std::fputs("QUON_LAUNCHER_UI=gtk: this build has no window; using the console.\n", stderr);
 #endif
-    return RunConsole(std::move(arguments), refusedWindow);
+    return RunConsole(std::move(arguments), refusedWindow, config);
 }

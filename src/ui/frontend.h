@@ -2,10 +2,13 @@
 // Picks the front-end and runs the launcher.
 #include <string_view>
 
+struct LauncherConfig;
+
 enum class FrontEndKind { kConsole, kWindow };
 
-// QUON_LAUNCHER_UI names the front-end ("console" or "gtk"); unset, empty or
-// unknown, a display (X or Wayland) means the window, none the console.
+// `asked` names the front-end ("console" or "gtk", LauncherConfig::frontEnd);
+// unset, empty or unknown, a display (X or Wayland) means the window, none
+// the console.
 inline FrontEndKind ChooseFrontEnd(const char* asked, const char* display, const char* waylandDisplay) {
     const std::string_view ui = asked ? asked : "";
     if (ui == "console") return FrontEndKind::kConsole;
@@ -16,4 +19,4 @@ inline FrontEndKind ChooseFrontEnd(const char* asked, const char* display, const
 
 // Returns the process exit status: 1 when another launcher runs, 0 after a
 // run without an error report, 2 after one.
-int RunLauncher(int argc, char** argv);
+int RunLauncher(int argc, char** argv, const LauncherConfig& config);

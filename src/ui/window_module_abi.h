@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+struct LauncherConfig;
+
 // The exported symbol that hands over the entry table.
 inline constexpr char kWindowModuleEntrySymbol[] = "QuonWindowModuleEntry";
 
@@ -17,7 +19,7 @@ struct WindowModuleEntry {
     // Opens the display for GTK; false when there is none.
     bool (*initDisplay)();
     // Runs the launcher in its window; the process exit status as RunLauncher's.
-    int (*run)(std::vector<std::wstring>& arguments);
+    int (*run)(std::vector<std::wstring>& arguments, const LauncherConfig& config);
 };
 
 using WindowModuleEntryFunction = const WindowModuleEntry* (*)();

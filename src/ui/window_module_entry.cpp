@@ -7,8 +7,8 @@
 
 namespace {
 
-int Run(std::vector<std::wstring>& arguments) {
-    return RunGtkLauncher(std::move(arguments));
+int Run(std::vector<std::wstring>& arguments, const LauncherConfig& config) {
+    return RunGtkLauncher(std::move(arguments), config);
 }
 
 const WindowModuleEntry kEntry{QUON_BUILD_ID, &InitGtkFrontEnd, &Run};

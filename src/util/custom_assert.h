@@ -1,5 +1,5 @@
 #pragma once
-// Error reports of the common library. A report site (RT_ASSERT) names an
+// Error reports of the launcher's code. A report site (RT_ASSERT) names an
 // error condition: when it holds, the site counts the hit, reports at most
 // 100 times in the life of the process, and breaks into the debugger when the
 // player answers Abort or Retry.

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "services/crash/exception_handler.h"
+#include "launcher/checksum_pool.h"
 
 static ExceptionHandler g_exceptionHandler;
 
@@ -64,6 +65,22 @@ __attribute__((noinline)) void BusyMainLoop() {
     while (g_busy.load()) spins = spins + 1;
 }
 
+// A helper thread of the launcher's checksum pool runs out of stack.
+__attribute__((noinline)) void OverflowOnPoolThread() {
+    const std::thread::id mainThread = std::this_thread::get_id();
+    ChecksumPool pool(
+        2,
+        [mainThread](size_t) {
+            if (std::this_thread::get_id() != mainThread) {
+                NoteThreadCount();
+                RecurseForever(0);
+            }
+            return std::wstring(L"/nonexistent");
+        },
+        2);
+    BusyMainLoop();
+}
+
 struct Base {
     Base() { CallHook(); }
     virtual ~Base() = default;
@@ -87,7 +104,7 @@ int main(int argc, char** argv) {
     if (ExceptionHandler::RunHelperIfRequested(status)) return status;
     ExceptionHandler::SetMessage(L"Notice", L"An error has occurred.\nDo you record error?");
     const char* mode = argc > 1 ? argv[1] : "";
-    if (strcmp(mode, "thread") != 0) NoteThreadCount();
+    if (strcmp(mode, "thread") != 0 && strcmp(mode, "pool_overflow") != 0) NoteThreadCount();
     if (!strcmp(mode, "null")) NullWriteTwoFramesDeep();
     if (!strcmp(mode, "abort")) CallAbort();
     if (!strcmp(mode, "divide")) return DivideByZero(0);
@@ -97,6 +114,7 @@ int main(int argc, char** argv) {
         BusyMainLoop();
         worker.join();
     }
+    if (!strcmp(mode, "pool_overflow")) OverflowOnPoolThread();
     if (!strcmp(mode, "pure")) PureVirtualCall();
     if (!strcmp(mode, "terminate")) ThrowUncaught();
     if (!strcmp(mode, "wait")) pause();

@@ -3,7 +3,10 @@
 // frame buffer is a file (what the screen really shows, shaped windows
 // included), and, when asked, a D-Bus session of its own so that none is
 // autolaunched and left behind (the accessibility bus starts from it).
+// Programs run on it through Run: xdotool for the pointer and keys, the
+// AT-SPI driver for dialogs.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +20,11 @@ struct ScreenImage {
     std::vector<uint32_t> pixels;
     uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
     bool Valid() const { return width > 0; }
+};
+
+struct WindowGeometry {
+    std::string id;
+    int x = 0, y = 0, width = 0, height = 0;
 };
 
 // Starts the X server `argv` (told to pick a free display) in `folder`;
@@ -38,6 +46,21 @@ public:
     // The frame buffer; not Valid() when it cannot be read.
     ScreenImage ReadScreen() const;
     std::string ServerLog() const { return m_xvfb ? m_xvfb->Output() : ""; }
+
+    // Environment for a program on this desktop.
+    std::map<std::string, std::string> Env() const;
+    // Runs `argv` on this desktop; its standard output.
+    std::string Run(const std::vector<std::string>& argv) const;
+    std::string Xdotool(const std::vector<std::string>& args) const;
+    // tests/gui/atspi_driver.py's `steps` on the dialog `title` of `program`
+    // (a name, or pid:N); its standard output, empty on failure.
+    std::string Dialog(const std::string& program, const std::string& title,
+                       const std::vector<std::string>& steps) const;
+    bool Geometry(const std::string& id, WindowGeometry& out) const;
+    // A visible window of WM_CLASS `className` wider than `minWidth`, other
+    // than `except`, waiting up to `timeoutMs`.
+    bool FindWindow(const std::string& className, WindowGeometry& out, int timeoutMs = 30000,
+                    int minWidth = 100, const std::string& except = "") const;
 
 private:
     TempDir m_dir;

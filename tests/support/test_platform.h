@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "launcher/commit_batch.h"
 #include "launcher/launcher_platform.h"
 
 // Answers downloads from a script of results, writing "updater" on S_OK.
@@ -76,6 +77,8 @@ public:
         if (ms < 10) ++m_shortPauses;
     }
 
+    CommitSteps& FileCommits() override { return m_commits ? *m_commits : LauncherPlatform::FileCommits(); }
+
     std::vector<ProgramStartRecord> Starts() {
         std::lock_guard lock(m_lock);
         return m_starts;
@@ -97,6 +100,7 @@ public:
     std::atomic<unsigned long> m_sleptMs{0};
     std::atomic<unsigned long> m_shortPauses{0};  // the worker's pauses between passes
     bool m_realSleep = false;
+    CommitSteps* m_commits = nullptr;  // a test's recording or failing steps
 
 private:
     std::mutex m_lock;

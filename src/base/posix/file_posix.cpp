@@ -150,6 +150,10 @@ bool File::Sync() {
     return fsync(m_handle) == 0;
 }
 
+bool File::SyncData() {
+    return fdatasync(m_handle) == 0;
+}
+
 void File::StartWriteBack(int64_t offset, int64_t length) {
     // A hint: a failure shows again, and is reported, at the Sync.
     const int saved = errno;

@@ -117,14 +117,25 @@ bool Rename(const std::string& from, const std::string& to) {
     return rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool SyncFolder(const std::string& folder) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+namespace {
+// Opens `path` for reading, runs `sync` on it, keeps its errno over the close.
+bool SyncOpened(const std::string& path, int flags, int (*sync)(int)) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
     if (fd < 0) return false;
-    const bool ok = fsync(fd) == 0;
+    const bool ok = sync(fd) == 0;
     const int saved = errno;
     close(fd);
     errno = saved;
     return ok;
+}
+}  // namespace
+
+bool SyncFolder(const std::string& folder) {
+    return SyncOpened(folder, O_DIRECTORY, fsync);
+}
+
+bool SyncFileSystem(const std::string& path) {
+    return SyncOpened(path, 0, syncfs);
 }
 
 bool ChangeCurrentFolder(const std::string& folder) {

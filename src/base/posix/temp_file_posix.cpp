@@ -74,21 +74,13 @@ bool TempFile::Commit(Durability durability, unsigned mode, FolderSyncBatch* bat
     }
     bool ok = m_file.SetCreationMode(mode);
     if (ok && durability != Durability::kNone) ok = m_file.Sync();
-    int saved = errno;
-    if (!m_file.Close() && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (ok && !Rename(m_tempPath, m_target)) {
-        ok = false;
-        saved = errno;
-    }
     if (!ok) {
+        const int saved = errno;
         Discard();
         errno = saved;
         return false;
     }
-    m_tempPath.clear();
+    if (!RenameOverTarget()) return false;
     const std::string folder = FolderOf(m_target);
     m_target.clear();
     if (durability == Durability::kNone) return true;
@@ -99,6 +91,26 @@ bool TempFile::Commit(Durability durability, unsigned mode, FolderSyncBatch* bat
     // The rename is done; a folder that cannot be synced leaves the new file
     // in place but not durable, which the caller hears of.
     return SyncFolder(folder);
+}
+
+bool TempFile::RenameOverTarget() {
+    if (!m_file.IsOpen() && m_tempPath.empty()) {
+        errno = EBADF;
+        return false;
+    }
+    bool ok = m_file.Close();
+    int saved = errno;
+    if (ok && !Rename(m_tempPath, m_target)) {
+        ok = false;
+        saved = errno;
+    }
+    if (!ok) {
+        Discard();
+        errno = saved;
+        return false;
+    }
+    m_tempPath.clear();
+    return true;
 }
 
 void TempFile::Discard() {

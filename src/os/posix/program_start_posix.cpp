@@ -8,10 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 
 #include "util/path_util.h"
 #include "util/text_util.h"
+#include "os/posix/windows_program.h"
 #include "os/process.h"
 
 namespace {
@@ -76,8 +78,8 @@ int ResultOf(const StartFailure& failure) {
 
 }  // namespace
 
-int StartProgram(const std::wstring& file, const std::wstring& parameters,
-                 const std::wstring& workingFolder) {
+int StartProgram(const std::wstring& file, const std::wstring& parameters, const std::wstring& workingFolder,
+                 const std::string& windowsRunner, std::wstring* why) {
     // Everything the child needs is prepared before fork().
     const std::string folder = workingFolder.empty() ? std::string(".") : NativePath(workingFolder);
     struct stat st {};
@@ -88,7 +90,28 @@ int StartProgram(const std::wstring& file, const std::wstring& parameters,
     // execv would not search PATH anyway, this only makes it explicit.
     if (program.find('/') == std::string::npos) program = "./" + program;
     std::string argument = text::ToUtf8(parameters);  // one string, passed unchanged
-    char* argv[] = {program.data(), argument.data(), nullptr};
+    std::string image = program[0] == '/' ? program : folder + "/" + program;
+    std::string runner;
+    if (IsWindowsProgram(image)) {
+        // Wine runs in the working folder too: the image's path must not depend on ours.
+        if (char* absolute = realpath(image.c_str(), nullptr)) {
+            image = absolute;
+            free(absolute);
+        }
+        runner = FindWindowsRunner(windowsRunner);
+        if (runner.empty()) {
+            // As if the program were missing: there is nothing that can run it.
+            if (why) {
+                *why = L"Wine was not found (" + text::FromUtf8(windowsRunner.empty() ? "wine" : windowsRunner) +
+                       L"), needed to start " + file;
+            }
+            return 2;
+        }
+    }
+    char* nativeArgv[] = {program.data(), argument.data(), nullptr};
+    char* wineArgv[] = {runner.data(), image.data(), argument.data(), nullptr};
+    char* const* argv = runner.empty() ? nativeArgv : wineArgv;
+    const std::string& executable = runner.empty() ? program : runner;
 
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) return errno == ENOMEM ? 8 : 0;
@@ -107,7 +130,7 @@ int StartProgram(const std::wstring& file, const std::wstring& parameters,
         close(report[0]);
         setsid();
         const pid_t program_pid = fork();
-        if (program_pid == 0) BecomeProgram(folder.c_str(), program.c_str(), argv, report[1]);
+        if (program_pid == 0) BecomeProgram(folder.c_str(), executable.c_str(), argv, report[1]);
         if (program_pid < 0) {
             StartFailure failure{kStepExec, errno};
             ssize_t ignored = write(report[1], &failure, sizeof(failure));

@@ -245,13 +245,8 @@ std::unique_ptr<UrlDownloader> CreateCurlUrlDownloader(const CurlDownloadLimits&
     return std::make_unique<CurlUrlDownloader>(limits);
 }
 
-std::unique_ptr<UrlDownloader> UrlDownloader::Create() {
+std::unique_ptr<UrlDownloader> UrlDownloader::Create(int stallSeconds) {
     CurlDownloadLimits limits;
-    if (const char* stall = std::getenv("QUON_DOWNLOAD_STALL_SECONDS")) {
-        char* end = nullptr;
-        long seconds = std::strtol(stall, &end, 10);
-        if (end != stall && *end == '\0' && seconds > 0 && seconds <= 3600)
-            limits.stallSeconds = static_cast<int>(seconds);
-    }
+    limits.stallSeconds = stallSeconds;
     return std::make_unique<CurlUrlDownloader>(limits);
 }

@@ -9,9 +9,8 @@ struct CurlDownloadLimits {
     // Name lookup and connection set-up together.
     int connectSeconds = 15;
     // No byte (header or body) for this long ends the transfer.
-    int stallSeconds = 30;
+    int stallSeconds = UrlDownloader::kDefaultStallSeconds;
 };
 
-// Create() uses the defaults, with stallSeconds taken from the environment
-// variable QUON_DOWNLOAD_STALL_SECONDS when it holds a positive number.
+// Create() uses the defaults but for the stall limit it is given.
 std::unique_ptr<UrlDownloader> CreateCurlUrlDownloader(const CurlDownloadLimits& limits);

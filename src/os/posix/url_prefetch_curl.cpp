@@ -13,6 +13,7 @@
 #include "base/file_system.h"
 #include "os/posix/curl_result_map.h"
 #include "os/rate_cap.h"
+#include "os/thread_start.h"
 #include "os/url_prefetch.h"
 
 namespace {
@@ -67,7 +68,7 @@ public:
         curl_multi_setopt(m_multi, CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
         m_headers = curl_slist_append(m_headers, "Cache-Control: no-cache");
         m_headers = curl_slist_append(m_headers, "Pragma: no-cache");
-        m_thread = std::thread([this] { Run(); });
+        m_thread = StartThread([this] { Run(); });
     }
 
     ~CurlUrlPrefetcher() override {

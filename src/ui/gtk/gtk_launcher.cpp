@@ -17,8 +17,8 @@ bool InitGtkFrontEnd() {
     return gtk_init_check(nullptr, nullptr);
 }
 
-int RunGtkLauncher(std::vector<std::wstring> arguments) {
-    auto platform = LauncherPlatform::CreateDefault();
+int RunGtkLauncher(std::vector<std::wstring> arguments, const LauncherConfig& config) {
+    auto platform = LauncherPlatform::CreateDefault(config);
     GtkLauncherView view;
     CGameLauncherDlg dlg(*platform, view, std::move(arguments));
     if (const int status = StartupExitStatus(dlg.GetStartupResult()); status >= 0) return status;

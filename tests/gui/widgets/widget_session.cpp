@@ -6,47 +6,42 @@
 #include <cstdlib>
 
 namespace {
+TestDesktop* g_desktop = nullptr;
 
 // Whether bubblewrap can make the namespaces WebKit's sandbox asks for.
-bool SandboxRuns(const std::string& folder) {
+bool SandboxRuns() {
     ChildProcess probe(
         {"/usr/bin/bwrap", "--unshare-user-try", "--unshare-pid", "--unshare-ipc", "--unshare-uts",
          "--unshare-net", "--ro-bind", "/", "/", "--proc", "/proc", "--dev", "/dev", "/bin/true"},
-        folder);
+        "/");
     return probe.Wait(10000) == 0;
 }
-
-WidgetSession* g_session = nullptr;
 }  // namespace
 
-WidgetSession& WidgetSession::Get() {
-    if (g_session) return *g_session;
-    g_session = new WidgetSession();
-    const std::string why = g_session->Start();
-    if (!why.empty()) ADD_FAILURE() << "no test desktop: " << why;
+TestDesktop& WidgetDesktop() {
+    if (g_desktop) return *g_desktop;
+    g_desktop = new TestDesktop(1920, 1080, true);
     // The servers end with the process, after the last test.
-    std::atexit([] { delete g_session; });
-    return *g_session;
-}
-
-std::string WidgetSession::Start() {
-    if (!m_desktop.error().empty()) return m_desktop.error();
-    setenv("DISPLAY", m_desktop.display().c_str(), 1);
+    std::atexit([] { delete g_desktop; });
+    if (!g_desktop->error().empty()) {
+        ADD_FAILURE() << "no test desktop: " << g_desktop->error();
+        return *g_desktop;
+    }
+    // The whole process lives on this desktop: set once, never restored.
+    for (const auto& [name, value] : g_desktop->Env()) setenv(name.c_str(), value.c_str(), 1);
     unsetenv("WAYLAND_DISPLAY");
-    setenv("DBUS_SESSION_BUS_ADDRESS", m_desktop.busAddress().c_str(), 1);
     unsetenv("AT_SPI_BUS_ADDRESS");
     setenv("GTK_THEME", "Adwaita", 1);
-    // WebKit confines its renderer with bubblewrap. A test container without
-    // namespaces cannot run it; there, and in the tests only, the sandbox is
-    // turned off (the launcher itself always keeps it).
-    if (!SandboxRuns("/")) {
+    // A test container without namespaces cannot run WebKit's sandbox; there,
+    // and in the tests only, it is turned off (the launcher always keeps it).
+    if (!SandboxRuns()) {
         std::fprintf(stderr, "note: bubblewrap cannot run here; WebKit's sandbox is off for this test\n");
         setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", 1);
     }
     // The name the accessibility tree shows for this program.
     g_set_prgname("quon-gui-widgets");
-    if (!gtk_init_check(nullptr, nullptr)) return "gtk_init failed on " + Display();
-    return "";
+    if (!gtk_init_check(nullptr, nullptr)) ADD_FAILURE() << "gtk_init failed on " << g_desktop->display();
+    return *g_desktop;
 }
 
 bool RunLoopUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
@@ -62,10 +57,6 @@ bool RunLoopUntil(const std::function<bool()>& done, std::chrono::milliseconds t
     return true;
 }
 
-void RunLoopFor(std::chrono::milliseconds duration) {
-    RunLoopUntil([] { return false; }, duration);
-}
-
 TestWindow::TestWindow(int width, int height, int x, int y) : m_x(x), m_y(y) {
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     g_object_ref_sink(m_window);
@@ -79,7 +70,7 @@ TestWindow::TestWindow(int width, int height, int x, int y) : m_x(x), m_y(y) {
 TestWindow::~TestWindow() {
     gtk_widget_destroy(m_window);
     g_object_unref(m_window);
-    RunLoopFor(std::chrono::milliseconds(20));
+    RunLoopUntil([] { return false; }, std::chrono::milliseconds(20));
 }
 
 bool TestWindow::ShowAndWait() {

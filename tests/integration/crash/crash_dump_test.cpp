@@ -90,6 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
         CrashCase{"abort", SIGABRT, "signal SIGABRT", {"abort", "CallAbort", "main"}, {}},
         CrashCase{"divide", SIGFPE, "signal SIGFPE", {"DivideByZero", "main"}, {}},
         CrashCase{"overflow", SIGSEGV, "signal SIGSEGV", {"RecurseForever"}, {}},
+        CrashCase{"pool_overflow", SIGSEGV, "signal SIGSEGV", {"RecurseForever"}, {"BusyMainLoop"}},
         CrashCase{
             "thread", SIGSEGV, "signal SIGSEGV", {"WriteThroughNull", "CrashInWorker"}, {"BusyMainLoop"}},
         CrashCase{"pure",

@@ -237,14 +237,10 @@ TEST_F(DownloaderTest, TwoCappedDownloadsShareTheCapAndAreNoStall) {
     EXPECT_GE(m_callback.CountStatus(BINDSTATUS_DOWNLOADINGDATA), 5);
 }
 
-// The stall limit of the launcher's own downloader comes from the environment;
+// The stall limit of the launcher's own downloader is Create()'s argument;
 // a slow server that keeps sending is no stall.
-TEST_F(DownloaderTest, TheStallLimitFromTheEnvironmentEndsOnlyASilentServer) {
-    std::unique_ptr<UrlDownloader> downloader;
-    {
-        ScopedEnv limit("QUON_DOWNLOAD_STALL_SECONDS", "1");
-        downloader = UrlDownloader::Create();
-    }
+TEST_F(DownloaderTest, TheStallLimitItWasGivenEndsOnlyASilentServer) {
+    std::unique_ptr<UrlDownloader> downloader = UrlDownloader::Create(1);
     m_served.WriteFile("slow.zip", Noise(64 * 1024));
     m_server.SetSlowBody("/slow.zip", 8 * 1024, std::chrono::milliseconds(150));
     EXPECT_EQ(downloader->DownloadToFile(Url("slow.zip"), Target("slow.zip"), nullptr), S_OK);

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <optional>
 
 #include "patch_fixture.h"
 
@@ -12,15 +11,15 @@ namespace {
 class ParallelScan : public PatchRun {
 protected:
     // A dialog that is not started: the scan runs on the test's thread.
-    std::unique_ptr<CGameLauncherDlg> Make(const char* workers) {
-        m_workers.reset();
-        m_workers.emplace("QUON_SCAN_WORKERS", workers ? std::optional<std::string>(workers) : std::nullopt);
+    // `workers` 0: one per core.
+    std::unique_ptr<CGameLauncherDlg> Make(unsigned workers) {
+        platform.Config().scanWorkers = workers;
         view = std::make_unique<RecordingView>();
         return std::make_unique<CGameLauncherDlg>(platform, *view,
                                                   std::vector<std::wstring>{exe, L"QA", L"FromUpdater"});
     }
     // packclit.lit as a rebuild with `workers` threads writes it.
-    std::string RebuildWith(const char* workers) {
+    std::string RebuildWith(unsigned workers) {
         auto scan = Make(workers);
         EXPECT_EQ(scan->RebuildClientList(), S_OK);
         EXPECT_EQ(scan->m_dwFileRecv.load(), scan->m_vecClientList.size());
@@ -31,7 +30,6 @@ protected:
         std::filesystem::remove(Install("packclit.lit"));
         return list;
     }
-    std::optional<ScopedEnv> m_workers;
 };
 }  // namespace
 
@@ -47,13 +45,13 @@ TEST_F(ParallelScan, WritesTheSameClientListAndReportsAnUnreadableFileAsOnePass)
     // not followed.
     std::filesystem::create_symlink(Install("Data/d0/f0.dat"), Install("Linked.dat"));
     std::filesystem::create_directory_symlink(Install("Data"), Install("LinkedFolder"));
-    const std::string serial = RebuildWith("1");
+    const std::string serial = RebuildWith(1);
     ASSERT_GT(serial.size(), 400u * 2 * 60);
-    EXPECT_TRUE(RebuildWith("4") == serial);
-    EXPECT_TRUE(RebuildWith(nullptr) == serial);
+    EXPECT_TRUE(RebuildWith(4) == serial);
+    EXPECT_TRUE(RebuildWith(0) == serial);
     // The digests are right, not only alike.
     root.WriteFile(installFolder + "/packclit.lit", serial);
-    auto reader = Make("1");
+    auto reader = Make(1);
     ASSERT_EQ(reader->ReadClientListFile(), S_OK);
     ASSERT_EQ(reader->m_vecClientList.size(), 401u);
     for (const auto& entry : reader->m_vecClientList) {
@@ -64,7 +62,7 @@ TEST_F(ParallelScan, WritesTheSameClientListAndReportsAnUnreadableFileAsOnePass)
         EXPECT_EQ(entry->nFileSize, static_cast<int32_t>(bytes.size())) << relative;
     }
 
-    for (const char* workers : {"1", "4"}) {
+    for (unsigned workers : {1u, 4u}) {
         auto scan = Make(workers);
         ASSERT_EQ(scan->RebuildClientList(), S_OK);
         const std::wstring first = scan->FullPath(scan->m_vecClientList[120]->szPath);

@@ -25,6 +25,7 @@ protected:
     explicit PatchRun(std::string folder = "install") : installFolder(std::move(folder)) {
         CGameLauncherDlg::s_nUnzipGiveUps = 0;
         std::filesystem::create_directories(root.Join(installFolder));
+        platform.Config().patchHost = "127.0.0.1:" + std::to_string(server.port());
     }
     ~PatchRun() override {
         if (dlg) dlg->OnDestroy();
@@ -77,7 +78,6 @@ protected:
     TempDir root;
     std::string installFolder;
     TestHttpServer server{root.Join("server")};
-    ScopedEnv host{"QUON_PATCH_HOST", "127.0.0.1:" + std::to_string(server.port())};
     std::wstring exe = InstallW("QuonLauncher.exe");
     TestPlatform platform{exe};
     std::unique_ptr<RecordingView> view;

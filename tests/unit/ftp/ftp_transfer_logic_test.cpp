@@ -1,35 +1,32 @@
-// FtpTransfer's own decisions over a recording session: separators and
-// cancelling in a folder walk, how a REST reply and a reconnect are judged.
+// FtpTransfer's own decisions over a recording session (separators and
+// cancelling in a folder walk, how a REST reply is judged), remote paths and
+// the listing's time column.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <set>
 
+#include "services/ftp/ftp_remote_path.h"
 #include "services/ftp/ftp_transfer.h"
+#include "os/posix/ftp_list_time.h"
 #include "support/temp_current_folder.h"
 
 namespace {
 
 struct RecordingSession : FtpSession {
     std::set<std::string> folders{"/"};
-    std::vector<std::string> calls;
+    std::vector<std::string> calls, made;
     std::string reply = "350 Restarting.";
-    bool connectOk = true;
     std::function<void()> onCreate;
 
-    bool Connect(const std::string&, uint16_t, const std::string&, const std::string&,
-                 bool passive) override {
-        calls.push_back(passive ? "connect passive" : "connect active");
-        return connectOk;
+    bool Connect(const std::string&, uint16_t, const std::string&, const std::string&, bool) override {
+        return true;
     }
-    void Disconnect() override { calls.push_back("disconnect"); }
+    void Disconnect() override {}
     void Abort() override {}
-    bool EnterFolder(const std::string& path) override {
-        calls.push_back("cd " + path);
-        return folders.count(path) > 0;
-    }
+    bool EnterFolder(const std::string& path) override { return folders.count(path) > 0; }
     bool MakeFolder(const std::string& path) override {
-        calls.push_back("mkdir " + path);
+        made.push_back(path);
         folders.insert(path);
         if (onCreate) onCreate();
         return true;
@@ -37,69 +34,59 @@ struct RecordingSession : FtpSession {
     FtpFindResult FindFirst(const std::string&, FtpFindData&) override { return FtpFindResult::NoMoreFiles; }
     FtpFindResult FindNext(FtpFindData&) override { return FtpFindResult::NoMoreFiles; }
     void CloseFind() override {}
-    bool Command(const std::string& command) override {
-        calls.push_back(command);
-        return true;
-    }
+    bool Command(const std::string& command) override { return calls.push_back(command), true; }
     std::string GetLastResponseInfo() const override { return reply; }
     bool OpenForWrite(const std::string&) override { return false; }
     bool Write(const void*, size_t, size_t&) override { return false; }
     bool CloseRemoteFile() override { return false; }
-
-    std::vector<std::string> Made() const {
-        std::vector<std::string> made;
-        for (const auto& c : calls) {
-            if (c.rfind("mkdir ", 0) == 0) made.push_back(c.substr(6));
-        }
-        return made;
-    }
 };
 
-class FtpTransferLogicTest : public ::testing::Test {
-protected:
-    FtpTransferLogicTest() {
-        auto session = std::make_unique<RecordingSession>();
-        m_session = session.get();
-        m_ftp = std::make_unique<FtpTransfer>(std::move(session));
+// Folders made parent first, refusals and reconnecting: FtpUploadTest on a real server.
+TEST(FtpTransferLogicTest, WalkTakesBackslashesStopsAfterACancelAndRestartIsJudgedByTheReply) {
+    TempCurrentFolder cwd;
+    auto owned = std::make_unique<RecordingSession>();
+    RecordingSession& session = *owned;
+    FtpTransfer ftp(std::move(owned));
+    ASSERT_TRUE(ftp.Login(L"h", L"u", L"p", 21, true));
+    EXPECT_FALSE(ftp.CreateRemoteFolders(L""));
+    session.folders.insert("/a");
+    ASSERT_TRUE(ftp.CreateRemoteFolders(L"/a//b\\c/"));
+    EXPECT_EQ(session.made, (std::vector<std::string>{"/a/b", "/a/b/c"}));
+    session.made.clear();
+    session.onCreate = [&] { ftp.Close(); };
+    EXPECT_FALSE(ftp.CreateRemoteFolders(L"/x/y/z/"));
+    EXPECT_EQ(session.made, (std::vector<std::string>{"/x"}));
+
+    ASSERT_TRUE(ftp.Login(L"h", L"u", L"p", 21, true));
+    EXPECT_TRUE(ftp.SendRestart(L"/d/f.bin", 5000000000ULL));  // past 32 bits
+    EXPECT_EQ(session.calls.back(), "REST 5000000000");
+    for (const char* reply : {"502 Command not implemented.", ""}) {
+        session.reply = reply;
+        EXPECT_FALSE(ftp.SendRestart(L"/d/f.bin", 1)) << reply;
     }
-    TempCurrentFolder m_cwd;
-    RecordingSession* m_session;
-    std::unique_ptr<FtpTransfer> m_ftp;
-};
-
-TEST_F(FtpTransferLogicTest, WalkTakesBackslashesAsSeparatorsAndStopsAfterACancel) {
-    ASSERT_TRUE(m_ftp->Login(L"h", L"u", L"p", 21, true));
-    EXPECT_EQ(m_session->calls.front(), "connect passive");
-    EXPECT_FALSE(m_ftp->CreateRemoteFolders(L""));
-    m_session->folders.insert("/a");
-    ASSERT_TRUE(m_ftp->CreateRemoteFolders(L"/a//b\\c/"));
-    EXPECT_EQ(m_session->Made(), (std::vector<std::string>{"/a/b", "/a/b/c"}));
-    m_session->calls.clear();
-    m_session->onCreate = [this] { m_ftp->Close(); };
-    EXPECT_FALSE(m_ftp->CreateRemoteFolders(L"/x/y/z/"));
-    EXPECT_EQ(m_session->Made(), (std::vector<std::string>{"/x"}));
 }
 
-TEST_F(FtpTransferLogicTest, RestartIsJudgedByTheReplysFirstDigit) {
-    ASSERT_TRUE(m_ftp->Login(L"h", L"u", L"p", 21, true));
-    EXPECT_TRUE(m_ftp->SendRestart(L"/d/f.bin", 5000000000ULL));
-    EXPECT_EQ(m_session->calls.back(), "REST 5000000000");
-    m_session->reply = "502 Command not implemented.";
-    EXPECT_FALSE(m_ftp->SendRestart(L"/d/f.bin", 1));
-    m_session->reply = "";
-    EXPECT_FALSE(m_ftp->SendRestart(L"/d/f.bin", 1));
+TEST(FtpRemotePathTest, SlashRunsCollapseAndFolderParts) {
+    using namespace ftp_path;
+    EXPECT_EQ(Normalise(L"\\a\\\\b///c//"), L"/a/b/c/");
+    EXPECT_EQ(Normalise(L""), L"");
+    std::wstring text = L"aXbX";
+    ReplaceAll(text, L"X", L"XX");  // a longer replacement is not matched again
+    EXPECT_EQ(text, L"aXXbXX");
+    for (auto [path, folder] :
+         {std::pair{L"/2026127//x.zip", L"/2026127//"}, {L"/x.zip", L"/"}, {L"x.zip", L""}})
+        EXPECT_EQ(GetRemoteFolderPart(path), folder);
+    for (auto [path, folder] :
+         {std::pair{L"/2026127//", L"/2026127"}, {L"/a/b", L"/a"}, {L"/", L"/"}, {L"/x.zip", L"/"}})
+        EXPECT_EQ(FolderWithoutSlash(path), folder);
 }
 
-TEST_F(FtpTransferLogicTest, ReconnectNeedsEveryStoredValue) {
-    ASSERT_TRUE(m_ftp->Login(L"h", L"anonymous", L"", 21, true));
-    m_ftp->Close();
-    EXPECT_FALSE(m_ftp->Reconnect());  // an empty password cannot be sent again
-    m_session->connectOk = false;
-    EXPECT_FALSE(m_ftp->Login(L"h", L"u", L"p", 21, true));
-    EXPECT_FALSE(m_ftp->IsConnected());
-    EXPECT_NE(TempCurrentFolder::Read("log.txt").find("InternetConnect Failed "), std::string::npos);
-    m_session->connectOk = true;
-    EXPECT_TRUE(m_ftp->Reconnect());
+TEST(FtpListTimeTest, RecentAndOlderEntries) {
+    const time_t now = 1796662800;  // 2026-12-07 17:00 UTC
+    EXPECT_EQ(ParseListTime("Dec 07 15:20", now), 1796656800);
+    EXPECT_EQ(ParseListTime("Dec 31 10:00", now), 1767175200);  // in the future: last year
+    EXPECT_EQ(ParseListTime("Jan 02  2020", now), 1577923200);
+    EXPECT_EQ(ParseListTime("yesterday", now), 0);
 }
 
 }  // namespace

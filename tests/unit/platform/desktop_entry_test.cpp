@@ -1,62 +1,57 @@
+// Texts the platform layer reads and writes: desktop entries, the user's
+// folder settings, QUON_MAX_RATE.
 #include "os/posix/desktop_entry.h"
 
 #include <gtest/gtest.h>
 
-using desktop_entry::EscapeValue;
-using desktop_entry::FindUserDir;
-using desktop_entry::MakeApplicationEntry;
-using desktop_entry::QuoteExecArgument;
+#include "os/rate_cap.h"
 
-TEST(DesktopEntryQuoting, ShellFieldCodeAndStringCharactersAreEscaped) {
+using namespace desktop_entry;
+
+TEST(DesktopEntry, ShellFieldCodeAndStringCharactersAreEscapedAndANewlineStartsNoKey) {
     EXPECT_EQ(QuoteExecArgument("/a b/c"), "\"/a b/c\"");
     EXPECT_EQ(QuoteExecArgument("/x\"y`z$HOME"), "\"/x\\\"y\\`z\\$HOME\"");
     EXPECT_EQ(QuoteExecArgument("/100%/f%u"), "\"/100%%/f%%u\"");
-    // Quoting doubles it, the string rules double it again.
-    EXPECT_EQ(EscapeValue(QuoteExecArgument("/a\\b")), "\"/a\\\\\\\\b\"");
+    EXPECT_EQ(EscapeValue(QuoteExecArgument("/a\\b")),
+              "\"/a\\\\\\\\b\"");  // quoting doubles it, strings again
     EXPECT_EQ(EscapeValue("a\nb\tc\rd"), "a\\nb\\tc\\rd");
     EXPECT_EQ(EscapeValue(" lead and inner "), "\\slead and inner ");
-}
-
-TEST(DesktopEntryQuoting, EntryStartsTheExecutableAndShowsTheIcon) {
+    const std::string head = "[Desktop Entry]\nType=Application\nName=Quon\n";
     EXPECT_EQ(MakeApplicationEntry("/home/p/My Games/QuonLauncher.exe", "/home/p/icon.png"),
-              "[Desktop Entry]\nType=Application\nName=Quon\n"
-              "Exec=\"/home/p/My Games/QuonLauncher.exe\"\nIcon=/home/p/icon.png\n");
-    EXPECT_EQ(MakeApplicationEntry("/q/QuonLauncher.exe", ""),
-              "[Desktop Entry]\nType=Application\nName=Quon\nExec=\"/q/QuonLauncher.exe\"\n");
-    // A newline in a path must not start a new key.
-    const std::string entry = MakeApplicationEntry("/q\nIcon=/evil/QuonLauncher.exe", "");
-    EXPECT_EQ(entry.find("\nIcon="), std::string::npos);
+              head + "Exec=\"/home/p/My Games/QuonLauncher.exe\"\nIcon=/home/p/icon.png\n");
+    EXPECT_EQ(MakeApplicationEntry("/q/QuonLauncher.exe", ""), head + "Exec=\"/q/QuonLauncher.exe\"\n");
+    EXPECT_EQ(MakeApplicationEntry("/q\nIcon=/evil/QuonLauncher.exe", "").find("\nIcon="), std::string::npos);
 }
 
-TEST(UserDirs, HomeIsExpandedAbsolutePathsKeptAndQuotingFollowsTheShell) {
-    const std::string text =
-        "# This file is written by xdg-user-dirs-update\n"
-        "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n"
-        "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n";
-    EXPECT_EQ(FindUserDir(text, "XDG_DESKTOP_DIR", "/home/p"), "/home/p/Schreibtisch");
-    EXPECT_EQ(FindUserDir(text, "XDG_DOWNLOAD_DIR", "/home/p"), "/home/p/Downloads");
-    EXPECT_EQ(FindUserDir("XDG_DESKTOP_DIR=\"/srv/desk/\"\n", "XDG_DESKTOP_DIR", "/home/p"), "/srv/desk");
-    EXPECT_EQ(FindUserDir("XDG_DESKTOP_DIR=\"${HOME}/D\"", "XDG_DESKTOP_DIR", "/home/p"), "/home/p/D");
-    // "$HOME/" alone means the home folder itself.
-    EXPECT_EQ(FindUserDir("XDG_DESKTOP_DIR=\"$HOME/\"", "XDG_DESKTOP_DIR", "/home/p"), "/home/p");
-    EXPECT_EQ(FindUserDir("XDG_DESKTOP_DIR=\"$HOME/My \\\"Desk\\\" \\$1\"", "XDG_DESKTOP_DIR", "/h"),
-              "/h/My \"Desk\" $1");
-    EXPECT_EQ(FindUserDir("XDG_DESKTOP_DIR=$HOME/Bare\\ Desk # comment", "XDG_DESKTOP_DIR", "/h"),
-              "/h/Bare Desk");
-    EXPECT_EQ(
-        FindUserDir("XDG_DESKTOP_DIR=\"$HOME/A\"\n  XDG_DESKTOP_DIR=\"$HOME/B\"\n", "XDG_DESKTOP_DIR", "/h"),
-        "/h/B");
-    // A later invalid value does not erase a valid one.
-    EXPECT_EQ(FindUserDir("XDG_DESKTOP_DIR=\"$HOME/A\"\nXDG_DESKTOP_DIR=\"rel\"\n", "XDG_DESKTOP_DIR", "/h"),
-              "/h/A");
-}
-
-TEST(UserDirs, MissingOrInvalidValuesGiveNothing) {
-    EXPECT_EQ(FindUserDir("", "XDG_DESKTOP_DIR", "/h"), "");
-    EXPECT_EQ(FindUserDir("#XDG_DESKTOP_DIR=\"$HOME/D\"\n", "XDG_DESKTOP_DIR", "/h"), "");
-    EXPECT_EQ(FindUserDir("XDG_DESKTOP_DIRX=\"$HOME/D\"\n", "XDG_DESKTOP_DIR", "/h"), "");
-    EXPECT_EQ(FindUserDir("XDG_DESKTOP_DIR=\"Desktop\"\n", "XDG_DESKTOP_DIR", "/h"), "");
-    EXPECT_EQ(FindUserDir("XDG_DESKTOP_DIR=\"$HOMEX/D\"\n", "XDG_DESKTOP_DIR", "/h"), "");
+TEST(UserDirs, HomeIsExpandedAbsolutePathsKeptQuotingFollowsTheShellInvalidValuesGiveNothing) {
+    const std::string dl = "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n";
+    EXPECT_EQ(FindUserDir(dl + "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n", "XDG_DOWNLOAD_DIR", "/h"),
+              "/h/Downloads");
+    for (auto [text, dir] :
+         {std::pair<std::string, std::string>{"# comment\n" + dl + "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n",
+                                              "/h/Schreibtisch"},
+          {"XDG_DESKTOP_DIR=\"/srv/desk/\"\n", "/srv/desk"},
+          {"XDG_DESKTOP_DIR=\"${HOME}/D\"", "/h/D"},
+          {"XDG_DESKTOP_DIR=\"$HOME/\"", "/h"},  // the home folder itself
+          {"XDG_DESKTOP_DIR=\"$HOME/My \\\"Desk\\\" \\$1\"", "/h/My \"Desk\" $1"},
+          {"XDG_DESKTOP_DIR=$HOME/Bare\\ Desk # comment", "/h/Bare Desk"},
+          {"XDG_DESKTOP_DIR=\"$HOME/A\"\n  XDG_DESKTOP_DIR=\"$HOME/B\"\n", "/h/B"},
+          {"XDG_DESKTOP_DIR=\"$HOME/A\"\nXDG_DESKTOP_DIR=\"rel\"\n",
+           "/h/A"},  // a later invalid value erases nothing
+          {"", ""},
+          {"#XDG_DESKTOP_DIR=\"$HOME/D\"\n", ""},
+          {"XDG_DESKTOP_DIRX=\"$HOME/D\"\n", ""},
+          {"XDG_DESKTOP_DIR=\"Desktop\"\n", ""},
+          {"XDG_DESKTOP_DIR=\"$HOMEX/D\"\n", ""},
+          {"XDG_DESKTOP_DIR=\"\"\n", ""}})
+        EXPECT_EQ(FindUserDir(text, "XDG_DESKTOP_DIR", "/h"), dir) << text;
     EXPECT_EQ(FindUserDir("XDG_DESKTOP_DIR=\"$HOME/D\"\n", "XDG_DESKTOP_DIR", ""), "");
-    EXPECT_EQ(FindUserDir("XDG_DESKTOP_DIR=\"\"\n", "XDG_DESKTOP_DIR", "/h"), "");
+}
+
+TEST(MaxRateSetting, OnlyAPlainNumberIsACap) {
+    EXPECT_EQ(ParseMaxRate("1048576"), 1048576u);
+    EXPECT_EQ(ParseMaxRate("1"), 1u);
+    for (const char* none : {"", "0", "-5", "abc", "12abc", " 12", "1.5", "+7", "99999999999999999999999"})
+        EXPECT_EQ(ParseMaxRate(none), 0u) << none;
+    EXPECT_EQ(ParseMaxRate(nullptr), 0u);
 }

@@ -18,6 +18,7 @@
 
 #include "services/crash/crash_hooks.h"
 #include "services/crash/posix/crash_request.h"
+#include "os/thread_start.h"
 
 extern char** environ;
 
@@ -231,6 +232,8 @@ void InstallCrashHooks() {
     for (size_t i = 0; i < std::size(kCrashSignals); ++i)
         sigaction(kCrashSignals[i], &action, &g_previousActions[i]);
     g_previousTerminate = std::set_terminate(OnTerminate);
+    // Every thread the program starts from now on gets its own stack for the handler.
+    SetThreadPreparation(PrepareThreadForCrash);
     g_installed.store(true);
 }
 
