@@ -53,14 +53,12 @@ TEST_F(PatchRun, RepairThatFindsItsClientListStillThereReadsItOnce) {
     const std::string list = ReadWholeFile(Install("packclit.lit"));
     // The list comes back while the server list is fetched, as one the
     // repair could not delete would have stayed.
-    server->StallAfter("/patch_qa/packserv.txt", 0, std::chrono::milliseconds(300));
-    const int before = server->RequestCount("/patch_qa/packserv.txt");
+    server.StallAfter("/patch_qa/packserv.txt", 0, std::chrono::milliseconds(300));
+    const int before = server.RequestCount("/patch_qa/packserv.txt");
     dlg->OnBnClickedButtonRepair();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (server->RequestCount("/patch_qa/packserv.txt") == before && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    WaitUntil([&] { return server.RequestCount("/patch_qa/packserv.txt") != before; }, 20000);
     Put("packclit.lit", list);
-    server->ClearFaults();
+    server.ClearFaults();
 
     EXPECT_EQ(Settle(), STATE_IDLE);
     EXPECT_EQ(dlg->m_vecClientList.size(), 2u);
