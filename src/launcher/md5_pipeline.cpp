@@ -3,7 +3,9 @@
 #include "os/thread_start.h"
 
 CMd5Pipeline::CMd5Pipeline(size_t blockSize, size_t blocks)
-    : m_blockSize(blockSize), m_depth(blocks < 2 ? 2 : blocks), m_blocks(1, std::vector<char>(blockSize)) {}
+    : m_blockSize(blockSize), m_depth(blocks < 2 ? 2 : blocks) {
+    m_blocks.emplace_back(new char[blockSize]);
+}
 
 void CMd5Pipeline::Begin(bool threaded) {
     Drop();
@@ -11,21 +13,21 @@ void CMd5Pipeline::Begin(bool threaded) {
     m_produced = m_consumed = 0;
     m_closing = m_dropping = false;
     if (!threaded) return;
-    while (m_blocks.size() < m_depth) m_blocks.emplace_back(m_blockSize);
+    while (m_blocks.size() < m_depth) m_blocks.emplace_back(new char[m_blockSize]);
     m_lengths.assign(m_depth, 0);
     m_thread = StartThread([this] { Run(); });
 }
 
 char* CMd5Pipeline::Next() {
-    if (!m_thread.joinable()) return m_blocks[0].data();
+    if (!m_thread.joinable()) return m_blocks[0].get();
     std::unique_lock lock(m_mutex);
     m_hashed.wait(lock, [this] { return m_produced - m_consumed < m_depth; });
-    return m_blocks[m_produced % m_depth].data();
+    return m_blocks[m_produced % m_depth].get();
 }
 
 void CMd5Pipeline::Hand(size_t length) {
     if (!m_thread.joinable()) {
-        m_md5.Update(reinterpret_cast<const uint8_t*>(m_blocks[0].data()), length);
+        m_md5.Update(reinterpret_cast<const uint8_t*>(m_blocks[0].get()), length);
         return;
     }
     {
@@ -67,7 +69,7 @@ void CMd5Pipeline::Run() {
         // The producer fills other blocks meanwhile; this one stays the
         // digest's until it is counted as hashed.
         lock.unlock();
-        m_md5.Update(reinterpret_cast<const uint8_t*>(m_blocks[slot].data()), length);
+        m_md5.Update(reinterpret_cast<const uint8_t*>(m_blocks[slot].get()), length);
         lock.lock();
         ++m_consumed;
         m_hashed.notify_one();

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -44,7 +45,10 @@ private:
 
     const size_t m_blockSize;
     const size_t m_depth;
-    std::vector<std::vector<char>> m_blocks;  // [0] serves the unthreaded digest
+    // [0] serves the unthreaded digest. Not zeroed: every byte is written
+    // before it is read, and clearing a block per small file cost more than
+    // hashing it.
+    std::vector<std::unique_ptr<char[]>> m_blocks;
     std::vector<size_t> m_lengths;
     CMD5Checksum m_md5;
 

@@ -24,6 +24,12 @@ std::wstring GetLastPathComponent(std::wstring_view path) {
 }
 
 bool CreateFoldersAlongPath(std::wstring_view path) {
+    // Most paths go into a folder made for an earlier one: a single look at
+    // the whole parent settles it, instead of a make and a look per folder.
+    const size_t last = path.find_last_of(L"/\\");
+    if (last != std::wstring_view::npos && last > 0 && path[last - 1] != L':' &&
+        fsys::KindOfTarget(NativePath(path.substr(0, last))) == fsys::Kind::kFolder)
+        return true;
     for (size_t i = 0; i < path.size(); ++i) {
         if (path[i] != L'\\' && path[i] != L'/') continue;
         if (i > 0 && path[i - 1] == L':') continue;
