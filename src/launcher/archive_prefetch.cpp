@@ -17,6 +17,7 @@ CArchivePrefetch::CArchivePrefetch(std::unique_ptr<UrlPrefetcher> fetcher, std::
     : m_fetcher(std::move(fetcher)),
       m_items(std::move(items)),
       m_slots(m_items.size(), Slot::kIdle),
+      m_inMemory(m_items.size(), false),
       m_folder(std::move(folder)),
       m_limits(limits) {
     if (m_fetcher && !CreateFoldersAlongPath(m_folder + L"/")) m_fetcher.reset();
@@ -31,7 +32,8 @@ std::string CArchivePrefetch::PathOf(size_t index) const {
 void CArchivePrefetch::Release(size_t index) {
     if (m_slots[index] != Slot::kStarted) return;
     m_slots[index] = Slot::kGone;
-    m_onDisk -= m_items[index].size;
+    m_ahead -= m_items[index].size;
+    if (!m_inMemory[index]) m_onDisk -= m_items[index].size;
     --m_outstanding;
 }
 
@@ -54,21 +56,28 @@ void CArchivePrefetch::Ahead(size_t current) {
         const uint64_t size = m_items[m_next].size;
         // One file is always allowed, however large, so that the next
         // download runs while this one is unpacked.
-        if (m_outstanding > 0 && m_onDisk + size > m_limits.bytes) break;
+        if (m_outstanding > 0 && m_ahead + size > m_limits.bytes) break;
         // Never into the room the files before it will need unpacked.
         uint64_t unpacked = 0;
         for (size_t i = current; i <= m_next; ++i) unpacked += m_items[i].fileSize;
         if (!Fits(size + unpacked)) break;
-        m_fetcher->Start(m_next, m_items[m_next].url, PathOf(m_next));
+        const bool inMemory = m_fetcher->KeepsBodies() && size <= m_limits.inMemoryUpTo;
+        if (inMemory) {
+            m_fetcher->StartInMemory(m_next, m_items[m_next].url, size);
+        } else {
+            m_fetcher->Start(m_next, m_items[m_next].url, PathOf(m_next));
+            m_onDisk += size;
+        }
+        m_inMemory[m_next] = inMemory;
         m_slots[m_next] = Slot::kStarted;
-        m_onDisk += size;
+        m_ahead += size;
         ++m_outstanding;
         ++m_next;
     }
 }
 
 bool CArchivePrefetch::Take(size_t index, const std::wstring& archive,
-                            const std::function<bool(uint64_t)>& progress, uint64_t* bytes) {
+                            const std::function<bool(uint64_t)>& progress, Taken* taken) {
     if (!m_fetcher || index >= m_slots.size() || m_slots[index] != Slot::kStarted) return false;
     for (;;) {
         const UrlPrefetcher::Status status = m_fetcher->Wait(index, kProgressInterval);
@@ -80,11 +89,14 @@ bool CArchivePrefetch::Take(size_t index, const std::wstring& archive,
                 return false;
             case UrlPrefetcher::Outcome::kDone:
                 Release(index);
-                if (!fsys::Rename(PathOf(index), NativePath(archive))) {
+                taken->inMemory = m_inMemory[index];
+                if (taken->inMemory) {
+                    if (!m_fetcher->TakeBody(index, taken->body)) return false;
+                } else if (!fsys::Rename(PathOf(index), NativePath(archive))) {
                     fsys::RemoveFile(PathOf(index));
                     return false;
                 }
-                *bytes = status.received;
+                taken->bytes = status.received;
                 // The archive taken is the file at hand's now: its room goes
                 // to the next fetch at once, so a download is always under
                 // way while this one is unpacked.

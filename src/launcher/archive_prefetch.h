@@ -21,6 +21,10 @@ public:
         // A far server is bound by its round trip, not its bandwidth: so
         // many requests in flight at once hide it.
         int connections = 12;
+        // Archives up to this size are kept in memory where the fetcher can:
+        // for a small file, creating, writing and deleting its archive cost
+        // more than the rest of its patch.
+        uint64_t inMemoryUpTo = 256 * 1024;
     };
     struct Item {
         std::string url;    // UTF-8
@@ -39,11 +43,17 @@ public:
     // Item `current` is being worked on: starts the fetches after it that
     // the bounds allow.
     void Ahead(size_t current);
+    struct Taken {
+        uint64_t bytes = 0;     // body bytes received
+        bool inMemory = false;  // the archive is `body`; no file was made
+        std::string body;
+    };
     // Waits for item `index`'s early fetch and moves its archive to
-    // `archive`. `progress` gets the bytes so far about ten times a second
-    // and ends the wait by answering false. False: there is no fetched copy.
+    // `archive`, or hands over its bytes when it was kept in memory.
+    // `progress` gets the bytes so far about ten times a second and ends the
+    // wait by answering false. False: there is no fetched copy.
     bool Take(size_t index, const std::wstring& archive, const std::function<bool(uint64_t)>& progress,
-              uint64_t* bytes);
+              Taken* taken);
     // Waits at most `wait` for item `index`'s early fetch to end. False
     // while it is under way, and when there is none.
     bool Await(size_t index, std::chrono::milliseconds wait);
@@ -67,9 +77,11 @@ private:
     std::unique_ptr<UrlPrefetcher> m_fetcher;
     std::vector<Item> m_items;
     std::vector<Slot> m_slots;
+    std::vector<bool> m_inMemory;
     std::wstring m_folder;
     Limits m_limits;
     size_t m_next = 0;         // first item not yet started
-    uint64_t m_onDisk = 0;     // download sizes of the items started and not taken
+    uint64_t m_ahead = 0;      // download sizes of the items started and not taken
+    uint64_t m_onDisk = 0;     // the part of it fetched into files
     size_t m_outstanding = 0;  // items started and not taken
 };

@@ -6,7 +6,7 @@
 #include "launcher/launcher_messages.h"
 #include "launcher/zip_extract.h"
 
-int CGameLauncherDlg::Unzip(const std::wstring& folder, const std::wstring& archive, std::string* written,
+int CGameLauncherDlg::Unzip(const std::wstring& folder, const ZipSource& archive, std::string* written,
                             std::wstring* digest, std::vector<std::unique_ptr<fsys::TempFile>>* uncommitted) {
     bool diskFull = false;
     int items = 0;

@@ -10,6 +10,7 @@
 #include "util/text_util.h"
 #include "launcher/md5_pipeline.h"
 #include "launcher/zip_entry_name.h"
+#include "launcher/zip_memory_io.h"
 #include "base/file_system.h"
 
 namespace {
@@ -78,9 +79,9 @@ int WriteItem(unzFile zip, const std::string& target, unsigned mode, uint64_t si
     // The CRC is checked when the item is closed.
     if (unzCloseCurrentFile(zip) != UNZ_OK && result == kZipOk) result = kZipOtherFailure;
     if (result == kZipOk && uncommitted) {
+        // The rest is left to the batch's sync: started one file at a time
+        // here, the disk got a request per file instead of a few large ones.
         if (out.SetMode(mode)) {
-            // The rest goes out now, so the batch's sync finds it on its way.
-            out.StartWriteBack(static_cast<int64_t>(writtenBack), 0);
             uncommitted->push_back(std::move(file));
         } else {
             result = kZipOtherFailure;
@@ -97,11 +98,18 @@ int WriteItem(unzFile zip, const std::string& target, unsigned mode, uint64_t si
 }
 }  // namespace
 
-bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
+bool ExtractZipArchive(const ZipSource& archive, const std::wstring& folder,
                        const std::function<bool(const ZipItemReport&)>& onItem,
                        const std::atomic<bool>* stop,
                        std::vector<std::unique_ptr<fsys::TempFile>>* uncommitted) {
-    unzFile zip = unzOpen64(NativePath(archive).c_str());
+    unzFile zip = nullptr;
+    if (archive.inMemory) {
+        zlib_filefunc64_def funcs;
+        FillMemoryZipFuncs(&funcs);
+        zip = unzOpen2_64(&archive.bytes, &funcs);
+    } else {
+        zip = unzOpen64(NativePath(archive.path).c_str());
+    }
     if (!zip) return false;
     CMd5Pipeline md5(kChunk, kDigestDepth);
     std::wstring base = folder;

@@ -31,6 +31,19 @@ public:
     // temporary name beside it). Sends the same no-cache headers, redirects and time limits
     // as the one-file downloader.
     virtual void Start(uint64_t ticket, const std::string& url, const std::string& path) = 0;
+    // Whether this fetcher can keep bodies in memory (StartInMemory, TakeBody).
+    virtual bool KeepsBodies() const { return false; }
+    // Queues `url` to be fetched into memory; a body longer than `limit`
+    // bytes fails the fetch. Only where KeepsBodies().
+    virtual void StartInMemory(uint64_t ticket, const std::string& url, uint64_t limit) {
+        (void)ticket, (void)url, (void)limit;
+    }
+    // The body of a finished in-memory fetch, handed over once; false when
+    // there is none.
+    virtual bool TakeBody(uint64_t ticket, std::string& body) {
+        (void)ticket, (void)body;
+        return false;
+    }
     // Waits at most `wait` for the ticket's fetch to end; an unknown ticket
     // counts as failed.
     virtual Status Wait(uint64_t ticket, std::chrono::milliseconds wait) = 0;

@@ -35,6 +35,10 @@ struct Job {
     // cut off (or a killed launcher) never leaves a part under the
     // archive's name, and the start-up clean-up knows the leftover.
     fsys::TempFile file;
+    // Small archives stay in memory: no file to create, write and delete.
+    bool inMemory = false;
+    uint64_t limit = 0;
+    std::string body;
     bool diskFull = false;
     bool writeFailed = false;
     UrlPrefetcher::Status status;
@@ -43,7 +47,14 @@ struct Job {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto* job = static_cast<Job*>(user);
     const size_t length = size * count;
-    if (!job->file.Write(data, length)) {
+    if (job->inMemory) {
+        // More than the list announced: not kept, whatever the server says.
+        if (job->body.size() + length > job->limit) {
+            job->writeFailed = true;
+            return 0;
+        }
+        job->body.append(data, length);
+    } else if (!job->file.Write(data, length)) {
         job->writeFailed = true;
         job->diskFull = IsDiskFull(errno);
         return 0;  // aborts the transfer
@@ -88,6 +99,31 @@ public:
         job->ticket = ticket;
         job->url = url;
         job->path = path;
+        Queue(std::move(job));
+    }
+
+    bool KeepsBodies() const override { return true; }
+
+    void StartInMemory(uint64_t ticket, const std::string& url, uint64_t limit) override {
+        auto job = std::make_unique<Job>();
+        job->ticket = ticket;
+        job->url = url;
+        job->inMemory = true;
+        job->limit = limit;
+        job->body.reserve(static_cast<size_t>(limit));
+        Queue(std::move(job));
+    }
+
+    bool TakeBody(uint64_t ticket, std::string& body) override {
+        std::lock_guard lock(m_mutex);
+        auto it = m_bodies.find(ticket);
+        if (it == m_bodies.end()) return false;
+        body = std::move(it->second);
+        m_bodies.erase(it);
+        return true;
+    }
+
+    void Queue(std::unique_ptr<Job> job) {
         {
             std::lock_guard lock(m_mutex);
             m_queued.push_back(std::move(job));
@@ -141,7 +177,7 @@ private:
                 const bool ok = msg->data.result == CURLE_OK && !job->writeFailed;
                 // Scratch in Temp: a crash costs a new fetch, not worth a sync.
                 // A delayed write error shows only here.
-                if (ok && !job->file.Commit(fsys::Durability::kNone)) {
+                if (ok && !job->inMemory && !job->file.Commit(fsys::Durability::kNone)) {
                     job->diskFull = IsDiskFull(errno);
                     job->writeFailed = true;
                 }
@@ -170,7 +206,7 @@ private:
         for (auto& job : queued) {
             Job& j = *job;
             m_jobs[j.ticket] = std::move(job);
-            if (!j.file.Create(j.path)) {
+            if (!j.inMemory && !j.file.Create(j.path)) {
                 j.diskFull = IsDiskFull(errno);
                 Finish(j, j.diskFull ? Outcome::kDiskFull : Outcome::kFailed);
                 Publish(j);
@@ -188,6 +224,7 @@ private:
             }
             std::lock_guard lock(m_mutex);
             m_status.erase(ticket);
+            m_bodies.erase(ticket);
         }
         return true;
     }
@@ -228,11 +265,14 @@ private:
         }
     }
 
-    void Publish(const Job& job) {
+    void Publish(Job& job) {
         {
             std::lock_guard lock(m_mutex);
             auto it = m_status.find(job.ticket);
-            if (it != m_status.end()) it->second = job.status;
+            if (it != m_status.end()) {
+                it->second = job.status;
+                if (job.inMemory && job.status.outcome == Outcome::kDone) m_bodies[job.ticket] = std::move(job.body);
+            }
         }
         m_changed.notify_all();
     }
@@ -248,6 +288,7 @@ private:
     std::vector<std::unique_ptr<Job>> m_queued;
     std::vector<uint64_t> m_cancelled;
     std::map<uint64_t, Status> m_status;
+    std::map<uint64_t, std::string> m_bodies;  // finished in-memory fetches not yet taken
 };
 
 }  // namespace

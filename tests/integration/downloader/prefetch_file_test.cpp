@@ -80,3 +80,23 @@ TEST(PrefetchFile, ABodyUnderWayOrCutOffNeverShowsUnderTheArchiveName) {
     fetcher.reset();
     EXPECT_EQ(Names(out), std::set<std::string>{"3.zip"});
 }
+
+// A body kept in memory is handed over once, whole; one longer than the
+// list said is not kept at all, whatever the server sends.
+TEST(PrefetchFile, ABodyInMemoryIsHandedOverOnceAndNeverPastItsLimit) {
+    TempDir dir;
+    const std::string body(40 * 1024, 'm');
+    dir.WriteFile("server/small.zip", body);
+    TestHttpServer server(dir.Join("server"));
+    auto fetcher = UrlPrefetcher::Create(2);
+    ASSERT_TRUE(fetcher->KeepsBodies());
+    fetcher->StartInMemory(1, server.BaseUrl() + "small.zip", body.size());
+    fetcher->StartInMemory(2, server.BaseUrl() + "small.zip", body.size() - 1);
+    EXPECT_EQ(fetcher->Wait(1, 10s).outcome, UrlPrefetcher::Outcome::kDone);
+    EXPECT_EQ(fetcher->Wait(2, 10s).outcome, UrlPrefetcher::Outcome::kFailed);
+    std::string taken;
+    EXPECT_TRUE(fetcher->TakeBody(1, taken));
+    EXPECT_EQ(taken, body);
+    EXPECT_FALSE(fetcher->TakeBody(1, taken));
+    EXPECT_FALSE(fetcher->TakeBody(2, taken));
+}
