@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "launcher/list_file_format.h"
+#include "os/thread_start.h"
 
 bool CommitSteps::AppendList(const std::wstring& list, const std::vector<const PackFileInfo*>& entries) {
     return AppendListEntries(list, entries, true);
@@ -11,6 +12,10 @@ bool CommitSteps::AppendList(const std::wstring& list, const std::vector<const P
 
 CCommitBatch::CCommitBatch(CommitSteps& steps, std::wstring listPath, Limits limits)
     : m_steps(steps), m_listPath(std::move(listPath)), m_limits(limits) {}
+
+CCommitBatch::~CCommitBatch() {
+    if (m_flight.joinable()) m_flight.join();
+}
 
 void CCommitBatch::Add(std::unique_ptr<fsys::TempFile> file, std::unique_ptr<PackFileInfo> entry, bool record,
                        uint64_t bytes) {
@@ -23,23 +28,63 @@ void CCommitBatch::Add(std::unique_ptr<fsys::TempFile> file, std::unique_ptr<Pac
 
 bool CCommitBatch::Due() const {
     if (m_items.empty()) return false;
+    if (!m_flight.joinable() || m_flightDone.load(std::memory_order_acquire)) return true;
     return m_items.size() >= m_limits.files || m_bytes >= m_limits.bytes ||
            std::chrono::steady_clock::now() - m_opened >= m_limits.age;
 }
 
 bool CCommitBatch::Holds(const std::string& target) const {
     return std::any_of(m_items.begin(), m_items.end(),
-                       [&](const Item& item) { return item.file && item.target == target; });
+                       [&](const Item& item) { return item.file && item.target == target; }) ||
+           std::find(m_flyingTargets.begin(), m_flyingTargets.end(), target) != m_flyingTargets.end();
+}
+
+CCommitBatch::Outcome CCommitBatch::Land(std::vector<std::unique_ptr<PackFileInfo>>& recorded) {
+    if (!m_flight.joinable()) return {};
+    m_flight.join();
+    for (auto& entry : m_flyingRecorded) recorded.push_back(std::move(entry));
+    m_flyingRecorded.clear();
+    m_flyingTargets.clear();
+    return m_flyingOutcome;
 }
 
 CCommitBatch::Outcome CCommitBatch::Flush(std::vector<std::unique_ptr<PackFileInfo>>& recorded) {
+    const Outcome landed = Land(recorded);
+    std::vector<Item> items = std::move(m_items);
+    m_items.clear();
+    m_bytes = 0;
+    // After a failure nothing later is committed.
+    if (landed.failure != Failure::kNone) return landed;
+    return Commit(items, recorded);
+}
+
+CCommitBatch::Outcome CCommitBatch::Hand(std::vector<std::unique_ptr<PackFileInfo>>& recorded) {
+    const Outcome landed = Land(recorded);
+    std::vector<Item> items = std::move(m_items);
+    m_items.clear();
+    m_bytes = 0;
+    if (landed.failure != Failure::kNone || items.empty()) return landed;
+    for (const Item& item : items) {
+        if (item.file) m_flyingTargets.push_back(item.target);
+    }
+    m_flying = std::move(items);
+    m_flightDone.store(false, std::memory_order_relaxed);
+    m_flight = StartThread([this] {
+        m_flyingOutcome = Commit(m_flying, m_flyingRecorded);
+        m_flightDone.store(true, std::memory_order_release);
+    });
+    return landed;
+}
+
+CCommitBatch::Outcome CCommitBatch::Commit(std::vector<Item>& items,
+                                           std::vector<std::unique_ptr<PackFileInfo>>& recorded) {
     Outcome outcome;
-    size_t good = m_items.size();  // files before this one go on
+    size_t good = items.size();  // files before this one go on
     // Only an earlier failure replaces the one found so far.
     auto fail = [&](size_t index, int error) {
         if (index >= good) return;
         good = index;
-        outcome = {Failure::kFile, error, m_items[index].target};
+        outcome = {Failure::kFile, error, items[index].target};
     };
 
     const bool wholeFileSystem = m_limits.dataSync == BatchDataSync::kFileSystem;
@@ -47,8 +92,8 @@ CCommitBatch::Outcome CCommitBatch::Flush(std::vector<std::unique_ptr<PackFileIn
     // failure is the first file's.
     auto syncFileSystem = [&] {
         for (size_t i = 0; i < good; ++i) {
-            if (!m_items[i].file) continue;
-            if (!m_steps.SyncFileSystem(m_items[i].folder)) fail(i, errno);
+            if (!items[i].file) continue;
+            if (!m_steps.SyncFileSystem(items[i].folder)) fail(i, errno);
             return;
         }
     };
@@ -57,11 +102,11 @@ CCommitBatch::Outcome CCommitBatch::Flush(std::vector<std::unique_ptr<PackFileIn
         syncFileSystem();
     } else {
         for (size_t i = 0; i < good; ++i) {
-            if (m_items[i].file && !m_steps.SyncData(*m_items[i].file)) fail(i, errno);
+            if (items[i].file && !m_steps.SyncData(*items[i].file)) fail(i, errno);
         }
     }
     for (size_t i = 0; i < good; ++i) {
-        if (m_items[i].file && !m_steps.Rename(*m_items[i].file)) fail(i, errno);
+        if (items[i].file && !m_steps.Rename(*items[i].file)) fail(i, errno);
     }
     // The names: a second sync of the file system covers every folder at
     // once; otherwise each folder is synced once, and one that fails takes
@@ -69,7 +114,7 @@ CCommitBatch::Outcome CCommitBatch::Flush(std::vector<std::unique_ptr<PackFileIn
     if (wholeFileSystem) syncFileSystem();
     std::vector<std::string> folders;
     for (size_t i = 0; i < good && !wholeFileSystem; ++i) {
-        const Item& item = m_items[i];
+        const Item& item = items[i];
         if (item.file && std::find(folders.begin(), folders.end(), item.folder) == folders.end())
             folders.push_back(item.folder);
     }
@@ -77,7 +122,7 @@ CCommitBatch::Outcome CCommitBatch::Flush(std::vector<std::unique_ptr<PackFileIn
         if (m_steps.SyncFolder(folder)) continue;
         const int error = errno;
         for (size_t i = 0; i < good; ++i) {
-            if (m_items[i].file && m_items[i].folder == folder) {
+            if (items[i].file && items[i].folder == folder) {
                 fail(i, error);
                 break;
             }
@@ -86,7 +131,7 @@ CCommitBatch::Outcome CCommitBatch::Flush(std::vector<std::unique_ptr<PackFileIn
 
     std::vector<const PackFileInfo*> lines;
     for (size_t i = 0; i < good; ++i) {
-        if (m_items[i].record && m_items[i].entry) lines.push_back(m_items[i].entry.get());
+        if (items[i].record && items[i].entry) lines.push_back(items[i].entry.get());
     }
     if (!lines.empty() && !m_steps.AppendList(m_listPath, lines)) {
         // Lines of files before any failed one: this failure comes first.
@@ -94,9 +139,8 @@ CCommitBatch::Outcome CCommitBatch::Flush(std::vector<std::unique_ptr<PackFileIn
         good = 0;
     }
     for (size_t i = 0; i < good; ++i) {
-        if (m_items[i].entry) recorded.push_back(std::move(m_items[i].entry));
+        if (items[i].entry) recorded.push_back(std::move(items[i].entry));
     }
-    m_items.clear();  // temporaries never renamed are removed
-    m_bytes = 0;
+    items.clear();  // temporaries never renamed are removed
     return outcome;
 }

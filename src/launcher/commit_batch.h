@@ -5,10 +5,12 @@
 // then each renamed into place, then each folder they went into synced once,
 // then their list lines appended in list order with one write and one sync.
 // A line is never on disk before its file's data and name are.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "launcher/pack_file_info.h"
@@ -41,7 +43,7 @@ public:
 class CCommitBatch {
 public:
     struct Limits {
-        size_t files = 128;
+        size_t files = 1024;
         uint64_t bytes = 32ull << 20;
         // A batch older than this is flushed before the next file is fetched,
         // so a slow connection does not keep finished files unrecorded.
@@ -61,8 +63,9 @@ public:
     };
 
     CCommitBatch(CommitSteps& steps, std::wstring listPath, Limits limits);
-    // What was never flushed is discarded: temporaries removed, nothing recorded.
-    ~CCommitBatch() = default;
+    // What was never flushed is discarded: temporaries removed, nothing
+    // recorded. A batch handed over is committed to its end first.
+    ~CCommitBatch();
     CCommitBatch(const CCommitBatch&) = delete;
     CCommitBatch& operator=(const CCommitBatch&) = delete;
 
@@ -72,14 +75,27 @@ public:
     void Add(std::unique_ptr<fsys::TempFile> file, std::unique_ptr<PackFileInfo> entry, bool record,
              uint64_t bytes);
     bool Empty() const { return m_items.empty(); }
-    // Over a bound: to be flushed now.
+    // A batch handed over is still being committed.
+    bool Busy() const { return m_flight.joinable() && !m_flightDone.load(std::memory_order_acquire); }
+    // Nothing held and nothing handed over.
+    bool Idle() const { return m_items.empty() && !m_flight.joinable(); }
+    // To be flushed or handed over now: over a bound, or the batch handed
+    // over before is committed. So while one batch is being committed the
+    // next grows, and batches are as large as the disk's syncs are slow.
     bool Due() const;
     // True when a file not yet renamed goes to `target` (native path).
     bool Holds(const std::string& target) const;
-    // Commits the files in order up to the first failure. The entries of the
-    // files recorded (lines durable, or not to be listed) go to `recorded`, in
-    // order; the batch is empty afterwards.
+    // Commits the files in order up to the first failure: first those handed
+    // over, then those held. The entries of the files recorded (lines
+    // durable, or not to be listed) go to `recorded`, in order; the batch is
+    // empty afterwards.
     Outcome Flush(std::vector<std::unique_ptr<PackFileInfo>>& recorded);
+    // Hands what is held over to a thread that commits it, so that its syncs
+    // overlap the unpacking of the next files, and opens a new batch. First
+    // waits for the batch handed over before and returns its outcome and
+    // entries as Flush would; when that one failed, what is held is
+    // discarded instead of handed over.
+    Outcome Hand(std::vector<std::unique_ptr<PackFileInfo>>& recorded);
 
 private:
     struct Item {
@@ -90,10 +106,22 @@ private:
         bool record;
     };
 
+    Outcome Commit(std::vector<Item>& items, std::vector<std::unique_ptr<PackFileInfo>>& recorded);
+    // Waits for the batch handed over, if any, and takes its results.
+    Outcome Land(std::vector<std::unique_ptr<PackFileInfo>>& recorded);
+
     CommitSteps& m_steps;
     std::wstring m_listPath;
     Limits m_limits;
     std::vector<Item> m_items;
+    // The batch handed over: its thread alone touches these until joined,
+    // but for the targets, which the worker keeps for Holds.
+    std::thread m_flight;
+    std::vector<Item> m_flying;
+    std::vector<std::unique_ptr<PackFileInfo>> m_flyingRecorded;
+    Outcome m_flyingOutcome;
+    std::atomic<bool> m_flightDone{false};
+    std::vector<std::string> m_flyingTargets;
     uint64_t m_bytes = 0;
     std::chrono::steady_clock::time_point m_opened;
 };

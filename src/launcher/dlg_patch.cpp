@@ -104,10 +104,12 @@ void CGameLauncherDlg::Ls_Update() {
     // the run stops with the files before it recorded. Every way out of the
     // loop, closing included, goes through here first, and so does every
     // report of a later file's failure: the batch's failure comes first.
-    auto settle = [&]() -> bool {
-        if (batch.Empty()) return true;
+    // `background`: the batch is committed while the next files are
+    // unpacked; a failure shows when the next batch is handed over.
+    auto settle = [&](bool background = false) -> bool {
+        if (batch.Idle()) return true;
         std::vector<std::unique_ptr<PackFileInfo>> done;
-        const CCommitBatch::Outcome outcome = batch.Flush(done);
+        const CCommitBatch::Outcome outcome = background ? batch.Hand(done) : batch.Flush(done);
         for (auto& copy : done) {
             int& count = held[copy->szPath];
             if (count > 0) ++replaced[copy->szPath];  // its first entry goes, one copy comes
@@ -128,9 +130,11 @@ void CGameLauncherDlg::Ls_Update() {
 
     for (size_t index = 0; index < m_vecUpdateList.size(); ++index) {
         const auto& entry = m_vecUpdateList[index];
-        if (IsQuitting() || batch.Due()) {
-            if (!settle() || IsQuitting()) return;
+        if (IsQuitting()) {
+            settle();
+            return;
         }
+        if (batch.Due() && !settle(true)) return;
         prefetch.Ahead(index);
         // Whole: a URL has no length cap, and one cut would name another file.
         const std::wstring url = base + UrlPathOf(entry->szPath) + L".zip";
@@ -174,17 +178,20 @@ void CGameLauncherDlg::Ls_Update() {
         std::string written;
         std::wstring digest;
         std::vector<std::unique_ptr<fsys::TempFile>> items;
+        std::optional<std::string> inMemory;  // the archive, when kept in memory instead of Temp
         for (int attempt = 0; attempt < 2 && !unpacked;) {
             if (IsQuitting()) {
                 settle();
                 return;
             }
-            // Files done wait for no download: a batch is recorded before a
-            // fetch that is not about to end.
+            // Files done wait for no download: a batch is handed over before
+            // a fetch that is not about to end (or when the one before it is
+            // committed, if that takes longer).
             const bool early = attempt == 0 && prefetch.Await(index, kBatchWaitsForFetch);
-            if (!batch.Empty() && !early && !settle()) return;
+            if (!batch.Empty() && !early && !batch.Busy() && !settle(true)) return;
             // Only a first attempt can use the early copy; a retry fetches anew.
-            const int fetched = attempt == 0 ? TakePrefetched(prefetch, index, url, archive, callback) : -1;
+            inMemory.reset();
+            const int fetched = attempt == 0 ? TakePrefetched(prefetch, index, url, archive, callback, inMemory) : -1;
             if (fetched < 0) prefetch.MakeRoom(static_cast<uint32_t>(entry->nDownloadSize));
             if (fetched == 0 || (fetched < 0 && !URLDownload(url, archive, &callback))) {
                 settle();
@@ -199,7 +206,8 @@ void CGameLauncherDlg::Ls_Update() {
             }
             prefetch.MakeRoom(static_cast<uint32_t>(entry->nFileSize));
             items.clear();
-            if (Unzip(m_strInstallPath, archive, &written, &digest, &items) == 0) {
+            const ZipSource source = inMemory ? ZipSource::InMemory(*inMemory) : ZipSource(archive);
+            if (Unzip(m_strInstallPath, source, &written, &digest, &items) == 0) {
                 unpacked = true;
             } else {
                 ++attempt;
@@ -275,7 +283,7 @@ void CGameLauncherDlg::Ls_Update() {
         batch.Add(hashedOnTheWay ? std::move(items.front()) : nullptr, std::move(copy), listable, bytes);
         if (bytes >= kLargeFileBytes && !settle()) return;
 
-        if (!DeleteLocalFile(false, archive)) {
+        if (!inMemory && !DeleteLocalFile(false, archive)) {
             if (!settle()) return;
             SetPendingError(text::FormatW(L"%s\n%s\n%s", GetLauncherMessage(6), kCodeLC1034, archive.c_str()));
             SetState(STATE_ERROR);
@@ -295,7 +303,8 @@ void CGameLauncherDlg::Ls_Update() {
 }
 
 int CGameLauncherDlg::TakePrefetched(CArchivePrefetch& prefetch, size_t index, const std::wstring& url,
-                                     const std::wstring& archive, IBindStatusCallback& callback) {
+                                     const std::wstring& archive, IBindStatusCallback& callback,
+                                     std::optional<std::string>& inMemory) {
     const uint32_t size = m_dwFileSize;
     bool begun = false;
     bool aborted = false;
@@ -308,9 +317,10 @@ int CGameLauncherDlg::TakePrefetched(CArchivePrefetch& prefetch, size_t index, c
         aborted = callback.OnProgress(bytes, size, status, url.c_str()) == E_ABORT;
         return !aborted;
     };
-    uint64_t bytes = 0;
-    if (!prefetch.Take(index, archive, report, &bytes)) return aborted ? 0 : -1;
-    if (!report(bytes)) return 0;
-    const uint32_t total = static_cast<uint32_t>(std::min<uint64_t>(bytes, UINT32_MAX));
+    CArchivePrefetch::Taken taken;
+    if (!prefetch.Take(index, archive, report, &taken)) return aborted ? 0 : -1;
+    if (taken.inMemory) inMemory = std::move(taken.body);
+    if (!report(taken.bytes)) return 0;
+    const uint32_t total = static_cast<uint32_t>(std::min<uint64_t>(taken.bytes, UINT32_MAX));
     return callback.OnProgress(total, size, BINDSTATUS_ENDDOWNLOADDATA, url.c_str()) == E_ABORT ? 0 : 1;
 }

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <source_location>
 #include <string>
 #include <thread>
@@ -23,6 +24,7 @@
 #include "launcher/launcher_view.h"
 #include "launcher/pack_file_info.h"
 #include "launcher/publisher_info.h"
+#include "launcher/zip_extract.h"
 #include "base/win_types.h"
 
 namespace fsys {
@@ -115,12 +117,14 @@ public:
     // written in full; empty otherwise.
     // `uncommitted`, when given: the items written are left there as
     // temporaries for the caller to commit (see ExtractZipArchive).
-    int Unzip(const std::wstring& folder, const std::wstring& archive, std::string* written = nullptr,
+    int Unzip(const std::wstring& folder, const ZipSource& archive, std::string* written = nullptr,
               std::wstring* digest = nullptr, std::vector<std::unique_ptr<fsys::TempFile>>* uncommitted = nullptr);
     // The archive of update entry `index` from the early fetch, with its
-    // progress reports: 1 in place, 0 aborted (quitting), -1 none to take.
+    // progress reports: 1 in place (in `archive`, or its bytes in `inMemory`
+    // when it was kept there), 0 aborted (quitting), -1 none to take.
     int TakePrefetched(class CArchivePrefetch& prefetch, size_t index, const std::wstring& url,
-                       const std::wstring& archive, IBindStatusCallback& callback);
+                       const std::wstring& archive, IBindStatusCallback& callback,
+                       std::optional<std::string>& inMemory);
     void Unzip_and_Checksum_Error(const std::wstring& relativePath, const std::wstring& archive, bool deleteTarget);
     void ResetPatchState();
 

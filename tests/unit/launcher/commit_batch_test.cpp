@@ -143,4 +143,44 @@ INSTANTIATE_TEST_SUITE_P(
         BatchCase{"list", BatchDataSync::kPerFile, kAll, "", "list", "d1/a d1/c d2/b"}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
+// A batch handed over is committed on its own thread while the next one
+// fills; the next is committed after it, or dropped when it failed.
+TEST(CommitBatchHandOver, TheNextBatchFollowsTheOneHandedOverOrIsDroppedWithItsFailure) {
+    for (const std::string failAt : {"", "rename a"}) {
+        TempDir dir;
+        RecordingSteps steps(failAt);
+        const std::wstring list = text::FromUtf8(dir.Join("packclit.lit"));
+        CCommitBatch batch(steps, list, {});
+        std::vector<std::unique_ptr<PackFileInfo>> recorded;
+        for (const char* name : {"a", "b"}) {
+            auto file = std::make_unique<fsys::TempFile>();
+            ASSERT_TRUE(file->Create(dir.Join(name)) && file->Write(std::string(name)));
+            auto entry = std::make_unique<PackFileInfo>();
+            entry->SetPath(text::FromUtf8(name));
+            batch.Add(std::move(file), std::move(entry), true, 1);
+            if (*name == 'a') EXPECT_EQ(batch.Hand(recorded).failure, CCommitBatch::Failure::kNone) << failAt;
+        }
+        EXPECT_TRUE(batch.Holds(dir.Join("a")));  // handed over, not yet landed
+        const CCommitBatch::Outcome outcome = batch.Flush(recorded);
+        EXPECT_TRUE(batch.Idle());
+        PackFileList lines;
+        ReadListFile(list, lines);
+        if (failAt.empty()) {
+            EXPECT_EQ(steps.calls, "fs, rename a, fs, list a, fs, rename b, fs, list b");
+            EXPECT_EQ(outcome.failure, CCommitBatch::Failure::kNone);
+            ASSERT_EQ(recorded.size(), 2u);
+            EXPECT_EQ(recorded[1]->szPath, L"b");
+            EXPECT_EQ(lines.size(), 2u);
+        } else {
+            EXPECT_EQ(steps.calls, "fs, rename a");
+            EXPECT_EQ(outcome.path, dir.Join("a"));
+            EXPECT_TRUE(recorded.empty());
+            EXPECT_TRUE(lines.empty());
+            EXPECT_FALSE(std::filesystem::exists(dir.Join("b")));
+            for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+                EXPECT_FALSE(fsys::IsTemporaryName(entry.path().filename().string()));
+        }
+    }
+}
+
 }  // namespace
