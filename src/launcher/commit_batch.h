@@ -43,6 +43,8 @@ public:
 class CCommitBatch {
 public:
     struct Limits {
+        // Bounds on a batch that grows while the one before is committed;
+        // reached, the next file waits for that commit.
         size_t files = 1024;
         uint64_t bytes = 32ull << 20;
         // A batch older than this is flushed before the next file is fetched,
