@@ -22,6 +22,7 @@ void CCommitBatch::Add(std::unique_ptr<fsys::TempFile> file, std::unique_ptr<Pac
     if (m_items.empty()) m_opened = std::chrono::steady_clock::now();
     std::string target = file ? file->Target() : std::string();
     std::string folder = file ? fsys::FolderOf(target) : std::string();
+    if (file) m_targets.insert(target);
     m_items.push_back({std::move(file), std::move(target), std::move(folder), std::move(entry), record});
     m_bytes += bytes;
 }
@@ -34,9 +35,7 @@ bool CCommitBatch::Due() const {
 }
 
 bool CCommitBatch::Holds(const std::string& target) const {
-    return std::any_of(m_items.begin(), m_items.end(),
-                       [&](const Item& item) { return item.file && item.target == target; }) ||
-           std::find(m_flyingTargets.begin(), m_flyingTargets.end(), target) != m_flyingTargets.end();
+    return m_targets.count(target) > 0 || m_flyingTargets.count(target) > 0;
 }
 
 CCommitBatch::Outcome CCommitBatch::Land(std::vector<std::unique_ptr<PackFileInfo>>& recorded) {
@@ -52,6 +51,7 @@ CCommitBatch::Outcome CCommitBatch::Flush(std::vector<std::unique_ptr<PackFileIn
     const Outcome landed = Land(recorded);
     std::vector<Item> items = std::move(m_items);
     m_items.clear();
+    m_targets.clear();
     m_bytes = 0;
     // After a failure nothing later is committed.
     if (landed.failure != Failure::kNone) return landed;
@@ -63,10 +63,10 @@ CCommitBatch::Outcome CCommitBatch::Hand(std::vector<std::unique_ptr<PackFileInf
     std::vector<Item> items = std::move(m_items);
     m_items.clear();
     m_bytes = 0;
+    std::unordered_set<std::string> targets = std::move(m_targets);
+    m_targets.clear();
     if (landed.failure != Failure::kNone || items.empty()) return landed;
-    for (const Item& item : items) {
-        if (item.file) m_flyingTargets.push_back(item.target);
-    }
+    m_flyingTargets = std::move(targets);
     m_flying = std::move(items);
     m_flightDone.store(false, std::memory_order_relaxed);
     m_flight = StartThread([this] {

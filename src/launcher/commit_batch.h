@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "launcher/pack_file_info.h"
@@ -123,7 +124,8 @@ private:
     std::vector<std::unique_ptr<PackFileInfo>> m_flyingRecorded;
     Outcome m_flyingOutcome;
     std::atomic<bool> m_flightDone{false};
-    std::vector<std::string> m_flyingTargets;
+    std::unordered_set<std::string> m_flyingTargets;
+    std::unordered_set<std::string> m_targets;  // of the files held
     uint64_t m_bytes = 0;
     std::chrono::steady_clock::time_point m_opened;
 };

@@ -124,11 +124,14 @@ public:
     }
 
     void Queue(std::unique_ptr<Job> job) {
+        bool first = false;
         {
             std::lock_guard lock(m_mutex);
+            first = m_queued.empty();
             m_queued.push_back(std::move(job));
         }
-        curl_multi_wakeup(m_multi);
+        // A queue that was not empty has a wake-up on its way already.
+        if (first) curl_multi_wakeup(m_multi);
     }
 
     Status Wait(uint64_t ticket, std::chrono::milliseconds wait) override {
