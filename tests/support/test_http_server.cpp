@@ -1,4 +1,3 @@
-#include "support/test_http_server.h"
 
 // The Debian library is built with these; the header's class layouts depend
 // on them, so every user must see the same set.
@@ -13,12 +12,7 @@
 #endif
 #include <httplib.h>
 
-#include <algorithm>
-#include <csignal>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-
+#include "support/test_common.h"
 
 namespace {
 

@@ -2,20 +2,10 @@
 // The real launcher in a real install folder, on an Xvfb desktop, fed
 // by a loopback patch server; pixels are read back from the frame buffer and
 // compared with the skin's bitmaps from the build.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <map>
-#include <memory>
-#include <string>
+#include "support/test_common.h"
 
 #include "launcher/game_launcher_dlg.h"
-#include "support/patch_set.h"
-#include "support/temp_dir.h"
 #include "support/test_desktop.h"
-#include "support/test_http_server.h"
-#include "support/wait_until.h"
 #include "ui/gtk/skin.h"
 
 class WindowTest : public ::testing::Test {

@@ -1,19 +1,7 @@
 #pragma once
 // Runs the crash programs as real processes in a fresh folder, without the
 // test's display or crash settings, and reads their dumps back with lldb.
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-
-#include <algorithm>
-#include <ctime>
-#include <filesystem>
-#include <map>
-#include <string>
-#include <vector>
-
-#include "support/child_process.h"
-#include "support/temp_dir.h"
+#include "support/test_common.h"
 
 // `program`: in the build's bin folder, or a full path.
 inline std::string CrashProgramPath(const std::string& program) {

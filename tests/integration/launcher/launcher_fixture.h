@@ -1,18 +1,9 @@
 #pragma once
 // The real launcher executable in a real install folder, talking to a real
 // loopback patch server, with its own instance-lock folder.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
-#include <filesystem>
-#include <string>
-
-#include "util/text_util.h"
 #include "launcher/launcher_messages.h"
-#include "support/child_process.h"
-#include "support/patch_set.h"
-#include "support/temp_dir.h"
-#include "support/test_http_server.h"
-#include "support/wait_until.h"
 
 class LauncherProcess : public ::testing::Test {
 protected:

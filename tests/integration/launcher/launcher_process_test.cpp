@@ -2,15 +2,10 @@
 // rules, the console, the hand-over to the updater and back, a close while
 // it is busy, and a run killed part-way.
 #include <minizip/zip.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <fstream>
+#include "support/test_common.h"
 
 #include "launcher/list_file_format.h"
 #include "launcher_fixture.h"
-#include "support/noise.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;

@@ -1,16 +1,10 @@
 // The order in which a batch of unpacked files is made durable and recorded,
 // seen through a recording of its steps on real files, and what each failed
 // step leaves on disk and in the list.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
-#include <cerrno>
-#include <filesystem>
-#include <set>
-
-#include "util/text_util.h"
 #include "launcher/commit_batch.h"
 #include "launcher/list_file_format.h"
-#include "support/temp_dir.h"
 
 namespace {
 

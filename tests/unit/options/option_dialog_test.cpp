@@ -4,9 +4,7 @@
 #include "launcher/options/option_dialog.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "support/test_common.h"
 
 #include "services/game_option/game_option.h"
 #include "option_dialog_fakes.h"
