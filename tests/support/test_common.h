@@ -1,8 +1,9 @@
 #pragma once
-// What nearly every test program uses, included once: gtest, the standard
+// What nearly every test program uses, included once: gtest and gmock, the standard
 // containers, files and threads, the POSIX calls, and the light helpers of
 // tests/support (child processes, folders, archives, the HTTP server).
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>

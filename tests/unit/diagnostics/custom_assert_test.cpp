@@ -1,6 +1,5 @@
 #include "util/custom_assert.h"
 
-#include <gmock/gmock.h>
 #include "support/test_common.h"
 
 using ::testing::HasSubstr;

@@ -1,4 +1,3 @@
-#include <gmock/gmock.h>
 #include "support/test_common.h"
 
 #include <ostream>

@@ -1,6 +1,5 @@
 // The option store: loading against the defaults file, saving, and what
 // either does with files it cannot use.
-#include <gmock/gmock.h>
 #include "support/test_common.h"
 
 #include <regex>

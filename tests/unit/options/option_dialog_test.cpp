@@ -3,7 +3,6 @@
 // survives OK, unloadable options disable every choice and OK keeps the file.
 #include "launcher/options/option_dialog.h"
 
-#include <gmock/gmock.h>
 #include "support/test_common.h"
 
 #include "services/game_option/game_option.h"
