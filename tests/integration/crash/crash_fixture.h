@@ -27,9 +27,7 @@ inline int RunCrash(const std::string& folder, const std::string& mode, const st
 // Names of the *.dmp files in the folder, sorted.
 inline std::vector<std::string> ListDumps(const std::string& folder) {
     std::vector<std::string> dumps;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        if (entry.path().extension() == ".dmp") dumps.push_back(entry.path().filename().string());
-    std::sort(dumps.begin(), dumps.end());
+    for (const auto& [name, content] : FolderTree(folder, false, false)) if (name.ends_with(".dmp")) dumps.push_back(name);
     return dumps;
 }
 

@@ -32,12 +32,9 @@ protected:
     // Temporaries (a download's or an unpacked item's) below `folder`; "" when none.
     static std::string Leftovers(const std::string& folder) {
         std::string found;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-            const std::string name = entry.path().filename().string();
-            if (name.find(".qtmp-") != std::string::npos || name.find(".part") != std::string::npos ||
-                name == ".prefetch")
-                found += entry.path().string() + " ";
-        }
+        for (const auto& [path, content] : FolderTree(folder, true, false))
+            if (path.find(".qtmp-") != std::string::npos || path.find(".part") != std::string::npos || path.ends_with(".prefetch"))
+                found += path + " ";
         return found;
     }
 
