@@ -1,19 +1,9 @@
-#include "support/child_process.h"
 
-#include <fcntl.h>
+#include "support/test_common.h"
 #include <poll.h>
 #include <pty.h>
-#include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <termios.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <cstring>
-
-#include "support/temp_dir.h"
-#include "support/wait_until.h"
 
 extern char** environ;
 

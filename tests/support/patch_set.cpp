@@ -1,12 +1,9 @@
-#include "support/patch_set.h"
 
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
 
-#include <filesystem>
-#include <fstream>
+#include "support/test_common.h"
 
-#include "util/text_util.h"
 #include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
 

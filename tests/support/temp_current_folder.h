@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 class TempCurrentFolder {
@@ -21,13 +19,6 @@ public:
         std::filesystem::remove_all(m_path, ec);
     }
     const std::filesystem::path& Path() const { return m_path; }
-
-    static std::string Read(const std::filesystem::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
 
 private:
     std::filesystem::path m_path;

@@ -1,13 +1,6 @@
-#include "support/temp_dir.h"
+#include <sys/mount.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-
-#include "util/text_util.h"
+#include "support/test_common.h"
 
 TempDir::TempDir() {
     std::string pattern = "/tmp/quon-test-XXXXXX";
@@ -46,4 +39,37 @@ std::string ReadWholeFile(const std::string& path) {
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+std::wstring ReadUtf16File(const std::string& path) {
+    const std::string bytes = ReadWholeFile(path);
+    return text::DecodeUtf16LE(bytes.starts_with("\xFF\xFE") ? bytes.substr(2) : bytes);
+}
+
+std::map<std::string, std::string> FolderTree(const std::string& folder, bool recursive, bool contents) {
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> tree;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        if (!recursive) it.disable_recursion_pending();
+        const bool file = it->is_regular_file();
+        tree[fs::relative(it->path(), folder).string()] = !file ? "<folder>" : contents ? ReadWholeFile(it->path()) : "";
+    }
+    return tree;
+}
+
+std::string FolderNames(const std::string& folder, bool recursive) {
+    std::string names;
+    for (const auto& [name, content] : FolderTree(folder, recursive, false)) names += (names.empty() ? "" : " ") + name;
+    return names;
+}
+
+ScopedTmpfs::ScopedTmpfs(const std::string& where, const std::string& options, unsigned long flags)
+    : folder(where),
+      mounted((std::filesystem::create_directories(where), mount("tmpfs", where.c_str(), "tmpfs", flags,
+                                                                 options.c_str()) == 0)) {}
+
+ScopedTmpfs::~ScopedTmpfs() {
+    if (mounted) umount2(folder.c_str(), MNT_DETACH);
 }

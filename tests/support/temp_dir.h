@@ -1,5 +1,6 @@
 #pragma once
 // A fresh folder below /tmp for one test, removed with everything in it.
+#include <map>
 #include <string>
 
 class TempDir {
@@ -22,3 +23,21 @@ private:
 };
 
 std::string ReadWholeFile(const std::string& path);
+// A UTF-16LE file (the launcher log, the lists) without its mark, decoded.
+std::wstring ReadUtf16File(const std::string& path);
+
+// What is below `folder`: relative paths, sorted, with their contents
+// ("<folder>" for a folder, "" unless `contents`); the top level only unless
+// `recursive`. A missing folder gives nothing.
+std::map<std::string, std::string> FolderTree(const std::string& folder, bool recursive = true, bool contents = true);
+// The names alone, space-separated: "a.zip sub sub/b.zip".
+std::string FolderNames(const std::string& folder, bool recursive = false);
+
+// A tmpfs with `options` ("size=64k") on `folder` (made when missing) for one
+// scope; not `mounted` without root.
+struct ScopedTmpfs {
+    ScopedTmpfs(const std::string& folder, const std::string& options, unsigned long flags = 0);
+    ~ScopedTmpfs();
+    const std::string folder;
+    const bool mounted;
+};

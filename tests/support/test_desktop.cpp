@@ -1,15 +1,9 @@
 #include "support/test_desktop.h"
 
 #include <poll.h>
-#include <signal.h>
-#include <unistd.h>
+#include "support/test_common.h"
 
-#include <filesystem>
-#include <fstream>
 #include <iterator>
-#include <sstream>
-
-#include "support/wait_until.h"
 
 namespace {
 uint32_t BigEndian32(const unsigned char* p) {

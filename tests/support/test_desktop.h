@@ -41,7 +41,6 @@ public:
 
     // Empty when the server (or the bus) did not start; error() tells why.
     const std::string& display() const { return m_display; }
-    const std::string& busAddress() const { return m_bus; }
     const std::string& error() const { return m_error; }
     // The frame buffer; not Valid() when it cannot be read.
     ScreenImage ReadScreen() const;

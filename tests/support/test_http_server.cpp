@@ -1,4 +1,3 @@
-#include "support/test_http_server.h"
 
 // The Debian library is built with these; the header's class layouts depend
 // on them, so every user must see the same set.
@@ -13,12 +12,7 @@
 #endif
 #include <httplib.h>
 
-#include <algorithm>
-#include <csignal>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-
+#include "support/test_common.h"
 
 namespace {
 
@@ -67,70 +61,9 @@ TestHttpServer::~TestHttpServer() {
     if (m_thread.joinable()) m_thread.join();
 }
 
-std::string TestHttpServer::BaseUrl() const {
-    return "http://127.0.0.1:" + std::to_string(m_port) + "/";
-}
-
-void TestHttpServer::SetStatus(const std::string& path, int status) {
-    Edit([&] { m_faults[path].status = status; });
-}
-
-void TestHttpServer::DropAfter(const std::string& path, size_t bytes) {
-    Edit([&] { m_faults[path].drop = true, m_faults[path].dropAfter = bytes; });
-}
-
-void TestHttpServer::SetSlowBody(const std::string& path, size_t chunkBytes, std::chrono::milliseconds delay) {
-    Edit([&] { m_faults[path].chunkBytes = std::max<size_t>(chunkBytes, 1), m_faults[path].delay = delay; });
-}
-
-void TestHttpServer::StallAfter(const std::string& path, size_t bytes, std::chrono::milliseconds maxStall) {
-    Edit([&] {
-        Fault& fault = m_faults[path];
-        fault.stall = true, fault.stallAfter = bytes, fault.maxStall = maxStall;
-    });
-}
-
-void TestHttpServer::SetRedirect(const std::string& path, const std::string& location, int status) {
-    Edit([&] { m_faults[path].status = status, m_faults[path].location = location; });
-}
-
-void TestHttpServer::SetRanges(const std::string& path, Ranges ranges) {
-    Edit([&] { m_rangeSetups[path].ranges = ranges; });
-}
-
-void TestHttpServer::SetValidators(const std::string& path, const std::string& etag, const std::string& lastModified) {
-    Edit([&] { m_rangeSetups[path].etag = etag, m_rangeSetups[path].lastModified = lastModified; });
-}
-
-void TestHttpServer::SetHeader(const std::string& path, const std::string& name, const std::string& value) {
-    Edit([&] { m_rangeSetups[path].headers[name] = value; });
-}
-
-void TestHttpServer::ClearFaults() {
-    Edit([&] { m_faults.clear(); });
-}
-
-int TestHttpServer::RequestCount(const std::string& path) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_counts.contains(path) ? m_counts.at(path) : 0;
-}
-
-size_t TestHttpServer::BytesSent(const std::string& path) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_bytesSent.contains(path) ? m_bytesSent.at(path) : 0;
-}
-
-int TestHttpServer::TotalRequests() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_total;
-}
-
 std::string TestHttpServer::LastRequestHeader(const std::string& path, const std::string& name) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_lastHeaders.find(path);
-    if (it == m_lastHeaders.end()) return {};
-    auto header = it->second.find(Lower(name));
-    return header == it->second.end() ? std::string() : header->second;
+    const auto headers = Find(m_lastHeaders, path);
+    return headers.contains(Lower(name)) ? headers.at(Lower(name)) : "";
 }
 
 bool TestHttpServer::Pause(std::chrono::milliseconds duration) {
@@ -147,20 +80,15 @@ void TestHttpServer::Handle(const httplib::Request& request, httplib::Response& 
         const httplib::Request& request;
         ~ForgetRanges() { const_cast<httplib::Request&>(request).ranges.clear(); }
     } forgetRanges{request};
-    Fault fault;
-    RangeSetup setup;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
+    Locked([&] {
         ++m_total;
         ++m_counts[request.path];
         auto& headers = m_lastHeaders[request.path];
         headers.clear();
         for (const auto& [name, value] : request.headers) headers.emplace(Lower(name), value);
-        auto it = m_faults.find(request.path);
-        if (it != m_faults.end()) fault = it->second;
-        auto range = m_rangeSetups.find(request.path);
-        if (range != m_rangeSetups.end()) setup = range->second;
-    }
+    });
+    const Fault fault = Find(m_faults, request.path);
+    const Offer offer = Find(m_offers, request.path);
     if (fault.status != 0) {
         response.status = fault.status;
         if (!fault.location.empty()) response.set_header("Location", fault.location);
@@ -178,20 +106,17 @@ void TestHttpServer::Handle(const httplib::Request& request, httplib::Response& 
     std::ostringstream bytes;
     bytes << in.rdbuf();
     auto body = std::make_shared<std::string>(bytes.str());
-    for (const auto& [name, value] : setup.headers) response.set_header(name, value);
-    response.status = ApplyRange(request, setup, *body, response) ? 206 : 200;
-    if (!fault.drop && !fault.stall && fault.chunkBytes == 0) {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_bytesSent[request.path] += body->size();
-        }
+    for (const auto& [name, value] : offer.headers) response.set_header(name, value);
+    response.status = ApplyRange(request, offer, *body, response) ? 206 : 200;
+    if (fault.dropAfter == kWhole && fault.stallAfter == kWhole && fault.chunkBytes == 0) {
+        Locked([&] { m_bytesSent[request.path] += body->size(); });
         response.set_content(*body, ContentType(request.path));
         return;
     }
     ServeBody(request.path, std::move(body), fault, response);
 }
 
-bool TestHttpServer::ApplyRange(const httplib::Request& request, const RangeSetup& setup, std::string& body,
+bool TestHttpServer::ApplyRange(const httplib::Request& request, const Offer& setup, std::string& body,
                                 httplib::Response& response) {
     if (!setup.etag.empty()) response.set_header("ETag", setup.etag);
     if (!setup.lastModified.empty()) response.set_header("Last-Modified", setup.lastModified);
@@ -216,21 +141,16 @@ void TestHttpServer::ServeBody(const std::string& path, std::shared_ptr<std::str
     response.set_content_provider(
         body->size(), ContentType(path),
         [this, path, body, fault](size_t offset, size_t length, httplib::DataSink& sink) {
-            size_t limit = body->size();
-            if (fault.drop) limit = std::min(limit, fault.dropAfter);
-            if (fault.stall) limit = std::min(limit, fault.stallAfter);
+            const size_t limit = std::min({body->size(), fault.dropAfter, fault.stallAfter});
             if (offset >= limit) {
-                if (fault.stall) Pause(fault.maxStall);
+                if (fault.stallAfter != kWhole) Pause(fault.maxStall);
                 return false;  // closes the connection short of Content-Length
             }
             size_t n = std::min(length, limit - offset);
             if (fault.chunkBytes != 0) n = std::min(n, fault.chunkBytes);
             // Counted before the write: the client may have the bytes before
             // this thread runs on.
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_bytesSent[path] += n;
-            }
+            Locked([&] { m_bytesSent[path] += n; });
             if (!sink.write(body->data() + offset, n)) return false;
             if (fault.chunkBytes != 0 && !Pause(fault.delay)) return false;
             return true;

@@ -1,7 +1,7 @@
 #pragma once
 // A LauncherPlatform for in-process tests: the real downloader (against a
 // loopback server) or a scripted one, an install folder of the test's own,
-// no real sleeping, no instance lock, recorded program starts.
+// no real sleeping, no instance lock, no shortcuts, recorded program starts.
 #include <atomic>
 #include <deque>
 #include <functional>
@@ -43,8 +43,8 @@ class TestPlatform : public LauncherPlatform {
 public:
     explicit TestPlatform(std::wstring executablePath) : m_executablePath(std::move(executablePath)) {}
 
-    bool AcquireInstanceLock() override { return m_lockFree; }
-    bool IsGameClientRunning() override { return m_clientRunning; }
+    bool AcquireInstanceLock() override { return true; }
+    bool IsGameClientRunning() override { return false; }
     std::wstring GetExecutablePath() override { return m_executablePath; }
     UrlDownloader& Downloader() override {
         return m_scripted ? static_cast<UrlDownloader&>(m_scriptedDownloader) : LauncherPlatform::Downloader();
@@ -59,16 +59,10 @@ public:
         m_starts.push_back({file, parameters, folder});
         return m_startResult;
     }
-    bool MakeExecutable(const std::wstring& path) override {
-        m_madeExecutable = path;
-        return true;
-    }
-    std::wstring GetDesktopFolder() override { return m_desktop; }
+    bool MakeExecutable(const std::wstring&) override { return true; }
+    std::wstring GetDesktopFolder() override { return L"/nonexistent-desktop"; }
     std::wstring GetApplicationsFolder() override { return L"/nonexistent-applications"; }
-    void WriteShortcut(const std::wstring& path, const std::wstring& target) override {
-        std::lock_guard lock(m_lock);
-        m_shortcuts.push_back(path + L" -> " + target);
-    }
+    void WriteShortcut(const std::wstring&, const std::wstring&) override {}
     // The worker's 1 ms pauses are real (a spinning worker would starve the
     // test); the retry pauses are only counted unless asked for.
     void SleepMs(unsigned ms) override {
@@ -83,20 +77,12 @@ public:
         std::lock_guard lock(m_lock);
         return m_starts;
     }
-    std::vector<std::wstring> Shortcuts() {
-        std::lock_guard lock(m_lock);
-        return m_shortcuts;
-    }
 
     std::wstring m_executablePath;
-    bool m_lockFree = true;
-    bool m_clientRunning = false;
     bool m_scripted = false;
     bool m_prefetch = true;  // false: the serial run, for comparison
     ScriptedDownloader m_scriptedDownloader;
     int m_startResult = 33;
-    std::wstring m_madeExecutable;
-    std::wstring m_desktop = L"/nonexistent-desktop";
     std::atomic<unsigned long> m_sleptMs{0};
     std::atomic<unsigned long> m_shortPauses{0};  // the worker's pauses between passes
     bool m_realSleep = false;
@@ -105,5 +91,4 @@ public:
 private:
     std::mutex m_lock;
     std::vector<ProgramStartRecord> m_starts;
-    std::vector<std::wstring> m_shortcuts;
 };

@@ -3,20 +3,10 @@
 // window), not how WebKit draws.
 #include "ui/gtk/notice_browser.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
+#include "support/test_common.h"
 #include <webkit2/webkit2.h>
 
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <memory>
-#include <set>
-
-#include "util/text_util.h"
 #include "support/silent_port.h"
-#include "support/temp_dir.h"
-#include "support/test_http_server.h"
 #include "widget_session.h"
 
 using namespace std::chrono_literals;

@@ -1,10 +1,9 @@
 // The GTK front-end of the video option dialog, read and clicked through
 // AT-SPI and the pointer: the dialog's rules are the model's (unit tests);
 // here only that the window shows and feeds them.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
 #include <future>
-#include <sstream>
 
 #include "ui/gtk/gtk_option_dialog.h"
 #include "unit/options/option_dialog_fakes.h"

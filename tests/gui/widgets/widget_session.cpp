@@ -1,9 +1,6 @@
 #include "widget_session.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
+#include "support/test_common.h"
 
 namespace {
 TestDesktop* g_desktop = nullptr;

@@ -3,8 +3,7 @@
 // initialised on it.
 #include <gtk/gtk.h>
 
-#include <chrono>
-#include <functional>
+#include "support/test_common.h"
 
 #include "support/test_desktop.h"
 

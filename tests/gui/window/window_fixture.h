@@ -2,23 +2,12 @@
 // The real launcher in a real install folder, on an Xvfb desktop, fed
 // by a loopback patch server; pixels are read back from the frame buffer and
 // compared with the skin's bitmaps from the build.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <map>
-#include <memory>
-#include <string>
-
+#include "integration/launcher/launcher_fixture.h"
 #include "launcher/game_launcher_dlg.h"
-#include "support/patch_set.h"
-#include "support/temp_dir.h"
 #include "support/test_desktop.h"
-#include "support/test_http_server.h"
-#include "support/wait_until.h"
 #include "ui/gtk/skin.h"
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public LauncherProcess {
 protected:
     static constexpr uint32_t kTextColour = 0x9a9a9a;   // status lines and labels
     static constexpr uint32_t kReadyColour = 0xba9de0;  // the ready text
@@ -27,11 +16,6 @@ protected:
     static constexpr RECT kLabelsArea{28, 475, 100, 505}, kReadyArea{28, 482, 400, 496};
     static constexpr RECT kStatusArea{9, 437, 489, 544};  // left of the repair button
 
-    WindowTest() : server(root.Join("server")) {
-        std::filesystem::create_directories(root.Join("install"));
-        std::filesystem::create_directories(root.Join("runtime"));
-        std::filesystem::copy_file(LauncherBinary(), root.Join("install/QuonLauncher.exe"));
-    }
     void SetUp() override { ASSERT_TRUE(desktop.error().empty()) << desktop.error(); }
 
     static std::map<std::wstring, PatchFile> GameWithClient() {
@@ -43,13 +27,12 @@ protected:
         WritePatchSet(root.Join("server/patch"), files);
     }
 
-    // The launcher as the updater starts it, with the display deciding the
-    // front-end unless `ui` names one.
-    void Start(const std::string& ui = "") {
+    // The launcher as the updater starts it, with the display deciding the front-end.
+    void Start() {
         auto env = desktop.Env();
-        env["QUON_PATCH_HOST"] = env["QUON_WEB_HOST"] = "127.0.0.1:" + std::to_string(server.port());
-        env["QUON_RUNTIME_DIR"] = root.Join("runtime");
-        env["QUON_LAUNCHER_UI"] = ui;
+        env.merge(Env());
+        env["QUON_WEB_HOST"] = env["QUON_PATCH_HOST"];
+        env["QUON_LAUNCHER_UI"] = "";
         env["QUON_DOWNLOAD_STALL_SECONDS"] = "30";
         // Containers may refuse WebKit's sandbox; users keep it on, the tests turn it off.
         env["WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS"] = "1";
@@ -116,8 +99,6 @@ protected:
         return shared;
     }
     TestDesktop& desktop = SharedDesktop();
-    TempDir root;
-    TestHttpServer server;
     std::unique_ptr<ChildProcess> launcher;
     WindowGeometry window;
 };

@@ -1,31 +1,14 @@
 // The launcher's window as a player meets it, in a few scenarios of one
 // launcher each: the ready window, patching in progress, the worker's
 // message boxes, the start's file check.
-#include <signal.h>
+#include "support/test_common.h"
 
-#include <filesystem>
 #include <random>
-#include <sstream>
-#include <thread>
 
 #include "window_fixture.h"
 
 namespace {
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(rng());
-    return bytes;
-}
-
-// The launcher log's text (UTF-16LE), as UTF-8 for ASCII content.
-std::string LogText(const TempDir& root) {
-    const std::string raw =
-        root.Exists("install/log/LauncherLog.txt") ? root.ReadFile("install/log/LauncherLog.txt") : "";
-    std::string out;
-    for (size_t i = 2; i + 1 < raw.size(); i += 2) out += raw[i];
-    return out;
-}
+std::string LogText(const TempDir& root) { return text::ToUtf8(ReadUtf16File(root.Join("install/log/LauncherLog.txt"))); }
 }  // namespace
 
 TEST_F(WindowTest, ReadyWindowPlaceSkinShapeAndButtons) {
@@ -93,8 +76,8 @@ TEST_F(WindowTest, ReadyWindowPlaceSkinShapeAndButtons) {
 }
 
 TEST_F(WindowTest, PatchingShowsItsLinesLabelsAndBarsOfExactWidths) {
-    Publish({{L"Data\\a.dat", PatchFile{RandomBytes(100000, 1)}},
-             {L"Data\\b.dat", PatchFile{RandomBytes(800000, 2)}}});
+    Publish({{L"Data\\a.dat", PatchFile{Noise(100000, 1)}},
+             {L"Data\\b.dat", PatchFile{Noise(800000, 2)}}});
     const uint64_t zipA = std::filesystem::file_size(root.Join("server/patch/Data/a.dat.zip"));
     const uint64_t zipB = std::filesystem::file_size(root.Join("server/patch/Data/b.dat.zip"));
     const uint64_t held = 300000;

@@ -1,19 +1,7 @@
 #pragma once
 // Runs the crash programs as real processes in a fresh folder, without the
 // test's display or crash settings, and reads their dumps back with lldb.
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-
-#include <algorithm>
-#include <ctime>
-#include <filesystem>
-#include <map>
-#include <string>
-#include <vector>
-
-#include "support/child_process.h"
-#include "support/temp_dir.h"
+#include "support/test_common.h"
 
 // `program`: in the build's bin folder, or a full path.
 inline std::string CrashProgramPath(const std::string& program) {
@@ -39,9 +27,7 @@ inline int RunCrash(const std::string& folder, const std::string& mode, const st
 // Names of the *.dmp files in the folder, sorted.
 inline std::vector<std::string> ListDumps(const std::string& folder) {
     std::vector<std::string> dumps;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        if (entry.path().extension() == ".dmp") dumps.push_back(entry.path().filename().string());
-    std::sort(dumps.begin(), dumps.end());
+    for (const auto& [name, content] : FolderTree(folder, false, false)) if (name.ends_with(".dmp")) dumps.push_back(name);
     return dumps;
 }
 

@@ -1,21 +1,10 @@
 // The display-mode source against a real X server: Xorg with the dummy video
 // driver and several modes (Xvfb offers only one), compared with what
 // `xrandr` reports for the same output.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <csignal>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <sstream>
+#include "support/test_common.h"
 
 #include "launcher/options/option_dialog.h"
 #include "os/display_modes.h"
-#include "support/child_process.h"
-#include "support/temp_current_folder.h"
 #include "support/test_desktop.h"
 #include "unit/options/option_dialog_fakes.h"
 

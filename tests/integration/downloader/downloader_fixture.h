@@ -2,24 +2,11 @@
 // Shared set-up of the downloader tests: a loopback server over one temporary
 // folder, a target folder, the libcurl downloader with a 1-second stall limit
 // and a callback that records every report.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <functional>
-#include <map>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "util/text_util.h"
 #include "os/posix/url_download_curl.h"
 #include "os/rate_cap.h"
-#include "support/noise.h"
 #include "support/silent_port.h"
-#include "support/temp_dir.h"
-#include "support/test_http_server.h"
 
 struct ProgressReport {
     uint32_t progress;
@@ -89,18 +76,5 @@ protected:
         return m_downloader->DownloadToFile(Url(path), Target(name), &m_callback);
     }
     // Names in the target folder, to spot leftovers of temporary files.
-    std::vector<std::string> LocalEntries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_local.path()))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    // Everything below the target folder with its content.
-    std::map<std::string, std::string> Tree() const {
-        std::map<std::string, std::string> tree;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_local.path()))
-            tree[entry.path().string()] = entry.is_regular_file() ? ReadWholeFile(entry.path()) : "<folder>";
-        return tree;
-    }
+    std::string LocalEntries() const { return FolderNames(m_local.path()); }
 };

@@ -2,24 +2,14 @@
 // where, what the archive holds, and what is left behind locally.
 #include "services/crash_report/crash_report_upload.h"
 
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 #include <stdlib.h>
 
 #include <boost/property_tree/ptree.hpp>
 #include <boost/property_tree/xml_parser.hpp>
-#include <ctime>
-#include <filesystem>
-#include <fstream>
-#include <tuple>
-#include <map>
-#include <sstream>
 
 #include "services/system/system_info.h"
-#include "util/text_util.h"
 #include "ftp_server_fixture.h"
-#include "support/patch_set.h"
-#include "support/scoped_env.h"
-#include "support/temp_current_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -105,7 +95,7 @@ TEST_F(CrashReportUploadTest, AFailedLoginUploadOrMissingDumpCleansUpWhatItPacke
         EXPECT_EQ(fs::exists(m_cwd.Path() / "GameGuard/npgl.erl"), c.erlKept);
         EXPECT_EQ(fs::exists(m_cwd.Path() / m_dump), c.dump);
         for (const auto& e : fs::directory_iterator(m_cwd.Path())) EXPECT_NE(e.path().extension(), ".zip");
-        EXPECT_NE(TempCurrentFolder::Read(m_cwd.Path() / "log.txt").find(c.logged), std::string::npos);
+        EXPECT_NE(ReadWholeFile(m_cwd.Path() / "log.txt").find(c.logged), std::string::npos);
     }
 }
 

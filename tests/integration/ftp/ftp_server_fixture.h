@@ -1,17 +1,7 @@
 #pragma once
 // A real FTP server (pyftpdlib) on 127.0.0.1 at a free port, serving a fresh
 // folder, for one test; it records every command it receives.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include "support/child_process.h"
-#include "support/noise.h"
-#include "support/temp_dir.h"
-#include "support/wait_until.h"
+#include "support/test_common.h"
 
 class TestFtpServer {
 public:

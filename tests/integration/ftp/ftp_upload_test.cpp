@@ -1,17 +1,11 @@
 // FtpTransfer against a real FTP server: folder creation, paths as the crash
 // report builds them, piece-wise and resumed uploads, names outside ASCII,
 // refusals, listings, and a cancel from another thread.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <optional>
-#include <thread>
+#include "support/test_common.h"
 
 #include "services/ftp/ftp_transfer.h"
 #include "util/path_util.h"
-#include "util/text_util.h"
 #include "ftp_server_fixture.h"
-#include "support/temp_current_folder.h"
 
 namespace {
 
@@ -82,7 +76,7 @@ TEST_F(FtpUploadTest, RefusalsFailWithNothingLeftToReconnectWithOrWithTheServers
         EXPECT_FALSE(LoginTo(server));
         EXPECT_FALSE(m_ftp.IsConnected());
         EXPECT_FALSE(m_ftp.UploadFile(Local("a", "a"), L"/a.bin", false));
-        EXPECT_NE(TempCurrentFolder::Read("log.txt").find("InternetConnect Failed "), std::string::npos);
+        EXPECT_NE(ReadWholeFile("log.txt").find("InternetConnect Failed "), std::string::npos);
         EXPECT_EQ(server.Commands("STOR").size(), 0u);
     }
     int closedPort = 0;

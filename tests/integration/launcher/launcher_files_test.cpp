@@ -1,12 +1,10 @@
 // Where the launcher reads, writes and deletes on disk: only inside its
 // install folder, whatever the working folder, links, leftovers or lack of
 // room it meets.
-#include <sys/mount.h>
 
-#include <fstream>
+#include "support/test_common.h"
 
 #include "launcher_fixture.h"
-#include "support/noise.h"
 
 namespace stdfs = std::filesystem;
 
@@ -90,13 +88,8 @@ TEST_F(LauncherProcess, LeftoversOfAnInterruptedRunGoAtTheNextStartAndAReadyClos
 TEST_F(LauncherProcess, FullDiskIsReportedAndLosesNothing) {
     // Room for the launcher itself and about a megabyte more; needs root.
     const std::string small = root.Join("small");
-    stdfs::create_directories(small);
-    const auto room = "size=" + std::to_string(stdfs::file_size(LauncherBinary()) + (1u << 20));
-    if (mount("tmpfs", small.c_str(), "tmpfs", 0, room.c_str()) != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
-    struct Unmount {
-        std::string path;
-        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
-    } unmount{small};
+    const ScopedTmpfs tmpfs(small, "size=" + std::to_string(stdfs::file_size(LauncherBinary()) + (1u << 20)));
+    if (!tmpfs.mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
     stdfs::copy_file(LauncherBinary(), small + "/QuonLauncher.exe");
     std::ofstream(small + "/keep.dat") << "installed";
     struct Case {

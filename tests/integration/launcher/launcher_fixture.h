@@ -1,18 +1,9 @@
 #pragma once
 // The real launcher executable in a real install folder, talking to a real
 // loopback patch server, with its own instance-lock folder.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
-#include <filesystem>
-#include <string>
-
-#include "util/text_util.h"
 #include "launcher/launcher_messages.h"
-#include "support/child_process.h"
-#include "support/patch_set.h"
-#include "support/temp_dir.h"
-#include "support/test_http_server.h"
-#include "support/wait_until.h"
 
 class LauncherProcess : public ::testing::Test {
 protected:
@@ -41,12 +32,9 @@ protected:
     // Temporaries (a download's or an unpacked item's) below `folder`; "" when none.
     static std::string Leftovers(const std::string& folder) {
         std::string found;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-            const std::string name = entry.path().filename().string();
-            if (name.find(".qtmp-") != std::string::npos || name.find(".part") != std::string::npos ||
-                name == ".prefetch")
-                found += entry.path().string() + " ";
-        }
+        for (const auto& [path, content] : FolderTree(folder, true, false))
+            if (path.find(".qtmp-") != std::string::npos || path.find(".part") != std::string::npos || path.ends_with(".prefetch"))
+                found += path + " ";
         return found;
     }
 

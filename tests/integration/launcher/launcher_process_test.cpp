@@ -2,15 +2,10 @@
 // rules, the console, the hand-over to the updater and back, a close while
 // it is busy, and a run killed part-way.
 #include <minizip/zip.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <fstream>
+#include "support/test_common.h"
 
 #include "launcher/list_file_format.h"
 #include "launcher_fixture.h"
-#include "support/noise.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -214,11 +209,7 @@ TEST_F(LauncherProcess, ACloseInEveryBlockingStepEndsWithinTwoSecondsAndLeavesNo
              WriteZerosZip(root.Join("server/patch_qa/big.dat.zip"), "big.dat", 3 << 10);
              std::ofstream(Install("big.dat")) << "old";
          },
-         [&](ChildProcess&) {
-             for (const auto& entry : std::filesystem::directory_iterator(Install("")))
-                 if (entry.path().filename().string().starts_with("big.dat.qtmp-")) return true;
-             return false;
-         },
+         [&](ChildProcess&) { return FolderNames(Install("")).find("big.dat.qtmp-") != std::string::npos; },
          // The old file was removed before unpacking; no part of the new one stays.
          [&] { EXPECT_FALSE(std::filesystem::exists(Install("big.dat"))); }},
         {"box at a terminal",

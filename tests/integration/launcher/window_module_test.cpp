@@ -2,25 +2,9 @@
 // fresh folder still loads its window, writes no module file anywhere, and a
 // window that cannot be loaded leaves the console with a line on screen and
 // in the launcher log instead of an invisible launcher.
-#include <fstream>
-#include <set>
+#include "support/test_common.h"
 
 #include "launcher_fixture.h"
-
-namespace {
-std::string Decoded(const std::string& path) {
-    std::string bytes = ReadWholeFile(path);
-    if (bytes.rfind("\xFF\xFE", 0) == 0) bytes.erase(0, 2);
-    return text::ToUtf8(text::DecodeUtf16LE(bytes));
-}
-
-std::set<std::string> FilesUnder(const std::string& folder) {
-    std::set<std::string> files;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
-        if (!e.is_directory()) files.insert(std::filesystem::relative(e.path(), folder).string());
-    return files;
-}
-}  // namespace
 
 TEST_F(LauncherProcess, TheWindowModuleLoadsFromMemoryOrLeavesTheConsoleWithALine) {
     struct Case {
@@ -58,14 +42,13 @@ TEST_F(LauncherProcess, TheWindowModuleLoadsFromMemoryOrLeavesTheConsoleWithALin
         EXPECT_EQ(run.Wait(), 0) << run.Output();
         EXPECT_EQ(ReadWholeFile(Install("a.dat")), "a") << "the console did not patch";
         EXPECT_NE(run.Output().find("QuonLauncher: " + c.line + "\n"), std::string::npos) << run.Output();
-        const std::string log = Decoded(Install("log/LauncherLog.txt"));
+        const std::string log = text::ToUtf8(ReadUtf16File(Install("log/LauncherLog.txt")));
         if (&c == cases) {
             EXPECT_EQ(run.Output().find("window module"), std::string::npos) << run.Output();
             // The rebuilt client list and the folders hold the game and the launcher, nothing more.
-            const std::set<std::string> expected{"QuonLauncher.exe", "a.dat", "packclit.lit", "log/LauncherLog.txt"};
-            EXPECT_EQ(FilesUnder(root.Join("install")), expected);
-            EXPECT_TRUE(FilesUnder(root.Join("tmp")).empty());
-            EXPECT_EQ(Decoded(Install("packclit.lit")).find("QuonLauncherWindow"), std::string::npos);
+            EXPECT_EQ(FolderNames(root.Join("install"), true), "QuonLauncher.exe a.dat log log/LauncherLog.txt packclit.lit");
+            EXPECT_EQ(FolderNames(root.Join("tmp"), true), "");
+            EXPECT_EQ(ReadUtf16File(Install("packclit.lit")).find(L"QuonLauncherWindow"), std::wstring::npos);
         } else {
             EXPECT_NE(log.find("Function :[RunLauncher] Message :[" + c.line + "]"), std::string::npos) << log;
         }

@@ -1,8 +1,6 @@
 // Windows programs started on Linux: the updater (and the game client) are
 // PE images, run through Wine; a native program is run as it is.
-#include <sys/stat.h>
-
-#include <fstream>
+#include "support/test_common.h"
 
 #include "launcher/game_launcher_dlg.h"
 #include "launcher_fixture.h"
@@ -28,11 +26,6 @@ void WriteRecordingWine(const std::string& path) {
     chmod(path.c_str(), 0755);
 }
 
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 }  // namespace
 
 class WineStart : public LauncherProcess {
@@ -52,7 +45,7 @@ TEST_F(WineStart, WindowsUpdaterRunsThroughTheWineNamedByTheSettingWithItsArgume
                                               root.path(), env);
     EXPECT_EQ(run->Wait(), 0) << run->Output();
     WaitUntil([&] { return std::filesystem::exists(Install("wine-ran.txt")); }, 5000);
-    EXPECT_EQ(Read(Install("wine-ran.txt")),
+    EXPECT_EQ(ReadWholeFile(Install("wine-ran.txt")),
               Install("QuonLauncherUpdater.exe") + "\nLive\n" + root.Join("install") + "\n");
 }
 
@@ -66,7 +59,7 @@ TEST_F(WineStart, WithoutWineTheStartFailsAsAMissingProgramAndTheLogSaysWhy) {
     const std::string failed = text::ToUtf8(text::FormatW(kExecuteFailedFormat, L"QuonLauncherUpdater.exe",
                                                           CGameLauncherDlg::GetExecuteErrorText(2).c_str()));
     EXPECT_NE(run->Output().find(failed), std::string::npos) << run->Output();
-    const std::wstring log = text::DecodeUtf16LE(Read(Install("log/LauncherLog.txt")));
+    const std::wstring log = ReadUtf16File(Install("log/LauncherLog.txt"));
     EXPECT_NE(log.find(L"Wine was not found"), std::wstring::npos) << text::ToUtf8(log);
     EXPECT_FALSE(std::filesystem::exists(Install("wine-ran.txt")));
 }

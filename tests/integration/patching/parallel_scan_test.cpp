@@ -1,9 +1,6 @@
 // The rebuild of the client list hashes on several threads: the list file,
 // the progress and the report of an unreadable file stay those of one pass.
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include "support/test_common.h"
 
 #include "patch_fixture.h"
 

@@ -1,22 +1,15 @@
 #pragma once
 // A launcher started with "FromUpdater" in a real install folder, patching
 // from a real loopback HTTP server, on its own worker thread.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
 #include <iostream>
-#include <memory>
 
-#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/list_file_format.h"
-#include "support/patch_set.h"
 #include "support/recording_view.h"
-#include "support/scoped_env.h"
-#include "support/temp_dir.h"
-#include "support/test_http_server.h"
 #include "support/test_platform.h"
-#include "support/wait_until.h"
 
 class PatchRun : public ::testing::Test {
 protected:
@@ -72,7 +65,7 @@ protected:
         return dlg->GetState();
     }
     int Fetches(const std::string& relative) { return server.RequestCount("/patch_qa/" + relative + ".zip"); }
-    std::wstring Log() const { return text::DecodeUtf16LE(ReadWholeFile(Install("log/LauncherLog.txt")).substr(2)); }
+    std::wstring Log() const { return ReadUtf16File(Install("log/LauncherLog.txt")); }
     std::wstring InstallW(const std::string& relative) const { return text::FromUtf8(Install(relative)); }
 
     TempDir root;

@@ -1,11 +1,9 @@
 // Fresh installs, updates, obsolete files, nothing to do, repair, start, and
 // an archive broken off on every answer.
 #include <new>
-#include <stdexcept>
-#include <thread>
+#include "support/test_common.h"
 
 #include "patch_fixture.h"
-#include "support/noise.h"
 
 TEST_F(PatchRun, FreshInstallFetchesEverythingAndRecordsIt) {
     Publish({{L"Vevida2.0.exe", {"#!/bin/sh\n", "", "", false, 0755}},

@@ -1,9 +1,6 @@
 // Paths near the cap of the path buffers, names the list cannot spell, and
 // client lists too large to be real.
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include "support/test_common.h"
 
 #include "patch_fixture.h"
 

@@ -1,12 +1,10 @@
 // Fetching ahead must not show: a run that fails at one file or fills the
 // disk while later archives are fetched ends exactly as a run that fetches
 // one file after another.
-#include <sys/mount.h>
 
-#include <cstdio>
+#include "support/test_common.h"
 
 #include "patch_fixture.h"
-#include "support/noise.h"
 
 namespace {
 std::string Name(int i) {
@@ -48,12 +46,8 @@ protected:
             platform.m_prefetch = ahead;
             Outcome& o = ahead ? result.first : result.second;
             o = {Run(), Boxes(), {}};
-            const std::filesystem::path top = Install("");
-            for (const auto& entry : std::filesystem::recursive_directory_iterator(top)) {
-                const std::string relative = std::filesystem::relative(entry.path(), top).string();
-                if (relative.rfind("log", 0) == 0 || relative == "QuonLauncher.exe") continue;
-                o.files[relative] = entry.is_regular_file() ? ReadWholeFile(entry.path().string()) : "<folder>";
-            }
+            o.files = FolderTree(Install(""));
+            std::erase_if(o.files, [](const auto& file) { return file.first.starts_with("log"); });
         }
         return result;
     }
@@ -95,12 +89,8 @@ TEST_F(PrefetchRun, AFailureAtOneFileOrAFullDiskEndsAsTheSerialRun) {
 
     // The install folder on a small disk of its own (needs root), which the
     // serial run itself runs out of part-way.
-    const std::string folder = Install("");
-    if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=1700k") != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
-    struct Unmount {
-        std::string path;
-        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
-    } unmount{folder};
+    const ScopedTmpfs small(Install(""), "size=1700k");
+    if (!small.mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
     server.ClearFaults();
     std::filesystem::remove_all(root.Join("server/patch_qa"));
     files.clear();

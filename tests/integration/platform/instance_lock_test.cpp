@@ -1,20 +1,9 @@
 // The instance lock and the client probe against real processes.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 #include <sys/prctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <csignal>
-#include <cstdio>
-#include <filesystem>
-
-#include "util/text_util.h"
 #include "os/process.h"
-#include "support/child_process.h"
-#include "support/scoped_env.h"
-#include "support/temp_dir.h"
 #include "support/test_desktop.h"
-#include "support/wait_until.h"
 
 namespace {
 const std::wstring kName = L"QUON Launcher";

@@ -1,22 +1,8 @@
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "support/test_common.h"
 
-#include <cerrno>
-#include <filesystem>
-#include <string>
-
-#include "util/text_util.h"
 #include "os/posix/launcher_icon.h"
 #include "os/process.h"
 #include "os/user_shell.h"
-#include "support/child_process.h"
-#include "support/scoped_env.h"
-#include "support/temp_dir.h"
-#include "support/wait_until.h"
 
 namespace {
 

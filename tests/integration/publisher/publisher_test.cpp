@@ -1,16 +1,8 @@
 // Runs the real quon-publish on build folders made here and reads its output
 // back with the launcher's own list reader and minizip.
-#include <gtest/gtest.h>
-#include <sys/stat.h>
+#include "support/test_common.h"
 
-#include <filesystem>
-#include <map>
-
-#include "util/text_util.h"
 #include "launcher/list_file_format.h"
-#include "support/child_process.h"
-#include "support/patch_set.h"
-#include "support/temp_dir.h"
 
 namespace {
 

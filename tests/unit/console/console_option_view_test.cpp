@@ -2,7 +2,6 @@
 // the model's (options tests); here only that the lines show and feed them.
 #include "ui/console/console_option_view.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <deque>

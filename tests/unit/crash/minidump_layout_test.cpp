@@ -1,10 +1,7 @@
 // The dump's layout where no debugger looks: the user streams, the directory,
 // the system and exception records, and the dump file name (threads, stacks
 // and modules are read by the debugger in the crash tests).
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <map>
+#include "support/test_common.h"
 
 #include "services/crash/dump_file_name.h"
 #include "services/crash/minidump_file_writer.h"

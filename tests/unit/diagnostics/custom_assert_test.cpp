@@ -1,15 +1,6 @@
 #include "util/custom_assert.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <csignal>
-#include <sstream>
-#include <thread>
-#include <tuple>
-
-#include "util/text_util.h"
-#include "support/temp_current_folder.h"
+#include "support/test_common.h"
 
 using ::testing::HasSubstr;
 
@@ -32,7 +23,7 @@ public:
 
 class CustomAssertTest : public ::testing::Test {
 protected:
-    std::string Log() const { return TempCurrentFolder::Read(folder.Path() / "log.txt"); }
+    std::string Log() const { return ReadWholeFile(folder.Path() / "log.txt"); }
     size_t LogLines() const {
         const std::string log = Log();
         return std::count(log.begin(), log.end(), '\n');

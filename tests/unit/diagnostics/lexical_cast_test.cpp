@@ -1,11 +1,8 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
 #include <ostream>
-#include <stdexcept>
 
 #include "util/lexical_cast_wrapper.h"
-#include "support/temp_current_folder.h"
 
 namespace {
 struct Unprintable {};
@@ -26,7 +23,7 @@ TEST(LexicalCastTest, NumbersBecomeWideTextFailuresAreLoggedUnderTheOperationAnd
     EXPECT_FALSE(boost_lexical_cast(L"SYSTEM::SystemInfo::_SetCpuInfo", Unprintable{}, out));
     EXPECT_FALSE(boost_lexical_cast(L"Other::Op", Throwing{}, out));
     EXPECT_EQ(out, L"1.5");
-    const std::string log = TempCurrentFolder::Read(folder.Path() / "log.txt");
+    const std::string log = ReadWholeFile(folder.Path() / "log.txt");
     // The second bracket holds the library's reason.
     EXPECT_THAT(
         log, ::testing::HasSubstr("]SYSTEM::SystemInfo::_SetCpuInfo()-[SYSTEM::SystemInfo::_SetCpuInfo], ["));

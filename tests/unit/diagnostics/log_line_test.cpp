@@ -1,15 +1,11 @@
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
 #include <clocale>
-#include <ctime>
 #include <locale>
 #include <regex>
-#include <string>
 
 #include "util/log_writer.h"
 #include "util/path_util.h"
-#include "util/text_util.h"
-#include "support/temp_current_folder.h"
 
 TEST(LogLineTest, TimeLineAndFileNameFormats) {
     const std::tm t{
@@ -48,7 +44,7 @@ TEST(LogLineTest, WritesUtf8LinesAppendedInTheCurrentFolderAndLeavesTheLocaleAlo
     const std::string tail =
         "[" + text::ToUtf8(FileNameWithExtension(exe)) + "][ThreadID:" + std::to_string(gettid());
     const std::regex time(R"(\[\d{4}-\d\d-\d\d \d\dh \d\dm \d\ds\])");
-    EXPECT_EQ(std::regex_replace(TempCurrentFolder::Read(folder.Path() / "log.txt"), time, "[T]"),
+    EXPECT_EQ(std::regex_replace(ReadWholeFile(folder.Path() / "log.txt"), time, "[T]"),
               "[T]COMMON_UTIL::GAME_OPTION::GameOption::Save()-Config\xED\x8F\xB4\xEB\x8D\x94 "
               "\xEC\x83\x9D\xEC\x84\xB1 \xEC\x8B\xA4\xED\x8C\xA8 " +
                   tail +

@@ -1,15 +1,11 @@
 // FtpTransfer's own decisions over a recording session (separators and
 // cancelling in a folder walk, how a REST reply is judged), remote paths and
 // the listing's time column.
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <set>
+#include "support/test_common.h"
 
 #include "services/ftp/ftp_remote_path.h"
 #include "services/ftp/ftp_transfer.h"
 #include "os/posix/ftp_list_time.h"
-#include "support/temp_current_folder.h"
 
 namespace {
 

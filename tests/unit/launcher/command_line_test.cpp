@@ -1,7 +1,6 @@
 // The command-line table and the choice of the server URLs.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
-#include "util/text_util.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/publisher_info.h"
 #include "support/test_platform.h"

@@ -1,16 +1,10 @@
 // The order in which a batch of unpacked files is made durable and recorded,
 // seen through a recording of its steps on real files, and what each failed
 // step leaves on disk and in the list.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
-#include <cerrno>
-#include <filesystem>
-#include <set>
-
-#include "util/text_util.h"
 #include "launcher/commit_batch.h"
 #include "launcher/list_file_format.h"
-#include "support/temp_dir.h"
 
 namespace {
 
@@ -99,17 +93,13 @@ TEST_P(CommitBatchTest, DataThenRenameThenFoldersThenLinesUpToTheFirstFailure) {
         EXPECT_EQ(outcome.error, EIO);
     }
     // Whole or absent, never a temporary left behind.
-    std::set<std::string> whole;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
-        const std::string name = entry.path().filename().string();
-        EXPECT_FALSE(fsys::IsTemporaryName(name)) << name;
-        if (!entry.is_regular_file() || name == "packclit.lit") continue;
-        const std::string relative = entry.path().string().substr(dir.path().size() + 1);
-        EXPECT_EQ(ReadWholeFile(entry.path().string()), relative);
-        whole.insert(relative);
-    }
     std::string inPlace;
-    for (const auto& name : whole) inPlace += (inPlace.empty() ? "" : " ") + name;
+    for (const auto& [relative, content] : FolderTree(dir.path())) {
+        EXPECT_FALSE(fsys::IsTemporaryName(std::filesystem::path(relative).filename().string())) << relative;
+        if (content == "<folder>" || relative == "packclit.lit") continue;
+        EXPECT_EQ(content, relative);
+        inPlace += (inPlace.empty() ? "" : " ") + relative;
+    }
     EXPECT_EQ(inPlace, c.inPlace);
 }
 

@@ -2,11 +2,7 @@
 // variable's text makes of its field.
 #include "launcher/launcher_config.h"
 
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <map>
-#include <string>
+#include "support/test_common.h"
 
 namespace {
 LauncherConfig Read(const std::map<std::string, std::string>& env) {

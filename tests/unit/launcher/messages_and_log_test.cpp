@@ -1,13 +1,9 @@
 // Wide formatting of the messages and the launcher log's bytes.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
-#include <thread>
-
-#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "support/recording_view.h"
-#include "support/temp_dir.h"
 #include "support/test_platform.h"
 
 TEST(WideFormat, PercentSIsWideAndHexIsLowerCase) {

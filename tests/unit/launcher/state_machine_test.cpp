@@ -1,14 +1,11 @@
 // The state machine with a scripted downloader: retries and their reports,
 // a deferred error box, a close between retries.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
-#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "launcher/launcher_messages.h"
 #include "support/recording_view.h"
-#include "support/temp_dir.h"
 #include "support/test_platform.h"
-#include "support/wait_until.h"
 
 namespace {
 class StateMachine : public ::testing::Test {
@@ -21,7 +18,7 @@ protected:
         dlg->ResetLauncherLog();
         return dlg;
     }
-    std::wstring Log() { return text::DecodeUtf16LE(dir.ReadFile("log/LauncherLog.txt").substr(2)); }
+    std::wstring Log() { return ReadUtf16File(dir.Join("log/LauncherLog.txt")); }
 
     TempDir dir;
     TestPlatform platform{dir.wpath() + L"/QuonLauncher.exe"};

@@ -1,11 +1,7 @@
 // The list file format: fields, lines, marks, pieces and the entry bound.
 #include "launcher/list_file_format.h"
 
-#include <gtest/gtest.h>
-
-#include <memory>
-
-#include "util/text_util.h"
+#include "support/test_common.h"
 
 namespace {
 

@@ -1,8 +1,6 @@
 #include "launcher/md5_checksum.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
+#include "support/test_common.h"
 
 namespace {
 

@@ -4,13 +4,7 @@
 // next one.
 #include "launcher/md5_pipeline.h"
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
-
-#include "util/text_util.h"
-#include "support/patch_set.h"
+#include "support/test_common.h"
 
 namespace {
 constexpr size_t kBlock = 4096;

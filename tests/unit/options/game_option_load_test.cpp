@@ -1,11 +1,8 @@
 // The option store: loading against the defaults file, saving, and what
 // either does with files it cannot use.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
-#include <optional>
 #include <regex>
-#include <sstream>
 
 #include "services/game_option/game_option.h"
 #include "option_dialog_fakes.h"
@@ -99,7 +96,7 @@ TEST_F(GameOptionTest, LoadTakesTheFileOfTheDefaultsVersionOrTheDefaultsAndFails
         EXPECT_EQ(std::filesystem::exists("log.txt"), !row.loads) << row.what;
         if (!row.loads) {
             EXPECT_THAT(boxes.at(0), HasSubstr(L"Expr: load json fail, ")) << row.what;
-            EXPECT_THAT(TempCurrentFolder::Read("log.txt"),
+            EXPECT_THAT(ReadWholeFile("log.txt"),
                         HasSubstr("]COMMON_UTIL::GAME_OPTION::GameOption::Load()-load json fail, "));
         }
         const std::string after = OptionFile();
@@ -169,7 +166,7 @@ TEST_F(GameOptionTest, UnwritableTargetsAreReportedAndKept) {
     std::filesystem::create_directories("Config/Option.json");
     Unusual().Save(std::locale());
     EXPECT_TRUE(std::filesystem::is_directory("Config/Option.json"));
-    EXPECT_THAT(TempCurrentFolder::Read("log.txt"),
+    EXPECT_THAT(ReadWholeFile("log.txt"),
                 HasSubstr("]COMMON_UTIL::GAME_OPTION::GameOption::Save()-Config"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("Config"), {}), 1);  // no temporary left
     // Config itself a file.
@@ -177,6 +174,6 @@ TEST_F(GameOptionTest, UnwritableTargetsAreReportedAndKept) {
     std::filesystem::remove("log.txt");
     WriteText("Config", "not a folder");
     Unusual().Save(std::locale());
-    EXPECT_EQ(TempCurrentFolder::Read("Config"), "not a folder");
-    EXPECT_THAT(TempCurrentFolder::Read("log.txt"), HasSubstr("GameOption::Save()-Config"));
+    EXPECT_EQ(ReadWholeFile("Config"), "not a folder");
+    EXPECT_THAT(ReadWholeFile("log.txt"), HasSubstr("GameOption::Save()-Config"));
 }

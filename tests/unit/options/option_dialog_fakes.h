@@ -2,19 +2,13 @@
 // The video option dialog in process, for the model and each front-end: the
 // option files in a current folder of its own (message boxes recorded and
 // answered with Ignore), a recording view and a scripted mode source.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
 #include <boost/property_tree/json_parser.hpp>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <string>
-#include <vector>
 
 #include "util/custom_assert.h"
 #include "launcher/options/option_dialog_view.h"
 #include "os/display_modes.h"
-#include "support/temp_current_folder.h"
 
 inline void WriteText(const std::filesystem::path& file, const std::string& text) {
     std::filesystem::create_directories(file.parent_path().empty() ? "." : file.parent_path());
@@ -94,7 +88,7 @@ protected:
                                             "\", \"ScreenHeight\": \"" + std::to_string(height) +
                                             "\", \"Language\": \"english\", \"SoundMusicVolmue\": \"33\"}");
     }
-    std::string OptionFile() const { return TempCurrentFolder::Read(folder.Path() / "Config/Option.json"); }
+    std::string OptionFile() const { return ReadWholeFile(folder.Path() / "Config/Option.json"); }
     boost::property_tree::ptree ParseOptionFile() const {
         boost::property_tree::ptree tree;
         boost::property_tree::read_json((folder.Path() / "Config/Option.json").string(), tree);

@@ -3,10 +3,7 @@
 // survives OK, unloadable options disable every choice and OK keeps the file.
 #include "launcher/options/option_dialog.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "support/test_common.h"
 
 #include "services/game_option/game_option.h"
 #include "option_dialog_fakes.h"

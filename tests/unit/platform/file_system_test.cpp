@@ -2,14 +2,9 @@
 // replace whole files, temporaries within the system's name cap.
 #include "base/file_system.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <map>
+#include "support/test_common.h"
 
 #include "util/file_util.h"
-#include "util/text_util.h"
-#include "support/temp_dir.h"
 
 namespace stdfs = std::filesystem;
 

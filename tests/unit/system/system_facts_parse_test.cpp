@@ -1,10 +1,8 @@
 // The Linux sources of the system report: os-release, meminfo, cpuinfo and
 // the DRM class folder, from texts and trees made for the test.
-#include <gtest/gtest.h>
-#include <unistd.h>
+#include "support/test_common.h"
 
 #include "os/posix/system_facts_posix.h"
-#include "support/temp_dir.h"
 
 using namespace posix_facts;
 

@@ -1,14 +1,12 @@
 // PCInfo.xml written from faked facts and from this machine, parsed back.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 #include <sys/utsname.h>
 
 #include <boost/property_tree/ptree.hpp>
 #include <boost/property_tree/xml_parser.hpp>
 
 #include "services/system/system_info.h"
-#include "util/text_util.h"
 #include "os/posix/system_facts_posix.h"
-#include "support/temp_current_folder.h"
 
 namespace pt = boost::property_tree;
 
@@ -69,11 +67,11 @@ TEST(SystemReportTest, EveryKeyInOrderWithFullSixtyFourBitFiguresAndTheMacAddres
                                 {"MemoryInfo.TotalPageFile", "103079215104"},
                                 {"DisplayInfo.AvailPageFile", "\xC3\x84rger Graphics [8086:3e92]"},  // UTF-8
                                 {"DisplayInfo.XScreen", "1920"}});
-    EXPECT_EQ(TempCurrentFolder::Read("PCInfo.xml").rfind("<?xml version=\"1.0\" encoding=\"utf-8\"?>", 0),
+    EXPECT_EQ(ReadWholeFile("PCInfo.xml").rfind("<?xml version=\"1.0\" encoding=\"utf-8\"?>", 0),
               0u);
     EXPECT_EQ(info.GetMacAddress(), L"00_1a_2b_3c_4d_5e");
     EXPECT_FALSE(info.SaveFile(L"missing-folder/PCInfo.xml"));
-    EXPECT_NE(TempCurrentFolder::Read("log.txt").find("missing-folder/PCInfo.xml save fail"),
+    EXPECT_NE(ReadWholeFile("log.txt").find("missing-folder/PCInfo.xml save fail"),
               std::string::npos);
 }
 
@@ -104,10 +102,10 @@ TEST(SystemReportTest, ThisMachine) {
     if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
     utsname u{};
     uname(&u);
-    auto meminfo = posix_facts::ParseMeminfo(TempCurrentFolder::Read("/proc/meminfo"));
+    auto meminfo = posix_facts::ParseMeminfo(ReadWholeFile("/proc/meminfo"));
     ExpectValues(values,
                  {{"OsInfo.WindowsName",
-                   posix_facts::ParseOsRelease(TempCurrentFolder::Read("/etc/os-release"))["PRETTY_NAME"]},
+                   posix_facts::ParseOsRelease(ReadWholeFile("/etc/os-release"))["PRETTY_NAME"]},
                   {"OsInfo.ServicePackVersion", u.release},
                   {"MemoryInfo.TotalPhys", std::to_string(meminfo["MemTotal"])},
                   {"MemoryInfo.TotalPageFile", std::to_string(meminfo["CommitLimit"])},
