@@ -7,7 +7,8 @@ add_subdirectory(${QUON_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLU
 # GoogleTest's own build names its targets GTest::gtest, GTest::gmock, ...
 include(GoogleTest)
 
-set(QUON_WIN_SUPPORT_SRC support/temp_dir.cpp support/test_platform.cpp support/patch_set.cpp)
+set(QUON_WIN_SUPPORT_SRC support/temp_dir.cpp support/test_platform.cpp support/patch_set.cpp
+    support/win/links_win.cpp)
 add_library(quon_test_support STATIC ${QUON_WIN_SUPPORT_SRC})
 target_include_directories(quon_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(quon_test_support PUBLIC quon_launcher GTest::gtest GTest::gmock PkgConfig::MINIZIP)
@@ -15,7 +16,7 @@ target_compile_definitions(quon_test_support PUBLIC QUON_BIN_DIR="${CMAKE_RUNTIM
                            QUON_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 # unit/<area> folders that run on Windows; each is one program, as on Linux.
-set(QUON_WIN_UNIT_AREAS list_format md5)
+set(QUON_WIN_UNIT_AREAS list_format md5 launcher)
 foreach(area ${QUON_WIN_UNIT_AREAS})
   file(GLOB src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/unit/${area}/*.cpp)
   set(target unit_${area})
