@@ -18,7 +18,7 @@ target_compile_definitions(quon_test_support PUBLIC QUON_BIN_DIR="${CMAKE_RUNTIM
 # unit/<area> folders that run on Windows; each is one program, as on Linux.
 # Not yet: ftp (its list parser is part of the network services), console
 # (the Windows console front-end).
-set(QUON_WIN_UNIT_AREAS list_format md5 launcher diagnostics platform options system crash)
+set(QUON_WIN_UNIT_AREAS list_format md5 launcher diagnostics platform options system crash os_services)
 # Tests of Linux parts (desktop entries, /proc and /sys parsing, uname), and
 # the breakpoint death test, whose Windows ending (an unhandled breakpoint
 # exception) belongs with the Windows crash handler.
