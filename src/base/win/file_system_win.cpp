@@ -68,7 +68,8 @@ bool RemoveWide(const std::wstring& path) {
 template <typename Visit>
 bool ForEachEntry(const std::wstring& folder, Visit visit) {
     WIN32_FIND_DATAW data{};
-    const HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data,
+    const bool endsInSeparator = !folder.empty() && folder.back() == L'\\';
+    const HANDLE find = FindFirstFileExW((folder + (endsInSeparator ? L"*" : L"\\*")).c_str(), FindExInfoBasic, &data,
                                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) {
         // An empty drive root has no "." entry to find.
@@ -165,6 +166,13 @@ bool Rename(const std::string& from, const std::string& to) {
         if (MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return true;
         const DWORD error = GetLastError();
+        // A read-only target refuses to be replaced on Windows (POSIX asks
+        // the folder, not the file): the new file takes its place anyway.
+        const DWORD attributes = GetFileAttributesW(wideTo.c_str());
+        if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (SetFileAttributesW(wideTo.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) continue;
+        }
         const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
                           (error == ERROR_ACCESS_DENIED && KindOfWide(wideTo) == Kind::kFile);
         if (!held || attempt == 20) {
