@@ -1,7 +1,7 @@
 // The game-client probe: a window of the client's class, or a process of
 // the client's name in this session.
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 #include "os/process.h"
 

@@ -1,8 +1,8 @@
 // The user's desktop and Programs menu, and the shell links in them.
-#include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <windows.h>
 
 #include "os/user_shell.h"
 

@@ -7,12 +7,13 @@
 #include <map>
 
 #include "launcher/zip_extract.h"
-#include "util/path_util.h"
-#include "util/text_util.h"
 #include "support/patch_set.h"
 #include "support/temp_dir.h"
+#include "util/path_util.h"
+#include "util/text_util.h"
 
 namespace {
+// clang-format off
 const char* const kHostile[] = {
     "C:\\x.dat", "C:x.dat", "c:/x.dat", "\\\\server\\share\\x.dat", "\\\\?\\C:\\x.dat", "\\\\.\\PhysicalDrive0",
     "/abs.dat", "a.dat:stream", "a.dat::$DATA", "Sub\\..\\..\\x.dat", "CON", "con.txt", "Sub/NUL",
@@ -21,6 +22,7 @@ const char* const kHostile[] = {
 };
 const char* const kFine[] = {"Data\\a.dat", "CONSOLE.dat", "COM10", "LPT0.txt", "nul_x.dat", "Sub/.hidden",
                              "a..b", "\xf0\x9f\x98\x80.dat"};
+// clang-format on
 }  // namespace
 
 TEST(HostilePaths, WindowsPlacesAreRefusedOrdinaryNamesKept) {
