@@ -1,6 +1,10 @@
 // Program start through ShellExecuteW, whose result is the contract.
-#include <shellapi.h>
+
+// <windows.h> first: the other system headers build on it.
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 #include "os/process.h"
 

@@ -2,8 +2,12 @@
 // version; GetVersionExW answers what the manifest lets it), the memory
 // status, the CentralProcessor registry key, the display devices and the
 // adapter list.
-#include <iphlpapi.h>
+
+// <windows.h> first: the other system headers build on it.
+// clang-format off
 #include <windows.h>
+#include <iphlpapi.h>
+// clang-format on
 
 #include <vector>
 
