@@ -10,8 +10,10 @@
 #include "util/text_util.h"
 #include "launcher/md5_pipeline.h"
 #include "launcher/zip_entry_name.h"
-#include "launcher/zip_memory_io.h"
+#include "services/zip/zip_file_io.h"
+#include "services/zip/zip_memory_io.h"
 #include "base/file_system.h"
+#include "base/process_facts.h"
 
 namespace {
 constexpr int kUnixHost = 3;
@@ -26,7 +28,7 @@ constexpr uint64_t kThreadedDigestFrom = 4 * kChunk;
 constexpr uint64_t kWriteBackStep = 8u << 20;
 
 bool IsDiskFull(int error) {
-    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+    return fsys::IsNoSpaceError(error);
 }
 
 // Writes the current item to a temporary beside the target, then renames it
@@ -108,7 +110,7 @@ bool ExtractZipArchive(const ZipSource& archive, const std::wstring& folder,
         FillMemoryZipFuncs(&funcs);
         zip = unzOpen2_64(&archive.bytes, &funcs);
     } else {
-        zip = unzOpen64(NativePath(archive.path).c_str());
+        zip = unzOpen2_64(NativePath(archive.path).c_str(), ZipFileFunctions());
     }
     if (!zip) return false;
     CMd5Pipeline md5(kChunk, kDigestDepth);

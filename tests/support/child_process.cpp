@@ -1,4 +1,6 @@
 
+#include <sys/wait.h>
+
 #include "support/test_common.h"
 #include <poll.h>
 #include <pty.h>

@@ -1,22 +1,43 @@
-#include <sys/mount.h>
+#include "support/temp_dir.h"
 
-#include "support/test_common.h"
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <stdexcept>
 
+#include "base/file_system.h"
+#include "util/text_util.h"
+
+std::filesystem::path MakeTempFolder(const char* prefix) {
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path path = base / (prefix + std::to_string(random()));
+        if (std::filesystem::create_directory(path)) return path;
+    }
+    throw std::runtime_error("no temporary folder");
+}
+
+// "/" between components on every system, as the launcher's paths have.
 TempDir::TempDir() {
-    std::string pattern = "/tmp/quon-test-XXXXXX";
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
+    const std::u8string path = MakeTempFolder("quon-test-").generic_u8string();
+    m_path.assign(path.begin(), path.end());
 }
 
 TempDir::~TempDir() {
     std::error_code ec;
     // Tests may leave read-only files; make them removable first.
-    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
+    for (auto it = std::filesystem::recursive_directory_iterator(Utf8Path(m_path), ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
         std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ec);
     }
-    std::filesystem::remove_all(m_path, ec);
+    std::filesystem::remove_all(Utf8Path(m_path), ec);
+    // What MinGW's remove_all cannot reach (past MAX_PATH).
+    if (ec) fsys::RemoveTree(m_path);
 }
 
 std::wstring TempDir::wpath() const { return text::FromUtf8(m_path); }
@@ -24,7 +45,7 @@ std::wstring TempDir::wpath() const { return text::FromUtf8(m_path); }
 std::string TempDir::Join(const std::string& relative) const { return m_path + "/" + relative; }
 
 void TempDir::WriteFile(const std::string& relative, const std::string& bytes) const {
-    const std::filesystem::path full = Join(relative);
+    const std::filesystem::path full = Utf8Path(Join(relative));
     std::filesystem::create_directories(full.parent_path());
     std::ofstream out(full, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -32,10 +53,21 @@ void TempDir::WriteFile(const std::string& relative, const std::string& bytes) c
 
 std::string TempDir::ReadFile(const std::string& relative) const { return ReadWholeFile(Join(relative)); }
 
-bool TempDir::Exists(const std::string& relative) const { return std::filesystem::exists(Join(relative)); }
+bool TempDir::Exists(const std::string& relative) const { return std::filesystem::exists(Utf8Path(Join(relative))); }
+
+std::filesystem::path Utf8Path(const std::string& path) {
+    std::u8string text(path.begin(), path.end());
+    // A path on a Windows drive takes the "\\?\" form (and "\" only), so that
+    // what lies below it may pass MAX_PATH.
+    if (text.size() > 2 && text[1] == u8':') {
+        std::replace(text.begin(), text.end(), u8'/', u8'\\');
+        text = u8"\\\\?\\" + text;
+    }
+    return std::filesystem::path(text);
+}
 
 std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Utf8Path(path), std::ios::binary);
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
@@ -46,16 +78,17 @@ std::wstring ReadUtf16File(const std::string& path) {
     return text::DecodeUtf16LE(bytes.starts_with("\xFF\xFE") ? bytes.substr(2) : bytes);
 }
 
+// Through the file service: MinGW's directory iterator stops at MAX_PATH.
 std::map<std::string, std::string> FolderTree(const std::string& folder, bool recursive, bool contents) {
-    namespace fs = std::filesystem;
     std::map<std::string, std::string> tree;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-        if (!recursive) it.disable_recursion_pending();
-        const bool file = it->is_regular_file();
-        tree[fs::relative(it->path(), folder).string()] = !file ? "<folder>" : contents ? ReadWholeFile(it->path()) : "";
-    }
+    fsys::WalkTree(folder, [&](const std::string& path, fsys::Kind kind) {
+        std::string relative = path.substr(folder.size() + 1);
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        if (!recursive && relative.find('/') != std::string::npos) return;
+        const bool file = kind == fsys::Kind::kFile ||
+                          (kind == fsys::Kind::kLink && fsys::KindOfTarget(path) == fsys::Kind::kFile);
+        tree[relative] = !file ? "<folder>" : contents ? ReadWholeFile(path) : "";
+    });
     return tree;
 }
 
@@ -63,13 +96,4 @@ std::string FolderNames(const std::string& folder, bool recursive) {
     std::string names;
     for (const auto& [name, content] : FolderTree(folder, recursive, false)) names += (names.empty() ? "" : " ") + name;
     return names;
-}
-
-ScopedTmpfs::ScopedTmpfs(const std::string& where, const std::string& options, unsigned long flags)
-    : folder(where),
-      mounted((std::filesystem::create_directories(where), mount("tmpfs", where.c_str(), "tmpfs", flags,
-                                                                 options.c_str()) == 0)) {}
-
-ScopedTmpfs::~ScopedTmpfs() {
-    if (mounted) umount2(folder.c_str(), MNT_DETACH);
 }

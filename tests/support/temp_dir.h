@@ -1,5 +1,7 @@
 #pragma once
-// A fresh folder below /tmp for one test, removed with everything in it.
+// A fresh folder below the system's temporary folder for one test, removed
+// with everything in it.
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -25,19 +27,15 @@ private:
 std::string ReadWholeFile(const std::string& path);
 // A UTF-16LE file (the launcher log, the lists) without its mark, decoded.
 std::wstring ReadUtf16File(const std::string& path);
+// A UTF-8 path as the standard library takes it (a narrow string would be
+// read in the ANSI code page on Windows).
+std::filesystem::path Utf8Path(const std::string& path);
+// A new folder "<prefix><number>" in the system's temporary folder.
+std::filesystem::path MakeTempFolder(const char* prefix);
 
-// What is below `folder`: relative paths, sorted, with their contents
-// ("<folder>" for a folder, "" unless `contents`); the top level only unless
-// `recursive`. A missing folder gives nothing.
+// What is below `folder`: relative paths ("/" between components), sorted,
+// with their contents ("<folder>" for a folder, "" unless `contents`); the
+// top level only unless `recursive`. A missing folder gives nothing.
 std::map<std::string, std::string> FolderTree(const std::string& folder, bool recursive = true, bool contents = true);
 // The names alone, space-separated: "a.zip sub sub/b.zip".
 std::string FolderNames(const std::string& folder, bool recursive = false);
-
-// A tmpfs with `options` ("size=64k") on `folder` (made when missing) for one
-// scope; not `mounted` without root.
-struct ScopedTmpfs {
-    ScopedTmpfs(const std::string& folder, const std::string& options, unsigned long flags = 0);
-    ~ScopedTmpfs();
-    const std::string folder;
-    const bool mounted;
-};

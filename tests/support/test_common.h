@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,7 +35,6 @@
 #include "support/child_process.h"
 #include "support/noise.h"
 #include "support/patch_set.h"
-#include "support/scoped_env.h"
 #include "support/temp_current_folder.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"

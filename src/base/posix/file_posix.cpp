@@ -44,21 +44,28 @@ int FlagsOf(File::Mode mode) {
     return O_RDONLY;
 }
 
-}  // namespace
-
-File::~File() {
-    Close();
-}
-
-File::File(File&& other) noexcept : m_handle(std::exchange(other.m_handle, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_handle = std::exchange(other.m_handle, -1);
+// Runs `writeSome` (p, n, bytes done so far) until all is written; short
+// writes and interruptions are retried.
+template <typename WriteSome>
+bool WriteFully(const void* data, size_t size, WriteSome writeSome) {
+    const char* p = static_cast<const char*>(data);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = writeSome(p + done, size - done, done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += static_cast<size_t>(n);
     }
-    return *this;
+    return true;
 }
+
+}  // namespace
 
 bool File::Open(const std::string& path, Mode mode) {
     Close();
@@ -109,37 +116,14 @@ int64_t File::ReadAt(void* data, size_t size, int64_t offset) {
     }
 }
 
-bool File::ReadAll(std::string& out, size_t limit) {
-    const int64_t size = Size();
-    if (size > 0) out.reserve(out.size() + std::min(static_cast<size_t>(size), limit));
-    char chunk[65536];
-    size_t got = 0;
-    while (got < limit) {
-        const int64_t n = Read(chunk, std::min(sizeof(chunk), limit - got));
-        if (n < 0) return false;
-        if (n == 0) break;
-        out.append(chunk, static_cast<size_t>(n));
-        got += static_cast<size_t>(n);
-    }
-    return true;
+bool File::Write(const void* data, size_t size) {
+    return WriteFully(data, size, [this](const char* p, size_t n, size_t) { return write(m_handle, p, n); });
 }
 
-bool File::Write(const void* data, size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = write(m_handle, p, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+bool File::WriteAt(const void* data, size_t size, int64_t offset) {
+    return WriteFully(data, size, [this, offset](const char* p, size_t n, size_t done) {
+        return pwrite(m_handle, p, n, static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    });
 }
 
 bool File::Truncate(int64_t size) {

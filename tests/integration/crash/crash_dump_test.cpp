@@ -1,5 +1,7 @@
 // Each kind of crash answered Yes: the dump under its exact name, read back
 // by lldb with the crash's stop reason and functions.
+#include <sys/wait.h>
+
 #include "support/test_common.h"
 
 #include "integration/crash/crash_fixture.h"

@@ -1,6 +1,8 @@
 #pragma once
 // Runs the crash programs as real processes in a fresh folder, without the
 // test's display or crash settings, and reads their dumps back with lldb.
+#include <sys/wait.h>
+
 #include "support/test_common.h"
 
 // `program`: in the build's bin folder, or a full path.

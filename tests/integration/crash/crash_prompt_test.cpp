@@ -1,6 +1,8 @@
 // How the crash prompt reaches the player: a box on the display, the
 // controlling terminal, or nothing; the upload mode; crashes sent from
 // outside; the one-dump rule; and the launcher itself.
+#include <sys/wait.h>
+
 #include "support/test_common.h"
 
 #include "integration/crash/crash_fixture.h"

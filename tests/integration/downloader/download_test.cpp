@@ -4,6 +4,7 @@
 // limit and the bandwidth cap.
 #include <sys/mount.h>
 #include "support/test_common.h"
+#include "support/scoped_tmpfs.h"
 
 #include "downloader_fixture.h"
 

@@ -3,6 +3,7 @@
 #include "services/crash_report/crash_report_upload.h"
 
 #include "support/test_common.h"
+#include "support/scoped_env.h"
 #include <stdlib.h>
 
 #include <boost/property_tree/ptree.hpp>

@@ -3,6 +3,7 @@
 // room it meets.
 
 #include "support/test_common.h"
+#include "support/scoped_tmpfs.h"
 
 #include "launcher_fixture.h"
 

@@ -3,6 +3,7 @@
 // one file after another.
 
 #include "support/test_common.h"
+#include "support/scoped_tmpfs.h"
 
 #include "patch_fixture.h"
 

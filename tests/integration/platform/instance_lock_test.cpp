@@ -1,5 +1,6 @@
 // The instance lock and the client probe against real processes.
 #include "support/test_common.h"
+#include "support/scoped_env.h"
 #include <sys/prctl.h>
 
 #include "os/process.h"

@@ -1,4 +1,7 @@
+#include <sys/wait.h>
+
 #include "support/test_common.h"
+#include "support/scoped_env.h"
 
 #include "os/posix/launcher_icon.h"
 #include "os/process.h"

@@ -5,6 +5,8 @@
 #include "support/test_common.h"
 #include <minizip/zip.h>
 
+#include "support/links.h"
+
 namespace {
 // Extracts the archive from its file and again from its bytes in memory:
 // both must report the same items the same way.
@@ -58,7 +60,7 @@ TEST(ZipExtract, ItemsThatWouldLeaveTheFolderAreRefusedTheRestExtracted) {
     TempDir dir;
     dir.WriteFile("outside/keep.txt", "precious");
     std::filesystem::create_directories(dir.Join("install"));
-    std::filesystem::create_directory_symlink(dir.Join("outside"), dir.Join("install/Linked"));
+    if (!MakeFolderLink(dir.Join("outside"), dir.Join("install/Linked"))) GTEST_SKIP() << "no folder links here";
     WriteZip(dir.Join("a.zip"), {{"../outside/keep.txt", "evil"},
                                  {"/tmp/abs.txt", "evil"},
                                  {"Linked/keep.txt", "evil"},

@@ -1,4 +1,4 @@
-#include "launcher/zip_memory_io.h"
+#include "services/zip/zip_memory_io.h"
 
 #include <cstring>
 #include <new>
