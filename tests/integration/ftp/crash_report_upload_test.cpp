@@ -96,7 +96,7 @@ TEST_F(CrashReportUploadTest, AFailedLoginUploadOrMissingDumpCleansUpWhatItPacke
         EXPECT_EQ(fs::exists(m_cwd.Path() / "GameGuard/npgl.erl"), c.erlKept);
         EXPECT_EQ(fs::exists(m_cwd.Path() / m_dump), c.dump);
         for (const auto& e : fs::directory_iterator(m_cwd.Path())) EXPECT_NE(e.path().extension(), ".zip");
-        EXPECT_NE(ReadWholeFile(m_cwd.Path() / "log.txt").find(c.logged), std::string::npos);
+        EXPECT_NE(ReadWholeFile((m_cwd.Path() / "log.txt").string()).find(c.logged), std::string::npos);
     }
 }
 

@@ -23,7 +23,7 @@ public:
 
 class CustomAssertTest : public ::testing::Test {
 protected:
-    std::string Log() const { return ReadWholeFile(folder.Path() / "log.txt"); }
+    std::string Log() const { return ReadWholeFile((folder.Path() / "log.txt").string()); }
     size_t LogLines() const {
         const std::string log = Log();
         return std::count(log.begin(), log.end(), '\n');

@@ -23,7 +23,7 @@ TEST(LexicalCastTest, NumbersBecomeWideTextFailuresAreLoggedUnderTheOperationAnd
     EXPECT_FALSE(boost_lexical_cast(L"SYSTEM::SystemInfo::_SetCpuInfo", Unprintable{}, out));
     EXPECT_FALSE(boost_lexical_cast(L"Other::Op", Throwing{}, out));
     EXPECT_EQ(out, L"1.5");
-    const std::string log = ReadWholeFile(folder.Path() / "log.txt");
+    const std::string log = ReadWholeFile((folder.Path() / "log.txt").string());
     // The second bracket holds the library's reason.
     EXPECT_THAT(
         log, ::testing::HasSubstr("]SYSTEM::SystemInfo::_SetCpuInfo()-[SYSTEM::SystemInfo::_SetCpuInfo], ["));

@@ -45,7 +45,7 @@ TEST(LogLineTest, WritesUtf8LinesAppendedInTheCurrentFolderAndLeavesTheLocaleAlo
     const std::string tail =
         "[" + text::ToUtf8(FileNameWithExtension(exe)) + "][ThreadID:" + std::to_string(fsys::CurrentThreadId());
     const std::regex time(R"(\[\d{4}-\d\d-\d\d \d\dh \d\dm \d\ds\])");
-    EXPECT_EQ(std::regex_replace(ReadWholeFile(folder.Path() / "log.txt"), time, "[T]"),
+    EXPECT_EQ(std::regex_replace(ReadWholeFile((folder.Path() / "log.txt").string()), time, "[T]"),
               "[T]COMMON_UTIL::GAME_OPTION::GameOption::Save()-Config\xED\x8F\xB4\xEB\x8D\x94 "
               "\xEC\x83\x9D\xEC\x84\xB1 \xEC\x8B\xA4\xED\x8C\xA8 " +
                   tail +

@@ -88,7 +88,7 @@ protected:
                                             "\", \"ScreenHeight\": \"" + std::to_string(height) +
                                             "\", \"Language\": \"english\", \"SoundMusicVolmue\": \"33\"}");
     }
-    std::string OptionFile() const { return ReadWholeFile(folder.Path() / "Config/Option.json"); }
+    std::string OptionFile() const { return ReadWholeFile((folder.Path() / "Config/Option.json").string()); }
     boost::property_tree::ptree ParseOptionFile() const {
         boost::property_tree::ptree tree;
         boost::property_tree::read_json((folder.Path() / "Config/Option.json").string(), tree);
