@@ -1,14 +1,11 @@
-// The libcurl downloader against a real loopback server: the bytes and the
+// The downloader against a real loopback server: the bytes and the
 // progress reports, well-formed requests, every failure mapped to its code
 // without touching what is on disk, aborts that stop at once, the stall
 // limit and the bandwidth cap.
-#include <sys/mount.h>
-#include <sys/stat.h>
-
 #include <thread>
 
 #include "downloader_fixture.h"
-#include "support/scoped_env.h"
+#include "support/small_volume.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -17,7 +14,9 @@ TEST_F(DownloaderTest, CopiesBytesOverAnOlderTargetAndReportsProgressInOrder) {
     const std::string body = Noise(1 << 20);
     m_served.WriteFile("data/big.bin", body);
     m_local.WriteFile("big.bin", "an older file");
-    chmod(m_local.Join("big.bin").c_str(), 0444);
+    namespace fs = std::filesystem;
+    fs::permissions(m_local.Join("big.bin"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     // Spread the body over about half a second so that the data reports are
     // spaced by the rate limit rather than by the server.
     m_server.SetSlowBody("/data/big.bin", 64 * 1024, std::chrono::milliseconds(30));
@@ -26,10 +25,9 @@ TEST_F(DownloaderTest, CopiesBytesOverAnOlderTargetAndReportsProgressInOrder) {
     double elapsed = SecondsSince(start);
     EXPECT_TRUE(m_local.ReadFile("big.bin") == body);
     EXPECT_EQ(LocalEntries(), std::vector<std::string>{"big.bin"});
-    struct stat st {};
-    ASSERT_EQ(stat(m_local.Join("big.bin").c_str(), &st), 0);
     // Not the 0600 of a temporary file: others may read what was fetched.
-    EXPECT_EQ(st.st_mode & 0644, 0644u);
+    const fs::perms shared = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+    EXPECT_EQ(fs::status(m_local.Join("big.bin")).permissions() & shared, shared);
 
     EXPECT_EQ(m_callback.startCount, 1);
     EXPECT_EQ(m_callback.stopCount, 1);
@@ -103,9 +101,10 @@ TEST_F(DownloaderTest, EveryFailureHasItsCodeAndLeavesTheTargetFolderAsItWas) {
     m_local.WriteFile("plain", "a regular file");
     std::filesystem::create_directories(m_local.Join("folder"));
     // Small file systems of their own; need root.
-    const bool mounted = mount("tmpfs", m_local.Join("folder").c_str(), "tmpfs", 0, "size=64k") == 0;
+    const SmallVolume small(m_local.Join("folder"), "64k");
     std::filesystem::create_directories(m_local.Join("ro"));
-    mount("tmpfs", m_local.Join("ro").c_str(), "tmpfs", MS_RDONLY, "size=64k");
+    const SmallVolume readOnly(m_local.Join("ro"), "64k", true);
+    const bool mounted = small.mounted() && readOnly.mounted();
     const SilentPort silent(true), refusing(false);
     const std::wstring base = text::FromUtf8(m_server.BaseUrl()), file = base + L"file.zip";
     auto status = [this](int code) { return [this, code] { m_server.SetStatus("/file.zip", code); }; };
@@ -163,7 +162,6 @@ TEST_F(DownloaderTest, EveryFailureHasItsCodeAndLeavesTheTargetFolderAsItWas) {
     EXPECT_EQ(m_local.ReadFile("file.zip"), m_served.ReadFile("file.zip"));
     m_served.WriteFile("small.zip", "fits");
     if (mounted) EXPECT_EQ(Fetch("small.zip", "folder/small.zip"), S_OK);
-    for (const char* folder : {"folder", "ro"}) umount2(m_local.Join(folder).c_str(), MNT_DETACH);
 }
 
 TEST_F(DownloaderTest, AnAbortStopsAtOnceWhateverTheTransferWaitsFor) {
@@ -221,7 +219,7 @@ TEST_F(DownloaderTest, TwoCappedDownloadsShareTheCapAndAreNoStall) {
     m_served.WriteFile("a.zip", first);
     m_served.WriteFile("b.zip", second);
     SetMaxReceiveRate(kRate);
-    auto other = CreateCurlUrlDownloader({15, 1});
+    auto other = UrlDownloader::Create(1);
     HRESULT otherResult = E_FAIL;
     const auto start = Clock::now();
     std::thread parallel([&] { otherResult = other->DownloadToFile(Url("b.zip"), Target("b.zip"), nullptr); });

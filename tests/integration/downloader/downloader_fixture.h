@@ -1,6 +1,6 @@
 #pragma once
 // Shared set-up of the downloader tests: a loopback server over one temporary
-// folder, a target folder, the libcurl downloader with a 1-second stall limit
+// folder, a target folder, the downloader with a 1-second stall limit
 // and a callback that records every report.
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "util/text_util.h"
-#include "os/posix/url_download_curl.h"
+#include "os/url_download.h"
 #include "os/rate_cap.h"
 #include "support/noise.h"
 #include "support/silent_port.h"
@@ -77,7 +77,7 @@ protected:
     TempDir m_served;
     TempDir m_local;
     TestHttpServer m_server{m_served.path()};
-    std::unique_ptr<UrlDownloader> m_downloader = CreateCurlUrlDownloader({15, 1});
+    std::unique_ptr<UrlDownloader> m_downloader = UrlDownloader::Create(1);
     RecordingCallback m_callback;
     const uint64_t m_rateBefore = MaxReceiveRate();
 

@@ -1,12 +1,11 @@
 // Fetching ahead must not show: a run that fails at one file or fills the
 // disk while later archives are fetched ends exactly as a run that fetches
 // one file after another.
-#include <sys/mount.h>
-
 #include <cstdio>
 
 #include "patch_fixture.h"
 #include "support/noise.h"
+#include "support/small_volume.h"
 
 namespace {
 std::string Name(int i) {
@@ -95,12 +94,8 @@ TEST_F(PrefetchRun, AFailureAtOneFileOrAFullDiskEndsAsTheSerialRun) {
 
     // The install folder on a small disk of its own (needs root), which the
     // serial run itself runs out of part-way.
-    const std::string folder = Install("");
-    if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=1700k") != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
-    struct Unmount {
-        std::string path;
-        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
-    } unmount{folder};
+    const SmallVolume small(Install(""), "1700k");
+    if (!small.mounted()) GTEST_SKIP() << "no small volume (a tmpfs needs root)";
     server.ClearFaults();
     std::filesystem::remove_all(root.Join("server/patch_qa"));
     files.clear();
