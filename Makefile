@@ -3,7 +3,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: deps build test test-asan test-tsan demo bench clean
+.PHONY: deps build test test-asan test-tsan demo bench clean windows test-windows
 
 deps:
 	@scripts/install-deps
@@ -24,6 +24,18 @@ test-asan:
 test-tsan:
 	TSAN_OPTIONS="$${TSAN_OPTIONS:+$$TSAN_OPTIONS:}suppressions=$(CURDIR)/tests/tsan.supp" $(MAKE) test BUILD=build-tsan CMAKE_ARGS="-DQUON_SANITIZE=thread" CTEST_ARGS="-L 'unit|integration'"
 
+# Windows: cross-built with MinGW-w64 into build-win, tested under Wine.
+WIN_BUILD ?= build-win
+
+$(WIN_BUILD)/build.ninja: | deps
+	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake $(CMAKE_ARGS)
+
+windows: deps $(WIN_BUILD)/build.ninja
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+test-windows: windows
+	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
 demo: build
 	scripts/demo
 
@@ -33,4 +45,4 @@ bench: deps
 	scripts/bench
 
 clean:
-	rm -rf build build-asan build-tsan build-bench
+	rm -rf build build-asan build-tsan build-bench build-win

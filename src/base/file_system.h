@@ -51,6 +51,9 @@ bool Rename(const std::string& from, const std::string& to);
 bool SyncFolder(const std::string& folder);
 // Makes everything written to the file system that holds `path` durable.
 bool SyncFileSystem(const std::string& path);
+// Whether SyncFileSystem can work for this process (Windows flushes a
+// volume for administrators only); otherwise files are synced one by one.
+bool CanSyncFileSystem();
 
 // The working folder of the process.
 bool ChangeCurrentFolder(const std::string& folder);
@@ -72,6 +75,10 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries);
 // cheaper than asking for each file by its path afterwards. A file that
 // vanishes while it is listed is left out.
 bool ListFolderWithSizes(const std::string& folder, std::vector<FolderEntry>& entries);
+namespace detail {
+// Each system's listing behind the two above.
+bool ListInto(const std::string& folder, std::vector<FolderEntry>& entries, bool withSizes);
+}  // namespace detail
 // Calls `visit` for every entry below `folder` (full path, kind), a folder
 // after its content, never descending into a link. Entries that vanish or
 // cannot be read are skipped.
@@ -128,7 +135,8 @@ public:
 
 private:
     friend class TempFile;  // adopts the descriptor it creates
-    int m_handle = -1;
+    // A descriptor on POSIX, a HANDLE on Windows; -1 for none on both.
+    intptr_t m_handle = -1;
 };
 
 // Folders whose entries must be made durable, each synced once however many
@@ -191,6 +199,10 @@ public:
     bool IsOpen() const { return m_file.IsOpen(); }
 
 private:
+    // Replaces the trailing "XXXXXX" of `pattern` so that it names a new file,
+    // made and opened in `file` (the system's part of Create).
+    static bool OpenUnique(std::string& pattern, File& file);
+
     File m_file;
     std::string m_tempPath;
     std::string m_target;

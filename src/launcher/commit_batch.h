@@ -28,7 +28,9 @@ class CommitSteps {
 public:
     virtual ~CommitSteps() = default;
     // The way batches are synced with these steps.
-    virtual BatchDataSync Method() const { return BatchDataSync::kFileSystem; }
+    virtual BatchDataSync Method() const {
+        return fsys::CanSyncFileSystem() ? BatchDataSync::kFileSystem : BatchDataSync::kPerFile;
+    }
     virtual bool SyncData(fsys::TempFile& file) { return file.SyncData(); }
     virtual bool SyncFileSystem(const std::string& path) { return fsys::SyncFileSystem(path); }
     virtual bool Rename(fsys::TempFile& file) { return file.RenameOverTarget(); }

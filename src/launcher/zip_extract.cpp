@@ -11,6 +11,7 @@
 #include "launcher/md5_pipeline.h"
 #include "launcher/zip_entry_name.h"
 #include "base/file_system.h"
+#include "base/process_facts.h"
 
 namespace {
 constexpr int kUnixHost = 3;
@@ -25,7 +26,7 @@ constexpr uint64_t kThreadedDigestFrom = 4 * kChunk;
 constexpr uint64_t kWriteBackStep = 8u << 20;
 
 bool IsDiskFull(int error) {
-    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+    return fsys::IsNoSpaceError(error);
 }
 
 // Writes the current item to a temporary beside the target, then renames it

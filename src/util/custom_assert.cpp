@@ -1,10 +1,10 @@
 #include "util/custom_assert.h"
 
-#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
 
+#include "base/process_facts.h"
 #include "util/log_writer.h"
 #include "util/text_util.h"
 
@@ -81,7 +81,7 @@ bool CustomAssert::Report(int line, const wchar_t* file, const wchar_t* function
 namespace diagnostics {
 
 void BreakIntoDebugger() {
-    std::raise(SIGTRAP);
+    fsys::BreakIntoDebugger();
 }
 
 }  // namespace diagnostics

@@ -2,15 +2,38 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <type_traits>
 #include <vector>
 
 namespace text {
 
+namespace {
+// wchar_t holds UTF-32 on Linux and UTF-16 on Windows, where characters past
+// U+FFFF take a surrogate pair.
+constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
+
+bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+void AppendCodePoint(std::wstring& out, char32_t c) {
+    if (kWideIsUtf16 && c > 0xFFFF) {
+        out += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+        out += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+        out += static_cast<wchar_t>(c);
+    }
+}
+}  // namespace
+
 std::string ToUtf8(std::wstring_view text) {
     std::string out;
     out.reserve(text.size());
-    for (wchar_t wc : text) {
-        auto c = static_cast<char32_t>(wc);
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(text[i]));
+        if (kWideIsUtf16 && IsHighSurrogate(c) && i + 1 < text.size() &&
+            IsLowSurrogate(static_cast<char16_t>(text[i + 1]))) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char16_t>(text[++i]) - 0xDC00);
+        }
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
         if (c < 0x80) {
             out += static_cast<char>(c);
@@ -52,7 +75,7 @@ std::wstring FromUtf8(std::string_view text) {
             c = (c << 6) | (cb & 0x3F);
         }
         if (!ok) { out += L'\uFFFD'; ++i; continue; }
-        out += static_cast<wchar_t>(c);
+        AppendCodePoint(out, c);
         i += len;
     }
     return out;
@@ -68,7 +91,8 @@ std::string EncodeUtf16LE(std::wstring_view text, LineEnds lineEnds) {
         *out++ = static_cast<char>(unit >> 8);
     };
     for (wchar_t wc : text) {
-        const auto c = static_cast<uint32_t>(wc);
+        // On Windows a pair arrives as two units and goes out as it came.
+        const auto c = static_cast<uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(wc));
         if (c == L'\n' && lineEnds == LineEnds::kCrLf) {
             put(L'\r');
             put(L'\n');
@@ -86,10 +110,10 @@ std::string EncodeUtf16LE(std::wstring_view text, LineEnds lineEnds) {
 }
 
 std::wstring DecodeUtf16LE(std::string_view bytes) {
-    std::wstring text(bytes.size() / 2, L'\0');
+    std::wstring text;
+    text.reserve(bytes.size() / 2);
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t units = bytes.size() / 2;
-    size_t out = 0;
     for (size_t i = 0; i < units; ++i) {
         uint32_t u = p[2 * i] | (p[2 * i + 1] << 8);
         if (u >= 0xD800 && u <= 0xDFFF) {
@@ -101,9 +125,8 @@ std::wstring DecodeUtf16LE(std::string_view bytes) {
                 u = 0xFFFD;
             }
         }
-        text[out++] = static_cast<wchar_t>(u);
+        AppendCodePoint(text, u);
     }
-    text.resize(out);
     return text;
 }
 

@@ -1,17 +1,16 @@
 #pragma once
 // A fresh temporary folder made current for one test, removed afterwards.
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "support/temp_dir.h"
+
 class TempCurrentFolder {
 public:
     TempCurrentFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quon-cwd-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
+        m_path = MakeTempFolder("quon-cwd-");
         m_previous = std::filesystem::current_path();
         std::filesystem::current_path(m_path);
     }

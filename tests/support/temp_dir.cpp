@@ -1,19 +1,25 @@
 #include "support/temp_dir.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 #include "util/text_util.h"
 
-TempDir::TempDir() {
-    std::string pattern = "/tmp/quon-test-XXXXXX";
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
+std::filesystem::path MakeTempFolder(const char* prefix) {
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path path = base / (prefix + std::to_string(random()));
+        if (std::filesystem::create_directory(path)) return path;
+    }
+    throw std::runtime_error("no temporary folder");
 }
+
+// "/" between components on every system, as the launcher's paths have.
+TempDir::TempDir() : m_path(MakeTempFolder("quon-test-").generic_string()) {}
 
 TempDir::~TempDir() {
     std::error_code ec;

@@ -1,5 +1,7 @@
 #pragma once
-// A fresh folder below /tmp for one test, removed with everything in it.
+// A fresh folder below the system's temporary folder for one test, removed
+// with everything in it.
+#include <filesystem>
 #include <string>
 
 class TempDir {
@@ -22,3 +24,5 @@ private:
 };
 
 std::string ReadWholeFile(const std::string& path);
+// A new folder "<prefix><number>" in the system's temporary folder.
+std::filesystem::path MakeTempFolder(const char* prefix);

@@ -46,20 +46,6 @@ int FlagsOf(File::Mode mode) {
 
 }  // namespace
 
-File::~File() {
-    Close();
-}
-
-File::File(File&& other) noexcept : m_handle(std::exchange(other.m_handle, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_handle = std::exchange(other.m_handle, -1);
-    }
-    return *this;
-}
-
 bool File::Open(const std::string& path, Mode mode) {
     Close();
     const int fd =
@@ -107,21 +93,6 @@ int64_t File::ReadAt(void* data, size_t size, int64_t offset) {
         if (n < 0 && errno == EINTR) continue;
         return n;
     }
-}
-
-bool File::ReadAll(std::string& out, size_t limit) {
-    const int64_t size = Size();
-    if (size > 0) out.reserve(out.size() + std::min(static_cast<size_t>(size), limit));
-    char chunk[65536];
-    size_t got = 0;
-    while (got < limit) {
-        const int64_t n = Read(chunk, std::min(sizeof(chunk), limit - got));
-        if (n < 0) return false;
-        if (n == 0) break;
-        out.append(chunk, static_cast<size_t>(n));
-        got += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 bool File::Write(const void* data, size_t size) {

@@ -138,6 +138,10 @@ bool SyncFileSystem(const std::string& path) {
     return SyncOpened(path, 0, syncfs);
 }
 
+bool CanSyncFileSystem() {
+    return true;
+}
+
 bool ChangeCurrentFolder(const std::string& folder) {
     return chdir(folder.c_str()) == 0;
 }
@@ -167,7 +171,9 @@ int64_t SizeAt(int parent, const char* name, Kind& kind) {
     return S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
 }
 
-bool ListInto(const std::string& folder, std::vector<FolderEntry>& entries, bool withSizes) {
+}  // namespace
+
+bool detail::ListInto(const std::string& folder, std::vector<FolderEntry>& entries, bool withSizes) {
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     DIR* dir = fdopendir(fd);
@@ -206,26 +212,6 @@ bool ListInto(const std::string& folder, std::vector<FolderEntry>& entries, bool
     }
     closedir(dir);
     return true;
-}
-
-}  // namespace
-
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
-    return ListInto(folder, entries, false);
-}
-
-bool ListFolderWithSizes(const std::string& folder, std::vector<FolderEntry>& entries) {
-    return ListInto(folder, entries, true);
-}
-
-void WalkTree(const std::string& folder, const std::function<void(const std::string&, Kind)>& visit) {
-    std::vector<FolderEntry> entries;
-    if (!ListFolder(folder, entries)) return;
-    for (const FolderEntry& e : entries) {
-        const std::string full = folder + "/" + e.name;
-        if (e.kind == Kind::kFolder) WalkTree(full, visit);
-        visit(full, e.kind);
-    }
 }
 
 bool NameMatches(const std::string& pattern, const std::string& name) {

@@ -1,5 +1,7 @@
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "base/process_facts.h"
@@ -20,6 +22,14 @@ std::string SystemErrorText(int error) {
     char buf[512];
     // GNU strerror_r returns the text, possibly not in buf.
     return strerror_r(error, buf, sizeof(buf));
+}
+
+bool IsNoSpaceError(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
+
+void BreakIntoDebugger() {
+    std::raise(SIGTRAP);
 }
 
 }  // namespace fsys

@@ -1,5 +1,6 @@
 #include "services/crash/dump_file_name.h"
 
+#include "base/process_facts.h"
 #include "util/text_util.h"
 
 std::wstring FormatDumpFileName(const std::wstring& moduleName, const std::tm& t) {
@@ -10,8 +11,6 @@ std::wstring FormatDumpFileName(const std::wstring& moduleName, const std::tm& t
 
 bool GenerateDumpFilePath(const std::wstring& moduleName, std::wstring& path) {
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    path = FormatDumpFileName(moduleName, local);
+    path = FormatDumpFileName(moduleName, fsys::LocalTime(now));
     return true;
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "base/process_facts.h"
 #include "services/crash_report/report_zip.h"
 #include "util/custom_assert.h"
 #include "util/lexical_cast_wrapper.h"
@@ -23,8 +24,7 @@ constexpr int kDefaultPort = 21;
 // "/" + year month day run together (no padding) + "/" + report folder + "/" + archive.
 std::wstring RemoteArchivePath(const std::wstring& archiveName) {
     const time_t now = time(nullptr);
-    struct tm local {};
-    localtime_r(&now, &local);
+    const std::tm local = fsys::LocalTime(now);
     std::wstring year, month, day;
     boost_lexical_cast(kHandlerName, local.tm_year + 1900, year);
     boost_lexical_cast(kHandlerName, local.tm_mon + 1, month);
