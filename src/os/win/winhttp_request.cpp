@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <optional>
 #include <cstring>
 #include <vector>
 
@@ -204,6 +205,8 @@ struct Request::Shared {
     bool completed = false;
     DWORD error = 0;
     DWORD bytes = 0;
+    // When the connection stood; from then on the stall limit counts.
+    std::optional<Clock::time_point> connectedAt;
     std::atomic<int> owners{1};
     std::vector<char> buffer = std::vector<char>(kBufferBytes);
 
@@ -239,6 +242,11 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
         case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
             shared->Complete(static_cast<WINHTTP_ASYNC_RESULT*>(info)->dwError, 0);
             break;
+        case WINHTTP_CALLBACK_STATUS_CONNECTED_TO_SERVER: {
+            std::lock_guard hold(shared->lock);
+            if (!shared->connectedAt) shared->connectedAt = Clock::now();
+            break;
+        }
         case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
             shared->Release();
             break;
@@ -260,7 +268,8 @@ Request::Request(Session& session, const Url& url, const std::wstring& headers, 
     m_shared = new Shared;
     DWORD_PTR context = reinterpret_cast<DWORD_PTR>(m_shared);
     WinHttpSetOption(m_request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context);
-    if (WinHttpSetStatusCallback(m_request, &OnStatus, WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
+    if (WinHttpSetStatusCallback(m_request, &OnStatus, WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
+                                                               WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER,
                                  0) == WINHTTP_INVALID_STATUS_CALLBACK) {
         WinHttpCloseHandle(m_request);
         m_request = nullptr;
@@ -284,11 +293,17 @@ Request::~Request() {
     if (m_connection) WinHttpCloseHandle(m_connection);
 }
 
-HRESULT Request::Await(const KeepGoing& keepGoing, std::chrono::seconds limit, DWORD& bytes) {
-    const auto deadline = Clock::now() + limit;
+HRESULT Request::Await(const KeepGoing& keepGoing, std::chrono::seconds limit, DWORD& bytes, bool sending) {
+    const auto start = Clock::now();
     std::unique_lock hold(m_shared->lock);
     while (!m_shared->completed) {
         const auto now = Clock::now();
+        // Sending counts against the connect limit until the connection
+        // stands, then against the stall limit (a server that accepted and
+        // stays silent is a stall, whatever WinHTTP waits for).
+        auto deadline = start + limit;
+        if (sending && m_shared->connectedAt)
+            deadline = std::max(start, *m_shared->connectedAt) + m_limits.stall;
         if (now >= deadline) return INET_E_CONNECTION_TIMEOUT;
         const auto slice = std::min<Clock::duration>(deadline - now, kWaitSlice);
         if (m_shared->changed.wait_for(hold, slice, [this] { return m_shared->completed; })) break;
@@ -309,7 +324,7 @@ HRESULT Request::Send(const KeepGoing& keepGoing) {
                             headerChars, WINHTTP_NO_REQUEST_DATA, 0, 0, reinterpret_cast<DWORD_PTR>(m_shared)))
         return MapError(GetLastError());
     DWORD bytes = 0;
-    HRESULT hr = Await(keepGoing, m_limits.connect, bytes);
+    HRESULT hr = Await(keepGoing, m_limits.connect, bytes, true);
     if (hr != S_OK) return hr;
     if (!WinHttpReceiveResponse(m_request, nullptr)) return MapError(GetLastError());
     hr = Await(keepGoing, m_limits.stall, bytes);

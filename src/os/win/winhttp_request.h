@@ -104,8 +104,10 @@ public:
     struct Shared;
 
 private:
-    // Waits for the step started last; `limit` without completion is a timeout.
-    HRESULT Await(const KeepGoing& keepGoing, std::chrono::seconds limit, DWORD& bytes);
+    // Waits for the step started last; `limit` without completion is a
+    // timeout. `sending`: the request goes out, and once connected the stall
+    // limit takes over.
+    HRESULT Await(const KeepGoing& keepGoing, std::chrono::seconds limit, DWORD& bytes, bool sending = false);
 
     Limits m_limits;
     HINTERNET m_connection = nullptr;

@@ -100,7 +100,7 @@ protected:
     std::map<std::string, std::string> Tree() const {
         std::map<std::string, std::string> tree;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(m_local.path()))
-            tree[entry.path().string()] = entry.is_regular_file() ? ReadWholeFile(entry.path()) : "<folder>";
+            tree[entry.path().string()] = entry.is_regular_file() ? ReadWholeFile(entry.path().string()) : "<folder>";
         return tree;
     }
 };
