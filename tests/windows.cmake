@@ -30,7 +30,7 @@ target_compile_definitions(quon_test_support PUBLIC QUON_BIN_DIR="${CMAKE_RUNTIM
                            QUON_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 # unit/<area> folders that run on Windows; each is one program, as on Linux.
-set(QUON_WIN_UNIT_AREAS list_format md5)
+set(QUON_WIN_UNIT_AREAS list_format md5 launcher)
 # integration/<area> folders that run on Windows.
 set(QUON_WIN_INTEGRATION_AREAS downloader)
 foreach(area ${QUON_WIN_UNIT_AREAS} ${QUON_WIN_INTEGRATION_AREAS})

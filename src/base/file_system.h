@@ -117,6 +117,9 @@ public:
     // Writes all of it (short writes and interruptions are retried).
     bool Write(const void* data, size_t size);
     bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+    // Writes all of it at `offset`; the position of Read and Write is not
+    // used (on Windows it is moved).
+    bool WriteAt(const void* data, size_t size, int64_t offset);
     bool Truncate(int64_t size);
     // Makes the file's content durable.
     bool Sync();

@@ -5,6 +5,7 @@
 #include "util/text_util.h"
 #include "launcher/launcher_messages.h"
 #include "launcher/launcher_platform.h"
+#include "os/user_shell.h"
 
 namespace PUBLISHER_INFO {
 
@@ -54,8 +55,8 @@ bool Manager::ParseCommandLine() {
 bool Manager::RepairShortcuts() {
     const std::wstring self = m_platform.GetExecutablePath();
     const std::wstring candidates[] = {
-        m_platform.GetDesktopFolder() + L"/Quon.desktop",
-        m_platform.GetApplicationsFolder() + L"/Brisko/Quon/Quon.desktop",
+        m_platform.GetDesktopFolder() + L"/" + ShortcutFileName(),
+        m_platform.GetApplicationsFolder() + L"/Brisko/Quon/" + ShortcutFileName(),
     };
     for (const auto& shortcut : candidates) {
         if (FileExists(shortcut)) m_platform.WriteShortcut(shortcut, self);

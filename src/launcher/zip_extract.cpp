@@ -10,6 +10,7 @@
 #include "util/text_util.h"
 #include "launcher/md5_pipeline.h"
 #include "launcher/zip_entry_name.h"
+#include "services/zip/zip_file_io.h"
 #include "base/file_system.h"
 #include "base/process_facts.h"
 
@@ -102,7 +103,7 @@ bool ExtractZipArchive(const std::wstring& archive, const std::wstring& folder,
                        const std::function<bool(const ZipItemReport&)>& onItem,
                        const std::atomic<bool>* stop,
                        std::vector<std::unique_ptr<fsys::TempFile>>* uncommitted) {
-    unzFile zip = unzOpen64(NativePath(archive).c_str());
+    unzFile zip = unzOpen2_64(NativePath(archive).c_str(), ZipFileFunctions());
     if (!zip) return false;
     CMd5Pipeline md5(kChunk, kDigestDepth);
     std::wstring base = folder;

@@ -57,6 +57,24 @@ std::string NativePath(std::wstring_view path) {
     return text::ToUtf8(p);
 }
 
+namespace {
+wchar_t Upper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 (the superscript digits too) name
+// devices in every folder on Windows, whatever extension follows and with
+// spaces before it.
+bool IsReservedDeviceName(std::wstring_view part) {
+    std::wstring_view stem = part.substr(0, part.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ') stem.remove_suffix(1);
+    std::wstring upper;
+    for (wchar_t c : stem) upper += Upper(c);
+    if (upper == L"CON" || upper == L"PRN" || upper == L"AUX" || upper == L"NUL") return true;
+    if (upper.size() != 4 || (upper.compare(0, 3, L"COM") != 0 && upper.compare(0, 3, L"LPT") != 0)) return false;
+    const wchar_t digit = upper[3];
+    return (digit >= L'1' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+}
+}  // namespace
+
 bool IsSafeRelativePath(std::wstring_view relative) {
     if (relative.empty()) return false;
     if (relative[0] == L'\\' || relative[0] == L'/') return false;
@@ -64,11 +82,18 @@ bool IsSafeRelativePath(std::wstring_view relative) {
     for (size_t i = 0; i <= relative.size(); ++i) {
         if (i < relative.size()) {
             wchar_t c = relative[i];
-            if (c < 0x20 || c == L':') return false;
+            // ":" makes a drive or an alternate stream; the rest Windows
+            // refuses in names or reads as wildcards.
+            if (c < 0x20 || c == L':' || c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' ||
+                c == L'*')
+                return false;
             if (c != L'\\' && c != L'/') continue;
         }
         std::wstring_view part = relative.substr(start, i - start);
         if (part.empty() || part == L"." || part == L"..") return false;
+        // Windows drops a trailing dot or space: "a." would be "a".
+        if (part.back() == L'.' || part.back() == L' ') return false;
+        if (IsReservedDeviceName(part)) return false;
         start = i + 1;
     }
     return true;

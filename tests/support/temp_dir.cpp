@@ -1,11 +1,13 @@
 #include "support/temp_dir.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 
+#include "base/file_system.h"
 #include "util/text_util.h"
 
 std::filesystem::path MakeTempFolder(const char* prefix) {
@@ -19,17 +21,22 @@ std::filesystem::path MakeTempFolder(const char* prefix) {
 }
 
 // "/" between components on every system, as the launcher's paths have.
-TempDir::TempDir() : m_path(MakeTempFolder("quon-test-").generic_string()) {}
+TempDir::TempDir() {
+    const std::u8string path = MakeTempFolder("quon-test-").generic_u8string();
+    m_path.assign(path.begin(), path.end());
+}
 
 TempDir::~TempDir() {
     std::error_code ec;
     // Tests may leave read-only files; make them removable first.
-    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
+    for (auto it = std::filesystem::recursive_directory_iterator(Utf8Path(m_path), ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
         std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ec);
     }
-    std::filesystem::remove_all(m_path, ec);
+    std::filesystem::remove_all(Utf8Path(m_path), ec);
+    // What MinGW's remove_all cannot reach (past MAX_PATH).
+    if (ec) fsys::RemoveTree(m_path);
 }
 
 std::wstring TempDir::wpath() const { return text::FromUtf8(m_path); }
@@ -37,7 +44,7 @@ std::wstring TempDir::wpath() const { return text::FromUtf8(m_path); }
 std::string TempDir::Join(const std::string& relative) const { return m_path + "/" + relative; }
 
 void TempDir::WriteFile(const std::string& relative, const std::string& bytes) const {
-    const std::filesystem::path full = Join(relative);
+    const std::filesystem::path full = Utf8Path(Join(relative));
     std::filesystem::create_directories(full.parent_path());
     std::ofstream out(full, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -45,10 +52,21 @@ void TempDir::WriteFile(const std::string& relative, const std::string& bytes) c
 
 std::string TempDir::ReadFile(const std::string& relative) const { return ReadWholeFile(Join(relative)); }
 
-bool TempDir::Exists(const std::string& relative) const { return std::filesystem::exists(Join(relative)); }
+bool TempDir::Exists(const std::string& relative) const { return std::filesystem::exists(Utf8Path(Join(relative))); }
+
+std::filesystem::path Utf8Path(const std::string& path) {
+    std::u8string text(path.begin(), path.end());
+    // A path on a Windows drive takes the "\\?\" form (and "\" only), so that
+    // what lies below it may pass MAX_PATH.
+    if (text.size() > 2 && text[1] == u8':') {
+        std::replace(text.begin(), text.end(), u8'/', u8'\\');
+        text = u8"\\\\?\\" + text;
+    }
+    return std::filesystem::path(text);
+}
 
 std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Utf8Path(path), std::ios::binary);
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();

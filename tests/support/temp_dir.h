@@ -24,5 +24,8 @@ private:
 };
 
 std::string ReadWholeFile(const std::string& path);
+// A UTF-8 path as the standard library takes it (a narrow string would be
+// read in the ANSI code page on Windows).
+std::filesystem::path Utf8Path(const std::string& path);
 // A new folder "<prefix><number>" in the system's temporary folder.
 std::filesystem::path MakeTempFolder(const char* prefix);

@@ -1,5 +1,7 @@
 #include "support/test_http_server.h"
 
+#include "support/temp_dir.h"
+
 // The build passes the CPPHTTPLIB_* switches the library was made with:
 // the header's class layouts depend on them.
 #include <httplib.h>
@@ -160,7 +162,8 @@ void TestHttpServer::Handle(const httplib::Request& request, httplib::Response& 
         response.set_content("status " + std::to_string(response.status) + "\n", "text/plain");
         return;
     }
-    std::filesystem::path file = m_root / std::filesystem::path(request.path).relative_path();
+    // The request's path is UTF-8, as the served tree's names are.
+    const std::filesystem::path file = Utf8Path(m_root.generic_string() + request.path);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
         response.status = 404;

@@ -44,6 +44,27 @@ int FlagsOf(File::Mode mode) {
     return O_RDONLY;
 }
 
+// Runs `writeSome` (p, n, bytes done so far) until all is written; short
+// writes and interruptions are retried.
+template <typename WriteSome>
+bool WriteFully(const void* data, size_t size, WriteSome writeSome) {
+    const char* p = static_cast<const char*>(data);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = writeSome(p + done, size - done, done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool File::Open(const std::string& path, Mode mode) {
@@ -96,21 +117,13 @@ int64_t File::ReadAt(void* data, size_t size, int64_t offset) {
 }
 
 bool File::Write(const void* data, size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = write(m_handle, p, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return WriteFully(data, size, [this](const char* p, size_t n, size_t) { return write(m_handle, p, n); });
+}
+
+bool File::WriteAt(const void* data, size_t size, int64_t offset) {
+    return WriteFully(data, size, [this, offset](const char* p, size_t n, size_t done) {
+        return pwrite(m_handle, p, n, static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    });
 }
 
 bool File::Truncate(int64_t size) {

@@ -44,6 +44,30 @@ OpenFlags FlagsOf(File::Mode mode) {
     return {GENERIC_READ, OPEN_EXISTING};
 }
 
+// Writes all of it, at the file position or from `*offset`.
+bool WriteFully(HANDLE h, const void* data, size_t size, const int64_t* offset) {
+    const char* p = static_cast<const char*>(data);
+    uint64_t done = 0;
+    while (done < size) {
+        OVERLAPPED at{};
+        if (offset) {
+            const uint64_t where = static_cast<uint64_t>(*offset) + done;
+            at.Offset = static_cast<DWORD>(where & 0xFFFFFFFF);
+            at.OffsetHigh = static_cast<DWORD>(where >> 32);
+        }
+        DWORD n = 0;
+        if (!WriteFile(h, p + done, static_cast<DWORD>(std::min<uint64_t>(size - done, kMaxChunk)), &n,
+                       offset ? &at : nullptr))
+            return win::Fail();
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
 bool IsFolder(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -117,19 +141,11 @@ int64_t File::ReadAt(void* data, size_t size, int64_t offset) {
 }
 
 bool File::Write(const void* data, size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        DWORD done = 0;
-        if (!WriteFile(H(m_handle), p, static_cast<DWORD>(std::min(size, kMaxChunk)), &done, nullptr))
-            return win::Fail();
-        if (done == 0) {
-            errno = EIO;
-            return false;
-        }
-        p += done;
-        size -= done;
-    }
-    return true;
+    return WriteFully(H(m_handle), data, size, nullptr);
+}
+
+bool File::WriteAt(const void* data, size_t size, int64_t offset) {
+    return WriteFully(H(m_handle), data, size, &offset);
 }
 
 bool File::Truncate(int64_t size) {

@@ -16,6 +16,16 @@ std::wstring Wide(std::string_view utf8) {
     }
     // "C:" alone means the drive's current folder, not its root.
     if (out.size() == 2 && out[1] == L':') out += L'\\';
+    // Past MAX_PATH (248 for a folder) only the "\\?\" form reaches the file
+    // system; it takes a full path with nothing left to normalise.
+    if (out.size() >= 248 && out.compare(0, 4, L"\\\\?\\") != 0 && out.compare(0, 4, L"\\\\.\\") != 0) {
+        const DWORD n = GetFullPathNameW(out.c_str(), 0, nullptr, nullptr);
+        std::wstring full(n, L'\0');
+        if (n == 0 || GetFullPathNameW(out.c_str(), n, full.data(), nullptr) >= n) return out;
+        full.resize(n - 1);
+        if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+        return L"\\\\?\\" + full;
+    }
     return out;
 }
 

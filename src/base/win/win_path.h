@@ -9,7 +9,8 @@
 
 namespace fsys::win {
 
-// UTF-8 -> UTF-16 with "\" separators; a bare drive ("C:") becomes its root.
+// UTF-8 -> UTF-16 with "\" separators; a bare drive ("C:") becomes its root,
+// a path too long for the plain calls becomes "\\?\" and the full path.
 // Characters past U+FFFF become surrogate pairs.
 std::wstring Wide(std::string_view utf8);
 // UTF-16 -> UTF-8, as it is.

@@ -88,6 +88,10 @@ std::wstring GetApplicationsFolder() {
     return dataHome.empty() ? std::wstring() : text::FromUtf8(dataHome + "/applications");
 }
 
+std::wstring ShortcutFileName() {
+    return L"Quon.desktop";
+}
+
 void WriteShortcutFile(const std::wstring& path, const std::wstring& targetExecutable) {
     const std::string entry =
         desktop_entry::MakeApplicationEntry(NativePath(targetExecutable), InstallIcon());

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <vector>
 
+#include "services/zip/zip_file_io.h"
 #include "util/path_util.h"
 #include "util/text_util.h"
 #include "base/file_system.h"
@@ -13,7 +14,7 @@
 
 bool ReportZip::Create(const std::wstring& path) {
     Close();
-    m_zip = zipOpen64(NativePath(path).c_str(), APPEND_STATUS_CREATE);
+    m_zip = zipOpen2_64(NativePath(path).c_str(), APPEND_STATUS_CREATE, nullptr, ZipFileFunctions());
     return m_zip != nullptr;
 }
 
@@ -25,9 +26,11 @@ int ReportZip::ZipAdd(const std::wstring& entryName, const std::wstring& source)
     const int64_t modified = in.ModifiedTime();
     zip_fileinfo info{};
     const std::tm t = fsys::LocalTime(static_cast<std::time_t>(modified > 0 ? modified : 0));
-    info.tmz_date = {static_cast<uInt>(t.tm_sec),  static_cast<uInt>(t.tm_min),
-                     static_cast<uInt>(t.tm_hour), static_cast<uInt>(t.tm_mday),
-                     static_cast<uInt>(t.tm_mon),  static_cast<uInt>(t.tm_year + 1900)};
+    // The field type differs between minizip releases (uInt, int).
+    using Field = decltype(info.tmz_date.tm_sec);
+    info.tmz_date = {static_cast<Field>(t.tm_sec),  static_cast<Field>(t.tm_min),
+                     static_cast<Field>(t.tm_hour), static_cast<Field>(t.tm_mday),
+                     static_cast<Field>(t.tm_mon),  static_cast<Field>(t.tm_year + 1900)};
     const int zip64 = size >= 0xffffffffLL ? 1 : 0;
     int result = zipOpenNewFileInZip64(m_zip, text::ToUtf8(entryName).c_str(), &info, nullptr, 0, nullptr, 0,
                                        nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, zip64);

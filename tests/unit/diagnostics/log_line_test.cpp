@@ -6,6 +6,7 @@
 #include <regex>
 #include <string>
 
+#include "base/process_facts.h"
 #include "util/log_writer.h"
 #include "util/path_util.h"
 #include "util/text_util.h"
@@ -46,7 +47,7 @@ TEST(LogLineTest, WritesUtf8LinesAppendedInTheCurrentFolderAndLeavesTheLocaleAlo
     std::wstring exe;
     GetModuleFolder(exe, false);
     const std::string tail =
-        "[" + text::ToUtf8(FileNameWithExtension(exe)) + "][ThreadID:" + std::to_string(gettid());
+        "[" + text::ToUtf8(FileNameWithExtension(exe)) + "][ThreadID:" + std::to_string(fsys::CurrentThreadId());
     const std::regex time(R"(\[\d{4}-\d\d-\d\d \d\dh \d\dm \d\ds\])");
     EXPECT_EQ(std::regex_replace(TempCurrentFolder::Read(folder.Path() / "log.txt"), time, "[T]"),
               "[T]COMMON_UTIL::GAME_OPTION::GameOption::Save()-Config\xED\x8F\xB4\xEB\x8D\x94 "

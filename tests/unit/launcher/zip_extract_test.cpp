@@ -9,7 +9,9 @@
 #include <set>
 #include <vector>
 
+#include "base/file_system.h"
 #include "util/text_util.h"
+#include "support/links.h"
 #include "support/patch_set.h"
 #include "support/temp_dir.h"
 
@@ -48,11 +50,12 @@ void WriteRawZip(const std::string& path, const std::vector<RawItem>& items) {
     zipClose(zip, nullptr);
 }
 
+// Through the file service: MinGW's directory iterator stops at MAX_PATH.
 std::set<std::string> FilesBelow(const std::string& folder) {
     std::set<std::string> files;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
-        if (e.is_regular_file()) files.insert(std::filesystem::relative(e.path(), folder).string());
-    }
+    fsys::WalkTree(folder, [&](const std::string& path, fsys::Kind kind) {
+        if (kind == fsys::Kind::kFile) files.insert(path.substr(folder.size() + 1));
+    });
     return files;
 }
 }  // namespace
@@ -62,7 +65,7 @@ TEST(ZipExtract, ItemsThatWouldLeaveTheFolderAreRefusedTheRestExtracted) {
     TempDir dir;
     dir.WriteFile("outside/keep.txt", "precious");
     std::filesystem::create_directories(dir.Join("install"));
-    std::filesystem::create_directory_symlink(dir.Join("outside"), dir.Join("install/Linked"));
+    if (!MakeFolderLink(dir.Join("outside"), dir.Join("install/Linked"))) GTEST_SKIP() << "no folder links here";
     WriteZip(dir.Join("a.zip"), {{"../outside/keep.txt", "evil"},
                                  {"/tmp/abs.txt", "evil"},
                                  {"Linked/keep.txt", "evil"},

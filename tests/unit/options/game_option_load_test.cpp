@@ -9,6 +9,7 @@
 
 #include "services/game_option/game_option.h"
 #include "option_dialog_fakes.h"
+#include "support/links.h"
 
 using COMMON_UTIL::GAME_OPTION::GameOption;
 using ::testing::HasSubstr;
@@ -84,14 +85,15 @@ TEST_F(GameOptionTest, LoadTakesTheFileOfTheDefaultsVersionOrTheDefaultsAndFails
         boxes.clear();
         if (!row.defaults.empty()) WriteText("DefaultOption.json", row.defaults);
         std::filesystem::create_directories("Config");
-        if (row.file == "<folder>")
+        if (row.file == "<folder>") {
             std::filesystem::create_directories("Config/Option.json");
-        else if (row.file == "<self-link>")
-            std::filesystem::create_symlink("Option.json", "Config/Option.json");
-        else if (row.file)
+        } else if (row.file == "<self-link>") {
+            if (!MakeFileLink("Option.json", "Config/Option.json")) continue;  // no links here
+        } else if (row.file) {
             WriteText("Config/Option.json", *row.file);
-        else
+        } else {
             std::filesystem::remove("Config");  // created by the save's retry path
+        }
         const auto type = std::filesystem::symlink_status("Config/Option.json").type();
         const std::string before = row.file ? OptionFile() : "";
         EXPECT_EQ(Load(), row.loads) << row.what;

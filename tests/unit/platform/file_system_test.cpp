@@ -9,6 +9,7 @@
 
 #include "util/file_util.h"
 #include "util/text_util.h"
+#include "support/links.h"
 #include "support/temp_dir.h"
 
 namespace stdfs = std::filesystem;
@@ -17,15 +18,17 @@ TEST(FileSystem, KindsTellMissingFromThereButNotAFile) {
     TempDir dir;
     dir.WriteFile("f", "x");
     stdfs::create_directory(dir.Join("d"));
-    stdfs::create_symlink("loop", dir.Join("loop"));
+    const bool linked = MakeFileLink("loop", dir.Join("loop"));
     for (auto [name, kind] : {std::pair{"f", fsys::Kind::kFile},
                               {"d", fsys::Kind::kFolder},
                               {"nothing", fsys::Kind::kMissing},
                               {"f/below", fsys::Kind::kMissing}})
         EXPECT_EQ(fsys::KindOf(dir.Join(name)), kind) << name;
-    EXPECT_EQ(fsys::KindOfTarget(dir.Join("loop")), fsys::Kind::kUnknown);
+    if (linked) {
+        EXPECT_EQ(fsys::KindOfTarget(dir.Join("loop")), fsys::Kind::kUnknown);
+        EXPECT_FALSE(NothingAt(text::FromUtf8(dir.Join("loop"))));
+    }
     EXPECT_FALSE(NothingAt(text::FromUtf8(dir.Join("d"))));
-    EXPECT_FALSE(NothingAt(text::FromUtf8(dir.Join("loop"))));
     EXPECT_TRUE(NothingAt(text::FromUtf8(dir.Join("nothing"))));
     fsys::File file;
     EXPECT_FALSE(file.Open(dir.Join("d"), fsys::File::Mode::kRead));
@@ -39,9 +42,9 @@ TEST(FileSystem, ListingWithSizesGivesWhatALookAtEachFileGives) {
     dir.WriteFile("empty", "");
     dir.WriteFile("big", std::string(300001, 'b'));
     dir.WriteFile("sub/inner", "not counted");
-    stdfs::create_symlink(dir.Join("big"), dir.Join("to_file"));
-    stdfs::create_directory_symlink(dir.Join("sub"), dir.Join("to_folder"));
-    stdfs::create_symlink("nowhere", dir.Join("dangling"));
+    if (!MakeFileLink(dir.Join("big"), dir.Join("to_file")) ||
+        !MakeFolderLink(dir.Join("sub"), dir.Join("to_folder")) || !MakeFileLink("nowhere", dir.Join("dangling")))
+        GTEST_SKIP() << "no links here";
     std::vector<fsys::FolderEntry> entries;
     ASSERT_TRUE(fsys::ListFolderWithSizes(dir.path(), entries));
     std::map<std::string, std::pair<fsys::Kind, int64_t>> seen;
