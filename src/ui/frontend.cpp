@@ -1,9 +1,5 @@
 #include "ui/frontend.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,6 +7,7 @@
 
 #include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
+#include "ui/console/console_input.h"
 #include "ui/console/console_view.h"
 #include "ui/startup_status.h"
 #ifdef QUON_HAVE_WINDOW_MODULE
@@ -20,7 +17,7 @@
 namespace {
 ConsoleView* g_consoleView = nullptr;
 
-void OnTerminateSignal(int) {
+void OnCloseRequest() {
     if (g_consoleView) g_consoleView->WakeForClose();
 }
 
@@ -29,17 +26,12 @@ void OnTerminateSignal(int) {
 int RunConsole(std::vector<std::wstring> arguments, const std::string& refusedWindow,
                const LauncherConfig& config) {
     auto platform = LauncherPlatform::CreateDefault(config);
-    ConsoleView view(STDIN_FILENO, stderr);
+    ConsoleView view(stderr);
     CGameLauncherDlg dlg(*platform, view, std::move(arguments));
     if (const int status = StartupExitStatus(dlg.GetStartupResult()); status >= 0) return status;
     view.Attach(&dlg);
     g_consoleView = &view;
-    struct sigaction sa {};
-    sa.sa_handler = OnTerminateSignal;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    WatchCloseRequests(OnCloseRequest);
 
     if (dlg.OnInitDialog()) {
         if (!refusedWindow.empty()) {
@@ -54,17 +46,11 @@ int RunConsole(std::vector<std::wstring> arguments, const std::string& refusedWi
 }
 }  // namespace
 
-int RunLauncher(int argc, char** argv, const LauncherConfig& config) {
-    // A closed standard stream would hand its number to the next file we
-    // open (our own wake-up pipe would become "standard input").
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (fcntl(fd, F_GETFD) == -1) open("/dev/null", O_RDWR);
-    }
-    std::vector<std::wstring> arguments;
-    for (int i = 0; i < argc; ++i) arguments.push_back(text::FromUtf8(argv[i]));
+int RunLauncher(std::vector<std::wstring> arguments, const LauncherConfig& config) {
+    GuardStandardStreams();
     // The display is the toolkit's to find; reading it here only tells
     // whether there is one.
-    const FrontEndKind kind =
+    [[maybe_unused]] const FrontEndKind kind =
         ChooseFrontEnd(config.frontEnd.c_str(), getenv("DISPLAY"), getenv("WAYLAND_DISPLAY"));
     const bool windowAsked = config.frontEnd == "gtk";
     std::string refusedWindow;

@@ -1,6 +1,8 @@
 #pragma once
 // Picks the front-end and runs the launcher.
+#include <string>
 #include <string_view>
+#include <vector>
 
 struct LauncherConfig;
 
@@ -19,4 +21,9 @@ inline FrontEndKind ChooseFrontEnd(const char* asked, const char* display, const
 
 // Returns the process exit status: 1 when another launcher runs, 0 after a
 // run without an error report, 2 after one.
-int RunLauncher(int argc, char** argv, const LauncherConfig& config);
+int RunLauncher(std::vector<std::wstring> arguments, const LauncherConfig& config);
+
+// The program after its arguments are read (the first is its own name): the
+// crash helper when the process was started as one, the launcher otherwise.
+// Returns the exit status.
+int RunProgram(std::vector<std::wstring> arguments);

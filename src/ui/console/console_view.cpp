@@ -1,10 +1,5 @@
 #include "ui/console/console_view.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <optional>
 
 #include "util/text_util.h"
@@ -18,33 +13,20 @@ constexpr auto kPlainRenderInterval = std::chrono::milliseconds(300);
 constexpr auto kTerminalRenderInterval = std::chrono::milliseconds(100);
 }  // namespace
 
-ConsoleView::ConsoleView(int inputFd, FILE* out)
-    : m_inputFd(inputFd),
-      m_out(out),
-      m_inputIsTerminal(isatty(inputFd) == 1),
-      m_outputIsTerminal(isatty(fileno(out)) == 1),
-      m_uiThread(std::this_thread::get_id()) {
-    if (pipe2(m_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) m_wakePipe[0] = m_wakePipe[1] = -1;
-}
+ConsoleView::ConsoleView(FILE* out)
+    : m_out(out),
+      m_inputIsTerminal(m_input.IsTerminal()),
+      m_outputIsTerminal(PrepareConsoleOutput(out)),
+      m_uiThread(std::this_thread::get_id()) {}
 
-ConsoleView::~ConsoleView() {
-    for (int fd : m_wakePipe) {
-        if (fd >= 0) close(fd);
-    }
-}
+ConsoleView::~ConsoleView() = default;
 
 void ConsoleView::Wake() {
-    if (m_wakePipe[1] >= 0) {
-        char c = 1;
-        [[maybe_unused]] ssize_t n = write(m_wakePipe[1], &c, 1);
-    }
+    m_input.Wake(false);
 }
 
 void ConsoleView::WakeForClose() {
-    if (m_wakePipe[1] >= 0) {
-        char c = 2;
-        [[maybe_unused]] ssize_t n = write(m_wakePipe[1], &c, 1);
-    }
+    m_input.Wake(true);
 }
 
 bool ConsoleView::ErrorShown() const {
@@ -130,30 +112,21 @@ bool ConsoleView::HasPendingInput() const {
 
 bool ConsoleView::WaitForInput() {
     for (;;) {
-        pollfd fds[2] = {{m_inputFd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        if (poll(fds, m_wakePipe[0] >= 0 ? 2 : 1, -1) < 0) {
-            if (errno == EINTR) continue;
-            return true;  // let the read tell what is wrong
-        }
-        if (fds[1].revents & POLLIN) {
-            DrainWakePipe();
+        const int ready = m_input.Wait(true, -1);
+        if (ready & ConsoleInput::kError) return true;  // let the read tell what is wrong
+        if (ready & ConsoleInput::kWoken) {
+            DrainWakes();
             // Other wake-ups stay noted in their flags for the loop.
             if (m_closeSignalled) return false;
             std::lock_guard lock(m_lock);
             if (m_closeRequested) return false;
         }
-        if (fds[0].revents) return true;
+        if (ready & ConsoleInput::kInput) return true;
     }
 }
 
-void ConsoleView::DrainWakePipe() {
-    char buf[64];
-    ssize_t n;
-    while ((n = read(m_wakePipe[0], buf, sizeof(buf))) > 0) {
-        for (ssize_t i = 0; i < n; ++i) {
-            if (buf[i] == 2) m_closeSignalled = true;
-        }
-    }
+void ConsoleView::DrainWakes() {
+    if (m_input.DrainWakes()) m_closeSignalled = true;
 }
 
 bool ConsoleView::ReadLine(std::string& line) {
@@ -175,9 +148,9 @@ bool ConsoleView::ReadLine(std::string& line) {
         // player may never type.
         if (!WaitForInput()) return false;
         char buf[4096];
-        ssize_t n = read(m_inputFd, buf, sizeof(buf));
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        if (n <= 0) {
+        const int64_t n = m_input.Read(buf, sizeof(buf));
+        if (n < 0) continue;
+        if (n == 0) {
             m_inputEnded = true;
             continue;
         }
@@ -288,11 +261,10 @@ void ConsoleView::RunLoop() {
             continue;
         }
 
-        pollfd fds[2] = {{m_wakePipe[0], POLLIN, 0}, {m_inputFd, POLLIN, 0}};
-        const int count = acceptInput ? 2 : 1;
-        if (poll(fds, count, NextTimeoutMs()) < 0 && errno != EINTR) break;
-        if (fds[0].revents & POLLIN) DrainWakePipe();
-        if (count == 2 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
+        const int ready = m_input.Wait(acceptInput, NextTimeoutMs());
+        if (ready & ConsoleInput::kError) break;
+        if (ready & ConsoleInput::kWoken) DrainWakes();
+        if (ready & ConsoleInput::kInput) {
             if (!HandleInputLine()) break;
         }
     }

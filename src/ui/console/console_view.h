@@ -12,18 +12,21 @@
 #include <thread>
 
 #include "launcher/launcher_view.h"
+#include "ui/console/console_input.h"
 
 class CGameLauncherDlg;
 
 class ConsoleView : public LauncherView {
 public:
-    ConsoleView(int inputFd, FILE* out);
+    // Reads the process's standard input, writes to `out`.
+    explicit ConsoleView(FILE* out);
     ~ConsoleView() override;
 
     void Attach(CGameLauncherDlg* dlg) { m_dlg = dlg; }
     // The window's message loop: returns once the window is to close.
     void RunLoop();
-    // Asks the loop to close from a signal handler (async-signal-safe).
+    // Asks the loop to close from a signal handler (async-signal-safe) or
+    // the console's control thread.
     void WakeForClose();
     bool ErrorShown() const;
 
@@ -48,7 +51,7 @@ private:
     bool ReadLine(std::string& line);
     bool HasPendingInput() const;  // a whole line buffered, or the end seen
     bool WaitForInput();           // false when a close came first
-    void DrainWakePipe();
+    void DrainWakes();
     bool HandleInputLine();  // false when the input says close
     Clock::duration RenderInterval() const;
     void HandleCommand(const std::string& line);
@@ -56,13 +59,12 @@ private:
     int NextTimeoutMs();
     void RunDueTimers();
 
-    const int m_inputFd;
+    ConsoleInput m_input;
     FILE* const m_out;
     const bool m_inputIsTerminal;
     const bool m_outputIsTerminal;
     const std::thread::id m_uiThread;
     CGameLauncherDlg* m_dlg = nullptr;
-    int m_wakePipe[2] = {-1, -1};
 
     mutable std::mutex m_lock;
     std::condition_variable m_boxAnswered;
