@@ -1,8 +1,7 @@
 // The FTP session over WinINet, the system's own FTP client. Names go to the
 // ANSI entry points as the byte strings the caller chose (UTF-8 or the local
 // code page), so WinINet sends them on unchanged; the wide ones would recode
-// them through the local code page. Abort() closes the connection handle,
-// which makes the call blocked on it return.
+// them through the local code page.
 #include <windows.h>
 #include <wininet.h>
 
@@ -10,11 +9,16 @@
 #include <mutex>
 
 #include "os/ftp_session.h"
+#include "os/thread_start.h"
 
 namespace {
 
 constexpr DWORD kConnectTimeoutMs = 15 * 1000;
 constexpr DWORD kStallMs = 30 * 1000;
+// Writes go out this much at a time, with an abort check between them: Wine
+// does not end a send under way when the handle is closed, and a small piece
+// leaves a slow server's socket buffer soon.
+constexpr size_t kWritePiece = 16 * 1024;
 
 time_t ToTimeT(const FILETIME& when) {
     const uint64_t ticks = (static_cast<uint64_t>(when.dwHighDateTime) << 32) | when.dwLowDateTime;
@@ -66,10 +70,23 @@ public:
         m_internet = m_connection = m_file = m_find = nullptr;
     }
 
-    // A call under way on the closed handles returns with a failure.
+    // The next call on the session fails at once, and a write under way
+    // ends after its piece. Without a remote file open, the handles are
+    // closed too, which ends a command waiting for the server; closing may
+    // wait for the server's word, so that runs on a thread of its own that
+    // touches nothing of the session. With one open, closing would wait for
+    // the server to take in what it was sent (Wine holds the writer up
+    // meanwhile): Disconnect does that.
     void Abort() override {
         m_abort = true;
-        Disconnect();
+        HINTERNET root = nullptr;
+        {
+            std::lock_guard lock(m_handleLock);
+            if (m_file) return;
+            std::swap(root, m_internet);
+            m_connection = m_find = nullptr;
+        }
+        if (root) StartThread([root] { InternetCloseHandle(root); }).detach();
     }
 
     bool EnterFolder(const std::string& path) override {
@@ -143,7 +160,7 @@ public:
         const char* bytes = static_cast<const char*>(data);
         while (written < size) {
             DWORD sent = 0;
-            const DWORD piece = static_cast<DWORD>(std::min<size_t>(size - written, 1u << 20));
+            const DWORD piece = static_cast<DWORD>(std::min<size_t>(size - written, kWritePiece));
             if (!InternetWriteFile(file, bytes + written, piece, &sent) || m_abort) return false;
             written += sent;
             if (sent == 0) return false;
