@@ -82,11 +82,8 @@ bool IsSafeRelativePath(std::wstring_view relative) {
     for (size_t i = 0; i <= relative.size(); ++i) {
         if (i < relative.size()) {
             wchar_t c = relative[i];
-            // ":" makes a drive or an alternate stream; the rest Windows
-            // refuses in names or reads as wildcards.
-            if (c < 0x20 || c == L':' || c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' ||
-                c == L'*')
-                return false;
+            // ":" makes a drive or an alternate stream.
+            if (c < 0x20 || c == L':') return false;
             if (c != L'\\' && c != L'/') continue;
         }
         std::wstring_view part = relative.substr(start, i - start);

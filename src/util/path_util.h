@@ -22,6 +22,6 @@ std::string NativePath(std::wstring_view path);
 // True when a relative path from a list or an archive stays inside the folder
 // it is relative to and names an ordinary file there on every system: not
 // empty, not absolute, no drive or stream (":"), no ".." component, no
-// control characters or < > " | ? *, no component ending in a dot or a space,
-// no device name (CON, NUL, COM1, ... with or without an extension).
+// control characters, no component ending in a dot or a space, no device
+// name (CON, NUL, COM1, ... with or without an extension).
 bool IsSafeRelativePath(std::wstring_view relative);

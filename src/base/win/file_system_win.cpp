@@ -68,8 +68,10 @@ bool RemoveWide(const std::wstring& path) {
 template <typename Visit>
 bool ForEachEntry(const std::wstring& folder, Visit visit) {
     WIN32_FIND_DATAW data{};
-    const HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data,
-                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    const bool endsInSeparator = !folder.empty() && folder.back() == L'\\';
+    const HANDLE find =
+        FindFirstFileExW((folder + (endsInSeparator ? L"*" : L"\\*")).c_str(), FindExInfoBasic, &data,
+                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) {
         // An empty drive root has no "." entry to find.
         return GetLastError() == ERROR_FILE_NOT_FOUND || win::Fail();
@@ -100,7 +102,8 @@ Kind KindOfTarget(const std::string& path) {
         errno = win::ErrnoOf(error);
         if (IsMissingError(error)) return Kind::kMissing;
         // A file open elsewhere without sharing is still there.
-        if (error == ERROR_SHARING_VIOLATION) return KindOfWide(wide) == Kind::kFolder ? Kind::kFolder : Kind::kFile;
+        if (error == ERROR_SHARING_VIOLATION)
+            return KindOfWide(wide) == Kind::kFolder ? Kind::kFolder : Kind::kFile;
         return Kind::kUnknown;
     }
     BY_HANDLE_FILE_INFORMATION info{};
@@ -165,6 +168,13 @@ bool Rename(const std::string& from, const std::string& to) {
         if (MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return true;
         const DWORD error = GetLastError();
+        // A read-only target refuses to be replaced on Windows (POSIX asks
+        // the folder, not the file): the new file takes its place anyway.
+        const DWORD attributes = GetFileAttributesW(wideTo.c_str());
+        if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (SetFileAttributesW(wideTo.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) continue;
+        }
         const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
                           (error == ERROR_ACCESS_DENIED && KindOfWide(wideTo) == Kind::kFile);
         if (!held || attempt == 20) {
@@ -224,15 +234,19 @@ bool detail::ListInto(const std::string& folder, std::vector<FolderEntry>& entri
     // A link in place of the folder is not opened, as on POSIX.
     const Kind kind = KindOfWide(wide);
     if (kind != Kind::kFolder) {
-        if (kind == Kind::kLink) errno = ELOOP;
-        else if (kind != Kind::kMissing && kind != Kind::kUnknown) errno = ENOTDIR;
+        if (kind == Kind::kLink)
+            errno = ELOOP;
+        else if (kind != Kind::kMissing && kind != Kind::kUnknown)
+            errno = ENOTDIR;
         return false;
     }
     return ForEachEntry(wide, [&](const WIN32_FIND_DATAW& e) {
         FolderEntry entry{win::Utf8(e.cFileName), KindFromAttributes(e.dwFileAttributes), -1};
         if (withSizes && entry.kind == Kind::kFile) {
-            entry.size = static_cast<int64_t>((static_cast<uint64_t>(e.nFileSizeHigh) << 32) | e.nFileSizeLow);
-        } else if (withSizes && entry.kind == Kind::kLink && !(e.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            entry.size =
+                static_cast<int64_t>((static_cast<uint64_t>(e.nFileSizeHigh) << 32) | e.nFileSizeLow);
+        } else if (withSizes && entry.kind == Kind::kLink &&
+                   !(e.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
             // The listing gives the link's own size; the file it leads to is asked.
             const std::string full = folder + "/" + entry.name;
             if (KindOfTarget(full) == Kind::kFile) entry.size = FileSize(full);

@@ -56,6 +56,7 @@ int ErrnoOf(DWORD error) {
     };
     // The C run-time's own mapping, plus the few POSIX numbers the layers
     // above test for (a link loop, a folder not empty, a name too long).
+    // clang-format off
     static constexpr Pair kTable[] = {
         {ERROR_FILE_NOT_FOUND, ENOENT},        {ERROR_PATH_NOT_FOUND, ENOENT},
         {ERROR_INVALID_DRIVE, ENOENT},         {ERROR_BAD_NETPATH, ENOENT},
@@ -74,6 +75,7 @@ int ErrnoOf(DWORD error) {
         {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG}, {ERROR_CANT_RESOLVE_FILENAME, ELOOP},
         {ERROR_NOT_READY, EIO},                {ERROR_CRC, EIO},
     };
+    // clang-format on
     for (const Pair& p : kTable) {
         if (p.error == error) return p.number;
     }

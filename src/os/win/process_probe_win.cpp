@@ -1,7 +1,11 @@
 // The game-client probe: a window of the client's class, or a process of
 // the client's name in this session.
+
+// <windows.h> first: the other system headers build on it.
+// clang-format off
 #include <windows.h>
 #include <tlhelp32.h>
+// clang-format on
 
 #include "os/process.h"
 

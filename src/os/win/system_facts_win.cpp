@@ -2,8 +2,12 @@
 // version; GetVersionExW answers what the manifest lets it), the memory
 // status, the CentralProcessor registry key, the display devices and the
 // adapter list.
+
+// <windows.h> first: the other system headers build on it.
+// clang-format off
 #include <windows.h>
 #include <iphlpapi.h>
+// clang-format on
 
 #include <vector>
 
@@ -21,11 +25,16 @@ std::wstring WindowsName(const OSVERSIONINFOEXW& v) {
     if (v.dwMajorVersion == 5 && v.dwMinorVersion == 1) return L"Windows XP";
     if (v.dwMajorVersion != 6) return {};
     switch (v.dwMinorVersion) {
-        case 0: return workstation ? L"Windows Vista" : L"Windows Server2008";
-        case 1: return workstation ? L"Windows 7" : L"Windows Server2008R2";
-        case 2: return workstation ? L"Windows 8" : L"Windows Server2012";
-        case 3: return workstation ? L"Windows 8_1" : L"Windows Server2012R2";
-        default: return {};
+        case 0:
+            return workstation ? L"Windows Vista" : L"Windows Server2008";
+        case 1:
+            return workstation ? L"Windows 7" : L"Windows Server2008R2";
+        case 2:
+            return workstation ? L"Windows 8" : L"Windows Server2012";
+        case 3:
+            return workstation ? L"Windows 8_1" : L"Windows Server2012R2";
+        default:
+            return {};
     }
 }
 
@@ -71,8 +80,8 @@ public:
 
     bool GetCpu(CpuFacts& cpu) override {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", 0, KEY_READ,
-                          &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", 0,
+                          KEY_READ, &key) != ERROR_SUCCESS)
             return false;
         DWORD mhz = 0;
         DWORD type = 0;

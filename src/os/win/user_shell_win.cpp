@@ -1,8 +1,12 @@
 // The user's desktop and Programs menu, and the shell links in them.
+
+// <windows.h> first: the other system headers build on it.
+// clang-format off
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+// clang-format on
 
 #include "os/user_shell.h"
 

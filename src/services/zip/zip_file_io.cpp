@@ -54,7 +54,8 @@ uLong ZCALLBACK Read(voidpf, voidpf s, void* buf, uLong size) {
         const bool direct = size - done >= kWindow;
         if (!direct) stream->window.resize(kWindow);
         char* target = direct ? out + done : stream->window.data();
-        const int64_t got = stream->file.ReadAt(target, direct ? size - done : kWindow, static_cast<int64_t>(at));
+        const int64_t got =
+            stream->file.ReadAt(target, direct ? size - done : kWindow, static_cast<int64_t>(at));
         if (got < 0) stream->failed = true;
         if (got <= 0) {
             stream->window.clear();

@@ -19,7 +19,8 @@ bool Link(const std::string& target, const std::string& link, DWORD flags) {
     // reports success and leaves no link to be seen: only a link that is
     // there as a reparse point counts.
     const std::wstring at = Wide(link);
-    CreateSymbolicLinkW(at.c_str(), Wide(target).c_str(), flags | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    CreateSymbolicLinkW(at.c_str(), Wide(target).c_str(),
+                        flags | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
     const DWORD attributes = GetFileAttributesW(at.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }

@@ -6,8 +6,8 @@
 #include "os/disk_space.h"
 #include "os/process.h"
 #include "os/system_facts.h"
-#include "util/path_util.h"
 #include "support/temp_dir.h"
+#include "util/path_util.h"
 
 TEST(OsServices, TheInstanceLockIsOneHoldersUntilItGoes) {
     const std::wstring name = L"QUON Launcher test lock";

@@ -81,6 +81,12 @@ TEST(FileSystem, CommitReplacesWholeFilesAndLeavesNoTemporary) {
     EXPECT_TRUE(temp.Write("x"));
     EXPECT_TRUE(temp.Commit(fsys::Durability::kFileAndFolder, 0, &batch));
     EXPECT_TRUE(batch.Flush());
+    // A read-only file (as an archive may ask for) is replaced like any other.
+    fsys::TempFile readOnly;
+    ASSERT_TRUE(readOnly.Create(target) && readOnly.Write("read-only"));
+    ASSERT_TRUE(readOnly.Commit(fsys::Durability::kNone, 0444));
+    EXPECT_TRUE(fsys::WriteFileAtomically(target, "replaced"));
+    EXPECT_EQ(ReadWholeFile(target), "replaced");
     // A folder in the target's place is refused, not replaced.
     stdfs::create_directory(dir.Join("folder"));
     EXPECT_FALSE(fsys::WriteFileAtomically(dir.Join("folder"), "x"));
