@@ -122,7 +122,8 @@ ResumePoint Transfer::NextResumePoint(HRESULT hr) const {
     }
     const std::string validator = facts.IfRangeValidator();
     if (!facts.AcceptsByteRanges() || validator.empty()) return {};
-    return {url, localPath, received, static_cast<uint64_t>(contentLength), validator, facts.etag, facts.lastModified};
+    return {url,       localPath,  received,          static_cast<uint64_t>(contentLength),
+            validator, facts.etag, facts.lastModified};
 }
 
 HRESULT Run(Transfer& t, const ResumePoint& kept, const std::wstring& host,

@@ -51,7 +51,8 @@ struct Transfer {
     Clock::time_point lastReport = Clock::now();
 
     // Sets what the call is about: the body of `url` for `localPath` into `part`.
-    void Aim(const std::wstring& url, const std::wstring& localPath, IBindStatusCallback* callback, PartFile* part);
+    void Aim(const std::wstring& url, const std::wstring& localPath, IBindStatusCallback* callback,
+             PartFile* part);
     // False when the callback asked to abort; nothing is reported after that.
     bool Report(uint32_t status, const std::wstring& statusText);
     bool Report(uint32_t status) { return Report(status, url); }

@@ -41,8 +41,8 @@ class WinInetFtpSession final : public FtpSession {
 public:
     ~WinInetFtpSession() override { Disconnect(); }
 
-    bool Connect(const std::string& server, uint16_t port, const std::string& user, const std::string& password,
-                 bool passive) override {
+    bool Connect(const std::string& server, uint16_t port, const std::string& user,
+                 const std::string& password, bool passive) override {
         Disconnect();
         m_abort = false;
         HINTERNET internet = InternetOpenA("QuonLauncher", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
@@ -56,8 +56,9 @@ public:
             m_internet = internet;
         }
         // Connecting logs in as well.
-        HINTERNET connection = InternetConnectA(internet, server.c_str(), port, user.c_str(), password.c_str(),
-                                                INTERNET_SERVICE_FTP, passive ? INTERNET_FLAG_PASSIVE : 0, 0);
+        HINTERNET connection =
+            InternetConnectA(internet, server.c_str(), port, user.c_str(), password.c_str(),
+                             INTERNET_SERVICE_FTP, passive ? INTERNET_FLAG_PASSIVE : 0, 0);
         TakeReply();
         return connection && Keep(m_connection, connection, m_internet);
     }
@@ -135,7 +136,8 @@ public:
         // Binary type first: servers refuse REST in ASCII mode. The reply,
         // whatever its code, is for the caller to read.
         FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, "TYPE I", 0, nullptr);
-        const BOOL sent = FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr);
+        const BOOL sent =
+            FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr);
         const DWORD error = GetLastError();
         TakeReply();
         // A reply that is no success still came: the command went out.

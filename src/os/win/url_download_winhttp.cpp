@@ -31,7 +31,8 @@ public:
     explicit WinHttpUrlDownloader(int stallSeconds) { m_limits.stall = std::chrono::seconds(stallSeconds); }
 
 private:
-    HRESULT Download(const std::wstring& url, const std::wstring& localPath, IBindStatusCallback* callback) override {
+    HRESULT Download(const std::wstring& url, const std::wstring& localPath,
+                     IBindStatusCallback* callback) override {
         const ResumePoint kept = std::exchange(m_resume, ResumePoint());
         if (callback && callback->OnStartBinding() == E_ABORT) return E_ABORT;
         if (!m_session.IsOpen()) return E_OUTOFMEMORY;
@@ -67,7 +68,8 @@ HRESULT WinHttpUrlDownloader::Attempt(Transfer& t, const winhttp::Url& url, cons
     std::unique_ptr<winhttp::Request> request;
     HRESULT hr = winhttp::SendFollowingRedirects(
         m_session, url, headers, m_limits, [&t] { return t.Beat(); },
-        [&t](const std::string& next) { return t.Report(BINDSTATUS_REDIRECTING, text::FromUtf8(next)); }, request);
+        [&t](const std::string& next) { return t.Report(BINDSTATUS_REDIRECTING, text::FromUtf8(next)); },
+        request);
     if (Failed(hr)) return hr;
     t.status = static_cast<long>(request->Status());
     const std::string& lines = request->Headers();

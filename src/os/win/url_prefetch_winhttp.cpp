@@ -120,8 +120,8 @@ private:
         const winhttp::Request::KeepGoing going = [&job] { return !job.cancelled; };
         std::unique_ptr<winhttp::Request> request;
         if (winhttp::SendFollowingRedirects(
-                m_session, url, winhttp::kNoCacheHeaders, m_limits, going, [](const std::string&) { return true; },
-                request) != S_OK ||
+                m_session, url, winhttp::kNoCacheHeaders, m_limits, going,
+                [](const std::string&) { return true; }, request) != S_OK ||
             request->Status() < 200 || request->Status() >= 300)
             return Outcome::kFailed;
         // A capped transfer held back still lets the prefetcher go at once.
@@ -143,7 +143,8 @@ private:
         if (declared >= 0 && static_cast<uint64_t>(declared) != received) return Outcome::kFailed;
         // Scratch in Temp: a crash costs a new fetch, not worth a sync. A
         // delayed write error shows only here.
-        if (!file.Commit(fsys::Durability::kNone)) return IsDiskFull(errno) ? Outcome::kDiskFull : Outcome::kFailed;
+        if (!file.Commit(fsys::Durability::kNone))
+            return IsDiskFull(errno) ? Outcome::kDiskFull : Outcome::kFailed;
         return Outcome::kDone;
     }
 

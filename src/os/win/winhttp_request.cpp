@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <optional>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "os/download_transfer.h"
@@ -164,7 +164,8 @@ std::wstring Session::ProxyFor(const Url& url) {
         }
     }
     if (!m_autoProxy) return m_fixedProxy;
-    const std::wstring origin = (url.secure ? L"https://" : L"http://") + url.host + L":" + std::to_wstring(url.port);
+    const std::wstring origin =
+        (url.secure ? L"https://" : L"http://") + url.host + L":" + std::to_wstring(url.port);
     auto known = m_proxyByOrigin.find(origin);
     if (known != m_proxyByOrigin.end()) return known->second;
     if (!m_autoSession)
@@ -262,14 +263,16 @@ Request::Request(Session& session, const Url& url, const std::wstring& headers, 
     if (!session.IsOpen()) return;
     m_connection = WinHttpConnect(session.handle(), url.host.c_str(), url.port, 0);
     if (!m_connection) return;
-    m_request = WinHttpOpenRequest(m_connection, L"GET", url.pathAndQuery.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                   WINHTTP_DEFAULT_ACCEPT_TYPES, url.secure ? WINHTTP_FLAG_SECURE : 0);
+    m_request =
+        WinHttpOpenRequest(m_connection, L"GET", url.pathAndQuery.c_str(), nullptr, WINHTTP_NO_REFERER,
+                           WINHTTP_DEFAULT_ACCEPT_TYPES, url.secure ? WINHTTP_FLAG_SECURE : 0);
     if (!m_request) return;
     m_shared = new Shared;
     DWORD_PTR context = reinterpret_cast<DWORD_PTR>(m_shared);
     WinHttpSetOption(m_request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context);
-    if (WinHttpSetStatusCallback(m_request, &OnStatus, WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
-                                                               WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER,
+    if (WinHttpSetStatusCallback(m_request, &OnStatus,
+                                 WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES |
+                                     WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER,
                                  0) == WINHTTP_INVALID_STATUS_CALLBACK) {
         WinHttpCloseHandle(m_request);
         m_request = nullptr;
@@ -320,8 +323,9 @@ HRESULT Request::Await(const KeepGoing& keepGoing, std::chrono::seconds limit, D
 HRESULT Request::Send(const KeepGoing& keepGoing) {
     if (!m_request) return MapError(GetLastError());
     const DWORD headerChars = static_cast<DWORD>(m_extraHeaders.size());
-    if (!WinHttpSendRequest(m_request, m_extraHeaders.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : m_extraHeaders.c_str(),
-                            headerChars, WINHTTP_NO_REQUEST_DATA, 0, 0, reinterpret_cast<DWORD_PTR>(m_shared)))
+    if (!WinHttpSendRequest(
+            m_request, m_extraHeaders.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : m_extraHeaders.c_str(),
+            headerChars, WINHTTP_NO_REQUEST_DATA, 0, 0, reinterpret_cast<DWORD_PTR>(m_shared)))
         return MapError(GetLastError());
     DWORD bytes = 0;
     HRESULT hr = Await(keepGoing, m_limits.connect, bytes, true);
@@ -339,8 +343,8 @@ HRESULT Request::Send(const KeepGoing& keepGoing) {
                         &headerBytes, WINHTTP_NO_HEADER_INDEX);
     std::wstring raw(headerBytes / sizeof(wchar_t) + 1, L'\0');
     headerBytes = static_cast<DWORD>(raw.size() * sizeof(wchar_t));
-    if (WinHttpQueryHeaders(m_request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, raw.data(),
-                            &headerBytes, WINHTTP_NO_HEADER_INDEX))
+    if (WinHttpQueryHeaders(m_request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                            raw.data(), &headerBytes, WINHTTP_NO_HEADER_INDEX))
         raw.resize(headerBytes / sizeof(wchar_t));
     else
         raw.clear();
@@ -359,7 +363,8 @@ std::string Request::Header(const std::string& name) const {
         const size_t colon = line.find(':');
         if (colon != std::string::npos && EqualsNoCase(line.substr(0, colon), name)) {
             size_t from = line.find_first_not_of(" \t", colon + 1);
-            return from == std::string::npos ? "" : line.substr(from, line.find_last_not_of(" \t") + 1 - from);
+            return from == std::string::npos ? ""
+                                             : line.substr(from, line.find_last_not_of(" \t") + 1 - from);
         }
         start = end + 2;
     }
@@ -368,7 +373,8 @@ std::string Request::Header(const std::string& name) const {
 
 int64_t Request::ContentLength() const {
     const std::string value = Header("Content-Length");
-    if (value.empty() || value.size() > 18 || value.find_first_not_of("0123456789") != std::string::npos) return -1;
+    if (value.empty() || value.size() > 18 || value.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
     return std::stoll(value);
 }
 

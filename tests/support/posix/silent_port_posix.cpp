@@ -1,9 +1,9 @@
-#include "support/silent_port.h"
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "support/silent_port.h"
 
 SilentPort::SilentPort(bool listening) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);

@@ -1,6 +1,6 @@
-#include "support/silent_port.h"
-
 #include <winsock2.h>
+
+#include "support/silent_port.h"
 
 SilentPort::SilentPort(bool listening) {
     WSADATA data;
