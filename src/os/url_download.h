@@ -40,10 +40,11 @@ public:
 };
 
 // One downloader serves one thread at a time; it keeps its connections open
-// between calls. The POSIX implementation (libcurl) sends "Cache-Control:
-// no-cache" and "Pragma: no-cache" with every request, follows up to five
-// redirects, gives up after 15 s without a connection and after 30 s without
-// a byte (Create()'s argument changes the latter).
+// between calls. Both implementations (libcurl; WinHTTP with the system's
+// proxy settings) send "Cache-Control: no-cache" and "Pragma: no-cache" with
+// every request, follow up to five redirects, give up after 15 s without a
+// connection and after 30 s without a byte (Create()'s argument changes the
+// latter).
 //
 // Progress: OnStartBinding; OnProgress with 1 and 2 before the request, 3 for
 // each redirect, 4 at the first body byte, 5 as data arrives (at most about
@@ -60,8 +61,7 @@ class UrlDownloader {
 public:
     virtual ~UrlDownloader() = default;
     // Drops any cached copy of the URL; the result is not looked at. The
-    // POSIX implementation keeps no cache (see above), so there is nothing to
-    // drop.
+    // implementations keep no cache (see above), so there is nothing to drop.
     virtual void DeleteUrlCacheEntry(const std::wstring& url) = 0;
     // Fetches the whole resource into `localPath` (created or replaced; "\"
     // counts as a separator). The body goes to a temporary file beside the

@@ -1,7 +1,7 @@
 #pragma once
 // Fetching several URLs at once into files, over a small pool of kept-alive
-// connections (multiplexed over HTTP/2 where the server offers it), on a
-// thread of its own. Each fetch is named by a ticket of the caller's choice;
+// connections (with libcurl multiplexed over HTTP/2 where the server offers
+// it; with WinHTTP one thread per connection), on threads of its own. Each fetch is named by a ticket of the caller's choice;
 // the caller asks how it ended. Nothing here retries or reports: a fetch that
 // failed is for the caller to make again its own way.
 #include <chrono>

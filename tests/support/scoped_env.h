@@ -15,13 +15,8 @@ public:
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
-    void Set(const std::optional<std::string>& value) {
-        if (value) {
-            setenv(m_name.c_str(), value->c_str(), 1);
-        } else {
-            unsetenv(m_name.c_str());
-        }
-    }
+    // In support/<os>/: the C library's environment, which getenv reads.
+    void Set(const std::optional<std::string>& value);
     std::string m_name;
     std::optional<std::string> m_old;
 };

@@ -1,15 +1,8 @@
 
-// The Debian library is built with these; the header's class layouts depend
-// on them, so every user must see the same set.
-#ifndef CPPHTTPLIB_OPENSSL_SUPPORT
-#define CPPHTTPLIB_OPENSSL_SUPPORT
-#endif
-#ifndef CPPHTTPLIB_ZLIB_SUPPORT
-#define CPPHTTPLIB_ZLIB_SUPPORT
-#endif
-#ifndef CPPHTTPLIB_BROTLI_SUPPORT
-#define CPPHTTPLIB_BROTLI_SUPPORT
-#endif
+#include "support/temp_dir.h"
+
+// The build passes the CPPHTTPLIB_* switches the library was made with:
+// the header's class layouts depend on them.
 #include <httplib.h>
 
 #include "support/test_common.h"
@@ -31,7 +24,9 @@ std::string Lower(std::string text) {
 TestHttpServer::TestHttpServer(std::filesystem::path root)
     : m_root(std::move(root)), m_server(std::make_unique<httplib::Server>()) {
     // A client that hangs up mid-body must not kill the test process.
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
+#endif
     // Short idle keep-alive so that stopping never waits long on an idle
     // connection; many requests per connection for benchmarks.
     m_server->set_keep_alive_timeout(1);
@@ -95,7 +90,8 @@ void TestHttpServer::Handle(const httplib::Request& request, httplib::Response& 
         response.set_content("status " + std::to_string(response.status) + "\n", "text/plain");
         return;
     }
-    std::filesystem::path file = m_root / std::filesystem::path(request.path).relative_path();
+    // The request's path is UTF-8, as the served tree's names are.
+    const std::filesystem::path file = Utf8Path(m_root.generic_string() + request.path);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
         response.status = 404;

@@ -2,23 +2,19 @@
 
 #include <memory>
 
+#include "os/download_transfer.h"
+
 namespace {
 // curl's own default is 16 KiB.
 constexpr long kReceiveBufferBytes = 256 * 1024;
 }  // namespace
-
-HRESULT MapHttpStatus(long httpStatus) {
-    if (httpStatus == 404 || httpStatus == 410) return INET_E_OBJECT_NOT_FOUND;
-    if (httpStatus >= 300 && httpStatus < 400) return INET_E_REDIRECT_FAILED;
-    return INET_E_DOWNLOAD_FAILURE;
-}
 
 HRESULT MapCurlResult(CURLcode result, long httpStatus) {
     switch (result) {
         case CURLE_OK:
             return S_OK;
         case CURLE_HTTP_RETURNED_ERROR:
-            return MapHttpStatus(httpStatus);
+            return download::MapHttpStatus(httpStatus);
         case CURLE_UNSUPPORTED_PROTOCOL:
             return INET_E_UNKNOWN_PROTOCOL;
         case CURLE_URL_MALFORMAT:
@@ -49,19 +45,8 @@ HRESULT MapCurlResult(CURLcode result, long httpStatus) {
 }
 
 HRESULT PrepareUrl(const std::string& utf8Url, std::string& prepared, std::string& host) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string encoded;
-    for (unsigned char c : utf8Url) {
-        // An embedded NUL or line break would cut or split the request line.
-        if (c < 0x20 || c == 0x7F) return INET_E_INVALID_URL;
-        if (c == ' ' || c >= 0x80) {
-            encoded += '%';
-            encoded += kHex[c >> 4];
-            encoded += kHex[c & 0xF];
-        } else {
-            encoded += static_cast<char>(c);
-        }
-    }
+    if (download::EncodeUrl(utf8Url, encoded) != S_OK) return INET_E_INVALID_URL;
     std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsed(curl_url(), &curl_url_cleanup);
     if (!parsed) return E_OUTOFMEMORY;
     if (curl_url_set(parsed.get(), CURLUPART_URL, encoded.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {

@@ -10,9 +10,6 @@
 // `httpStatus` is the final response's status (0 when none arrived).
 HRESULT MapCurlResult(CURLcode result, long httpStatus);
 
-// The code for a final HTTP status that is not a success (2xx).
-HRESULT MapHttpStatus(long httpStatus);
-
 // Checks a URL before any network work and returns it in the form curl gets:
 // spaces and non-ASCII bytes percent-encoded (as a browser would send them).
 // INET_E_INVALID_URL when it cannot be parsed, INET_E_UNKNOWN_PROTOCOL for a

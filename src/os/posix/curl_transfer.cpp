@@ -2,56 +2,9 @@
 
 #include <strings.h>
 
-#include <algorithm>
-
 #include "util/text_util.h"
-#include "os/rate_cap.h"
 
 namespace curl_transfer {
-
-namespace {
-uint32_t Clamp32(uint64_t value) {
-    return static_cast<uint32_t>(std::min<uint64_t>(value, UINT32_MAX));
-}
-}  // namespace
-
-bool Transfer::Report(uint32_t status, const std::wstring& statusText) {
-    lastReport = Clock::now();
-    if (!callback) return true;
-    uint32_t max = contentLength > 0 ? Clamp32(static_cast<uint64_t>(contentLength)) : 0;
-    reported = received;
-    if (callback->OnProgress(Clamp32(received), max, status, statusText.c_str()) == E_ABORT) {
-        failure = E_ABORT;
-        return false;
-    }
-    return true;
-}
-
-HRESULT Transfer::StartOver() {
-    file->Discard();
-    received = 0;
-    return file->Create(target);
-}
-
-bool Transfer::Begin(long code) {
-    begun = true;
-    curl_off_t declared = -1;
-    curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
-    contentLength = declared;
-    if (!resume) return true;
-    if (code == 206) {
-        if (!ContinuesAt(facts, *resume)) {
-            restartFull = true;
-            return false;
-        }
-        contentLength = static_cast<int64_t>(resume->total);
-        return true;
-    }
-    resume = nullptr;
-    HRESULT hr = StartOver();
-    if (Failed(hr)) failure = hr;
-    return !Failed(hr);
-}
 
 long ResponseCode(CURL* easy) {
     long code = 0;
@@ -86,23 +39,12 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     long code = ResponseCode(t->easy);
     // The body of a response that is no success is never saved.
     if (code < 200 || code >= 300) return length;
-    bool first = !t->begun;
-    if (first && !t->Begin(code)) return 0;
-    HRESULT hr = t->file->Write(data, length);
-    if (Failed(hr)) {
-        t->failure = hr;
-        return 0;
-    }
-    t->received += length;
-    if (first) {
-        if (!t->Report(BINDSTATUS_BEGINDOWNLOADDATA) || !t->Report(BINDSTATUS_DOWNLOADINGDATA)) return 0;
-    } else if (Clock::now() - t->lastReport >= kReportInterval) {
-        if (!t->Report(BINDSTATUS_DOWNLOADINGDATA)) return 0;
-    }
-    ThrottleReceivedBytes(length);
+    curl_off_t declared = -1;
+    if (!t->begun) curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
+    if (!t->TakeBody(code, declared, data, length)) return 0;
     // Time held back by the cap is no silence of the server.
     t->lastActivity = Clock::now();
-    return Failed(t->failure) ? 0 : length;
+    return length;
 }
 
 }  // namespace curl_transfer

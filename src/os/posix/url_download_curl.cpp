@@ -2,7 +2,6 @@
 
 #include <curl/curl.h>
 #include <strings.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,7 +10,6 @@
 #include <mutex>
 #include <utility>
 
-#include "util/path_util.h"
 #include "util/text_util.h"
 #include "os/posix/curl_result_map.h"
 #include "os/posix/curl_transfer.h"
@@ -26,12 +24,7 @@ void InitCurlOnce() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-uint64_t SizeOnDisk(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : UINT64_MAX;
-}
-
-class CurlUrlDownloader final : public UrlDownloader {
+class CurlUrlDownloader final : public download::PartFileDownloader {
 public:
     explicit CurlUrlDownloader(const CurlDownloadLimits& limits) : m_limits(limits) {
         InitCurlOnce();
@@ -47,36 +40,18 @@ public:
         curl_slist_free_all(m_rangeHeaders);
     }
 
-    // There is no local web cache: every request carries no-cache headers,
-    // so proxies and the server answer afresh.
-    void DeleteUrlCacheEntry(const std::wstring&) override {}
-
-    HRESULT DownloadToFile(const std::wstring& url, const std::wstring& localPath,
-                           IBindStatusCallback* callback) override {
-        HRESULT hr = Download(url, localPath, callback);
-        // A broken body stays only while the next attempt may continue it.
-        if (hr != S_OK && !m_resume.Matches(url, localPath)) m_part.Discard();
-        if (callback) callback->OnStopBinding(hr);
-        return hr;
-    }
-
 private:
-    HRESULT Download(const std::wstring& url, const std::wstring& localPath, IBindStatusCallback* callback);
+    HRESULT Download(const std::wstring& url, const std::wstring& localPath, IBindStatusCallback* callback) override;
     // One request: the whole body, or with `resume` the rest of it.
     HRESULT Attempt(Transfer& t, const std::string& url, const ResumePoint* resume);
     HRESULT Perform(Transfer& t);
     void Configure(Transfer& t, const std::string& url, const ResumePoint* resume);
-    ResumePoint NextResumePoint(const Transfer& t, HRESULT hr) const;
 
     CurlDownloadLimits m_limits;
     CURLM* m_multi = nullptr;
     CURL* m_easy = nullptr;
     curl_slist* m_headers = nullptr;
     curl_slist* m_rangeHeaders = nullptr;
-    // The temporary of the current download; after a broken attempt it keeps
-    // what arrived, described by m_resume, for the next call.
-    PartFile m_part;
-    ResumePoint m_resume;
 };
 
 void CurlUrlDownloader::Configure(Transfer& t, const std::string& url, const ResumePoint* resume) {
@@ -104,31 +79,9 @@ void CurlUrlDownloader::Configure(Transfer& t, const std::string& url, const Res
 }
 
 HRESULT CurlUrlDownloader::Attempt(Transfer& t, const std::string& url, const ResumePoint* resume) {
-    t.resume = resume;
-    t.received = resume ? resume->onDisk : 0;
-    t.begun = false;
-    t.restartFull = false;
-    t.contentLength = -1;
-    t.facts = ResponseFacts();
+    t.Prepare(resume);
     Configure(t, url, resume);
     return Perform(t);
-}
-
-ResumePoint CurlUrlDownloader::NextResumePoint(const Transfer& t, HRESULT hr) const {
-    if (!KeepsPartialBody(hr) || !m_part.IsOpen()) return {};
-    // Nothing new arrived: what was on disk still stands.
-    if (!t.begun) return t.resume ? *t.resume : ResumePoint();
-    if (t.contentLength <= 0 || t.received == 0 || t.received >= static_cast<uint64_t>(t.contentLength))
-        return {};
-    if (t.resume) {
-        ResumePoint next = *t.resume;
-        next.onDisk = t.received;
-        return next;
-    }
-    const std::string validator = t.facts.IfRangeValidator();
-    if (!t.facts.AcceptsByteRanges() || validator.empty()) return {};
-    return {t.url,     t.localPath,  t.received,          static_cast<uint64_t>(t.contentLength),
-            validator, t.facts.etag, t.facts.lastModified};
 }
 
 HRESULT CurlUrlDownloader::Download(const std::wstring& url, const std::wstring& localPath,
@@ -143,48 +96,10 @@ HRESULT CurlUrlDownloader::Download(const std::wstring& url, const std::wstring&
 
     Transfer t;
     t.easy = m_easy;
-    t.callback = callback;
-    t.url = url;
-    t.localPath = localPath;
-    t.target = NativePath(localPath);
-    t.file = &m_part;
-    const bool resuming =
-        kept.Matches(url, localPath) && m_part.IsOpen() && SizeOnDisk(m_part.TempPath()) == kept.onDisk;
-    // Bytes on disk count as received from the first report on.
-    t.received = resuming ? kept.onDisk : 0;
-    if (!t.Report(BINDSTATUS_FINDINGRESOURCE, text::FromUtf8(host))) return E_ABORT;
-    if (!resuming) {
-        m_part.Discard();
-        hr = m_part.Create(t.target);
-        if (Failed(hr)) return hr;
-    }
-    if (!t.Report(BINDSTATUS_CONNECTING, text::FromUtf8(host))) return E_ABORT;
-
-    hr = Attempt(t, prepared, resuming ? &kept : nullptr);
-    // The server holds another version, cannot serve the range, or "succeeded"
-    // without sending any of the rest (which would leave the old bytes to be
-    // taken for the whole): fetch anew.
-    const bool nothingMore = !Failed(hr) && t.resume && !t.begun;
-    if (resuming && (t.restartFull || nothingMore || ResponseCode(m_easy) == 416)) {
-        hr = t.StartOver();
-        if (Failed(hr)) return hr;
-        hr = Attempt(t, prepared, nullptr);
-    }
-    if (Failed(hr)) {
-        m_resume = NextResumePoint(t, hr);
-        return hr;
-    }
-
-    long code = ResponseCode(m_easy);
-    if (code < 200 || code >= 300) return MapHttpStatus(code);
-    if (t.contentLength >= 0 && t.received != static_cast<uint64_t>(t.contentLength)) {
-        m_resume = NextResumePoint(t, INET_E_DATA_NOT_AVAILABLE);
-        return INET_E_DATA_NOT_AVAILABLE;
-    }
-    if (!t.begun && !t.Report(BINDSTATUS_BEGINDOWNLOADDATA)) return E_ABORT;
-    if (t.reported != t.received && !t.Report(BINDSTATUS_DOWNLOADINGDATA)) return E_ABORT;
-    if (!t.Report(BINDSTATUS_ENDDOWNLOADDATA)) return E_ABORT;
-    return m_part.Commit();
+    t.Aim(url, localPath, callback, &m_part);
+    return download::Run(
+        t, kept, text::FromUtf8(host), [&](const ResumePoint* resume) { return Attempt(t, prepared, resume); },
+        [this] { return ResponseCode(m_easy); }, m_resume);
 }
 
 // Runs the transfer on the downloader's own multi handle, which keeps

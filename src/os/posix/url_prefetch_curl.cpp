@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/file_system.h"
+#include "os/part_file.h"
 #include "os/posix/curl_result_map.h"
 #include "os/rate_cap.h"
 #include "os/thread_start.h"
@@ -23,7 +24,7 @@ constexpr long kStallSeconds = 30;
 constexpr int kPollMs = 100;
 
 bool IsDiskFull(int error) {
-    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+    return IsDiskFullError(error) || error == EFBIG;
 }
 
 struct Job {

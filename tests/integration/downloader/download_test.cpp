@@ -1,12 +1,11 @@
-// The libcurl downloader against a real loopback server: the bytes and the
+// The downloader against a real loopback server: the bytes and the
 // progress reports, well-formed requests, every failure mapped to its code
 // without touching what is on disk, aborts that stop at once, the stall
 // limit and the bandwidth cap.
-#include <sys/mount.h>
-#include "support/test_common.h"
-#include "support/scoped_tmpfs.h"
+#include <thread>
 
 #include "downloader_fixture.h"
+#include "support/small_volume.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -15,7 +14,9 @@ TEST_F(DownloaderTest, CopiesBytesOverAnOlderTargetAndReportsProgressInOrder) {
     const std::string body = Noise(1 << 20);
     m_served.WriteFile("data/big.bin", body);
     m_local.WriteFile("big.bin", "an older file");
-    chmod(m_local.Join("big.bin").c_str(), 0444);
+    namespace fs = std::filesystem;
+    fs::permissions(m_local.Join("big.bin"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     // Spread the body over about half a second so that the data reports are
     // spaced by the rate limit rather than by the server.
     m_server.SetSlowBody("/data/big.bin", 64 * 1024, std::chrono::milliseconds(30));
@@ -24,10 +25,9 @@ TEST_F(DownloaderTest, CopiesBytesOverAnOlderTargetAndReportsProgressInOrder) {
     double elapsed = SecondsSince(start);
     EXPECT_TRUE(m_local.ReadFile("big.bin") == body);
     EXPECT_EQ(LocalEntries(), "big.bin");
-    struct stat st {};
-    ASSERT_EQ(stat(m_local.Join("big.bin").c_str(), &st), 0);
     // Not the 0600 of a temporary file: others may read what was fetched.
-    EXPECT_EQ(st.st_mode & 0644, 0644u);
+    const fs::perms shared = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+    EXPECT_EQ(fs::status(m_local.Join("big.bin")).permissions() & shared, shared);
 
     EXPECT_EQ(m_callback.startCount, 1);
     EXPECT_EQ(m_callback.stopCount, 1);
@@ -99,9 +99,12 @@ TEST_F(DownloaderTest, EveryFailureHasItsCodeAndLeavesTheTargetFolderAsItWas) {
     m_served.WriteFile("file.zip", Noise(256 * 1024));
     m_local.WriteFile("file.zip", "old");
     m_local.WriteFile("plain", "a regular file");
+    std::filesystem::create_directories(m_local.Join("folder"));
     // Small file systems of their own; need root.
-    const ScopedTmpfs folder(m_local.Join("folder"), "size=64k"), readOnly(m_local.Join("ro"), "size=64k", MS_RDONLY);
-    const bool mounted = folder.mounted;
+    const SmallVolume small(m_local.Join("folder"), "64k");
+    std::filesystem::create_directories(m_local.Join("ro"));
+    const SmallVolume readOnly(m_local.Join("ro"), "64k", true);
+    const bool mounted = small.mounted() && readOnly.mounted();
     const SilentPort silent(true), refusing(false);
     const std::wstring base = text::FromUtf8(m_server.BaseUrl()), file = base + L"file.zip";
     auto status = [this](int code) { return [this, code] { m_server.SetStatus("/file.zip", code); }; };
@@ -138,12 +141,12 @@ TEST_F(DownloaderTest, EveryFailureHasItsCodeAndLeavesTheTargetFolderAsItWas) {
         m_server.ClearFaults();
         c.set();
         m_callback = RecordingCallback();
-        const auto before = FolderTree(m_local.path());
+        const auto before = Tree();
         const int requests = m_server.TotalRequests();
         const auto start = Clock::now();
         EXPECT_EQ(m_downloader->DownloadToFile(c.url, Target(c.target), &m_callback), c.code);
         EXPECT_LT(SecondsSince(start), c.seconds);
-        EXPECT_EQ(FolderTree(m_local.path()), before);
+        EXPECT_EQ(Tree(), before);
         EXPECT_EQ(m_callback.CountStatus(BINDSTATUS_ENDDOWNLOADDATA), 0);
         if (!c.data) EXPECT_EQ(m_callback.CountStatus(BINDSTATUS_BEGINDOWNLOADDATA), 0) << "an error page is no data";
         if (m_callback.stopCount || c.network) EXPECT_EQ(m_callback.stopResult, c.code);
@@ -216,7 +219,7 @@ TEST_F(DownloaderTest, TwoCappedDownloadsShareTheCapAndAreNoStall) {
     m_served.WriteFile("a.zip", first);
     m_served.WriteFile("b.zip", second);
     SetMaxReceiveRate(kRate);
-    auto other = CreateCurlUrlDownloader({15, 1});
+    auto other = UrlDownloader::Create(1);
     HRESULT otherResult = E_FAIL;
     const auto start = Clock::now();
     std::thread parallel([&] { otherResult = other->DownloadToFile(Url("b.zip"), Target("b.zip"), nullptr); });

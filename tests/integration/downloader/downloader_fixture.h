@@ -1,12 +1,25 @@
 #pragma once
 // Shared set-up of the downloader tests: a loopback server over one temporary
-// folder, a target folder, the libcurl downloader with a 1-second stall limit
+// folder, a target folder, the downloader with a 1-second stall limit
 // and a callback that records every report.
-#include "support/test_common.h"
+#include <gtest/gtest.h>
 
-#include "os/posix/url_download_curl.h"
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "util/text_util.h"
+#include "os/url_download.h"
 #include "os/rate_cap.h"
+#include "support/noise.h"
 #include "support/silent_port.h"
+#include "support/temp_dir.h"
+#include "support/test_http_server.h"
 
 struct ProgressReport {
     uint32_t progress;
@@ -64,7 +77,7 @@ protected:
     TempDir m_served;
     TempDir m_local;
     TestHttpServer m_server{m_served.path()};
-    std::unique_ptr<UrlDownloader> m_downloader = CreateCurlUrlDownloader({15, 1});
+    std::unique_ptr<UrlDownloader> m_downloader = UrlDownloader::Create(1);
     RecordingCallback m_callback;
     const uint64_t m_rateBefore = MaxReceiveRate();
 
@@ -77,4 +90,6 @@ protected:
     }
     // Names in the target folder, to spot leftovers of temporary files.
     std::string LocalEntries() const { return FolderNames(m_local.path()); }
+    // Everything below the target folder with its content.
+    std::map<std::string, std::string> Tree() const { return FolderTree(m_local.path()); }
 };

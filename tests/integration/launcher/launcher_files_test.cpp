@@ -3,7 +3,7 @@
 // room it meets.
 
 #include "support/test_common.h"
-#include "support/scoped_tmpfs.h"
+#include "support/small_volume.h"
 
 #include "launcher_fixture.h"
 
@@ -89,8 +89,9 @@ TEST_F(LauncherProcess, LeftoversOfAnInterruptedRunGoAtTheNextStartAndAReadyClos
 TEST_F(LauncherProcess, FullDiskIsReportedAndLosesNothing) {
     // Room for the launcher itself and about a megabyte more; needs root.
     const std::string small = root.Join("small");
-    const ScopedTmpfs tmpfs(small, "size=" + std::to_string(stdfs::file_size(LauncherBinary()) + (1u << 20)));
-    if (!tmpfs.mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
+    stdfs::create_directories(small);
+    const SmallVolume volume(small, std::to_string((stdfs::file_size(LauncherBinary()) >> 10) + 1024) + "k");
+    if (!volume.mounted()) GTEST_SKIP() << "mounting a tmpfs needs root";
     stdfs::copy_file(LauncherBinary(), small + "/QuonLauncher.exe");
     std::ofstream(small + "/keep.dat") << "installed";
     struct Case {

@@ -38,3 +38,5 @@ private:
 // E_OUTOFMEMORY (what the launcher reports as lack of disk space), missing
 // rights E_ACCESSDENIED, anything else E_FAIL.
 HRESULT MapLocalFileError(int error);
+// A full disk or quota.
+bool IsDiskFullError(int error);

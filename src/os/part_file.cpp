@@ -1,12 +1,10 @@
-#include "os/posix/part_file.h"
+#include "os/part_file.h"
 
 #include <cerrno>
 
 HRESULT MapLocalFileError(int error) {
+    if (IsDiskFullError(error)) return E_OUTOFMEMORY;
     switch (error) {
-        case ENOSPC:
-        case EDQUOT:
-            return E_OUTOFMEMORY;
         case EACCES:
         case EPERM:
         case EROFS:
@@ -14,6 +12,15 @@ HRESULT MapLocalFileError(int error) {
         default:
             return E_FAIL;
     }
+}
+
+bool IsDiskFullError(int error) {
+#ifdef EDQUOT
+    // Windows' C library has no quota number: its file service reports a
+    // full quota as ENOSPC.
+    if (error == EDQUOT) return true;
+#endif
+    return error == ENOSPC;
 }
 
 HRESULT PartFile::Create(const std::string& target) {

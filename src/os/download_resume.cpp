@@ -1,4 +1,4 @@
-#include "os/posix/download_resume.h"
+#include "os/download_resume.h"
 
 #include <strings.h>
 
