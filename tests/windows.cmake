@@ -30,7 +30,14 @@ target_compile_definitions(quon_test_support PUBLIC QUON_BIN_DIR="${CMAKE_RUNTIM
                            QUON_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 # unit/<area> folders that run on Windows; each is one program, as on Linux.
-set(QUON_WIN_UNIT_AREAS list_format md5 launcher)
+# Not yet: ftp (its list parser is part of the network services), console
+# (the Windows console front-end).
+set(QUON_WIN_UNIT_AREAS list_format md5 launcher diagnostics platform options system crash os_services)
+# Tests of Linux parts (desktop entries, /proc and /sys parsing, uname), and
+# the breakpoint death test, whose Windows ending (an unhandled breakpoint
+# exception) belongs with the Windows crash handler.
+set(QUON_WIN_SKIPPED_TESTS unit/platform/desktop_entry_test.cpp unit/system/system_facts_parse_test.cpp
+    unit/system/system_report_test.cpp unit/diagnostics/custom_assert_test.cpp)
 # integration/<area> folders that run on Windows; QUON_WIN_ONLY_<area> names
 # the files of an area that do so far, where not all do.
 set(QUON_WIN_INTEGRATION_AREAS downloader patching)
@@ -43,6 +50,12 @@ foreach(area ${QUON_WIN_UNIT_AREAS} ${QUON_WIN_INTEGRATION_AREAS})
   file(GLOB src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${kind}/${area}/*.cpp)
   if(QUON_WIN_ONLY_${area})
     list(TRANSFORM QUON_WIN_ONLY_${area} PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/${kind}/${area}/ OUTPUT_VARIABLE src)
+  endif()
+  foreach(skipped ${QUON_WIN_SKIPPED_TESTS})
+    list(REMOVE_ITEM src ${CMAKE_CURRENT_SOURCE_DIR}/${skipped})
+  endforeach()
+  if(NOT src)
+    continue()
   endif()
   set(target ${kind}_${area})
   add_executable(${target} ${src})

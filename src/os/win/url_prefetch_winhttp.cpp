@@ -25,6 +25,10 @@ struct Job {
     uint64_t ticket = 0;
     std::string url;
     std::string path;
+    // Small archives stay in memory: no file to create, write and delete.
+    bool inMemory = false;
+    uint64_t limit = 0;
+    std::string body;
     std::atomic<bool> cancelled{false};
 };
 
@@ -52,6 +56,31 @@ public:
         job->ticket = ticket;
         job->url = url;
         job->path = path;
+        Queue(std::move(job));
+    }
+
+    bool KeepsBodies() const override { return true; }
+
+    void StartInMemory(uint64_t ticket, const std::string& url, uint64_t limit) override {
+        auto job = std::make_unique<Job>();
+        job->ticket = ticket;
+        job->url = url;
+        job->inMemory = true;
+        job->limit = limit;
+        Queue(std::move(job));
+    }
+
+    bool TakeBody(uint64_t ticket, std::string& body) override {
+        std::lock_guard lock(m_mutex);
+        auto it = m_bodies.find(ticket);
+        if (it == m_bodies.end()) return false;
+        body = std::move(it->second);
+        m_bodies.erase(it);
+        return true;
+    }
+
+    void Queue(std::unique_ptr<Job> job) {
+        const uint64_t ticket = job->ticket;
         {
             std::lock_guard lock(m_mutex);
             m_queued.push_back(std::move(job));
@@ -77,6 +106,7 @@ public:
         for (Job* job : m_active)
             if (job->ticket == ticket) job->cancelled = true;
         m_status.erase(ticket);
+        m_bodies.erase(ticket);
     }
 
 private:
@@ -96,7 +126,10 @@ private:
                 std::lock_guard lock(m_mutex);
                 std::erase(m_active, job.get());
                 auto it = m_status.find(job->ticket);
-                if (!job->cancelled && it != m_status.end()) it->second.outcome = outcome;
+                if (!job->cancelled && it != m_status.end()) {
+                    it->second.outcome = outcome;
+                    if (job->inMemory && outcome == Outcome::kDone) m_bodies[job->ticket] = std::move(job->body);
+                }
             }
             m_changed.notify_all();
         }
@@ -112,9 +145,9 @@ private:
     // body is complete, so that a fetch cut off (or a killed launcher) never
     // leaves a part under the archive's name, and the start-up clean-up knows
     // the leftover.
-    Outcome Fetch(const Job& job) {
+    Outcome Fetch(Job& job) {
         fsys::TempFile file;
-        if (!file.Create(job.path)) return IsDiskFull(errno) ? Outcome::kDiskFull : Outcome::kFailed;
+        if (!job.inMemory && !file.Create(job.path)) return IsDiskFull(errno) ? Outcome::kDiskFull : Outcome::kFailed;
         winhttp::Url url;
         if (winhttp::ParseUrl(job.url, url) != S_OK) return Outcome::kFailed;
         const winhttp::Request::KeepGoing going = [&job] { return !job.cancelled; };
@@ -132,7 +165,13 @@ private:
             size_t size = 0;
             if (request->Read(data, size, going) != S_OK) return Outcome::kFailed;
             if (size == 0) break;
-            if (!file.Write(data, size)) return IsDiskFull(errno) ? Outcome::kDiskFull : Outcome::kFailed;
+            if (job.inMemory) {
+                // More than the list announced: not kept, whatever the server says.
+                if (job.body.size() + size > job.limit) return Outcome::kFailed;
+                job.body.append(data, size);
+            } else if (!file.Write(data, size)) {
+                return IsDiskFull(errno) ? Outcome::kDiskFull : Outcome::kFailed;
+            }
             received += size;
             Publish(job, received);
             // The process-wide bandwidth cap covers these connections too.
@@ -143,7 +182,7 @@ private:
         if (declared >= 0 && static_cast<uint64_t>(declared) != received) return Outcome::kFailed;
         // Scratch in Temp: a crash costs a new fetch, not worth a sync. A
         // delayed write error shows only here.
-        if (!file.Commit(fsys::Durability::kNone))
+        if (!job.inMemory && !file.Commit(fsys::Durability::kNone))
             return IsDiskFull(errno) ? Outcome::kDiskFull : Outcome::kFailed;
         return Outcome::kDone;
     }
@@ -161,6 +200,7 @@ private:
     std::deque<std::unique_ptr<Job>> m_queued;
     std::vector<Job*> m_active;
     std::map<uint64_t, Status> m_status;
+    std::map<uint64_t, std::string> m_bodies;  // finished in-memory fetches not yet taken
 };
 
 }  // namespace
