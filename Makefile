@@ -3,7 +3,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: deps build test test-asan test-tsan demo bench clean windows test-windows
+.PHONY: deps build test test-asan test-tsan demo bench clean windows test-windows demo-windows
 
 deps:
 	@scripts/install-deps
@@ -35,6 +35,9 @@ windows: deps $(WIN_BUILD)/build.ninja
 
 test-windows: windows
 	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+demo-windows: build windows
+	WIN_BUILD=$(CURDIR)/$(WIN_BUILD) scripts/demo-windows
 
 demo: build
 	scripts/demo
