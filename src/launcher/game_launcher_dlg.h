@@ -39,7 +39,7 @@ struct LauncherStatusSnapshot {
     uint32_t fileSize = 0, fileRecv = 0;
     uint64_t totalSize = 0, totalRecv = 0;
     std::wstring currentFile;
-    RECT totalBar, fileBar;
+    RECT totalBar{}, fileBar{};  // zeroed: Windows' own RECT has no initialisers
 };
 
 class CGameLauncherDlg {
