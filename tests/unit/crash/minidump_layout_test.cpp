@@ -1,11 +1,10 @@
 // The dump's layout where no debugger looks: the user streams, the directory,
 // the system and exception records, and the dump file name (threads, stacks
 // and modules are read by the debugger in the crash tests).
-#include "support/test_common.h"
-
 #include "services/crash/dump_file_name.h"
 #include "services/crash/minidump_file_writer.h"
 #include "support/minidump_reader.h"
+#include "support/test_common.h"
 
 namespace {
 
@@ -24,14 +23,17 @@ ProcessSnapshot Snapshot() {
 }
 
 TEST(MinidumpLayoutTest, UserStreamsSystemAndExceptionWhereTheFormatPutsThem) {
-    const MinidumpReader dump(MinidumpFileWriter::Build(Snapshot(), {{0, "Default"}, {1, "Default"}}, 0, 1));
-    EXPECT_EQ(dump.signature(), minidump::kSignature);
-    EXPECT_EQ(dump.directory().size(), dump.entries()) << "a stream type appears twice";
+    const auto bytes = MinidumpFileWriter::Build(Snapshot(), {{0, "Default"}, {1, "Default"}}, 0, 1);
+    const MinidumpReader dump(std::string(bytes.begin(), bytes.end()));
+    EXPECT_EQ(dump.At<uint32_t>(0), minidump::kSignature);
+    EXPECT_EQ(dump.types(), dump.entries()) << "a stream type appears twice";
     for (uint32_t type : {0u, 1u}) EXPECT_EQ(dump.Bytes(type), "Default");
-    for (uint32_t type : {3u, 5u, 6u, 7u, uint32_t{minidump::kLinuxMaps}}) EXPECT_TRUE(dump.Has(type)) << type;
+    for (uint32_t type : {3u, 5u, 6u, 7u, uint32_t{minidump::kLinuxMaps}})
+        EXPECT_TRUE(dump.Has(type)) << type;
 
-    EXPECT_EQ(dump.ProcessorArchitecture(), minidump::kProcessorArchitectureAmd64);
-    EXPECT_EQ(dump.PlatformId(), minidump::kPlatformLinux);
+    EXPECT_EQ(dump.At<uint16_t>(dump.Rva(minidump::kSystemInfoStream)),
+              minidump::kProcessorArchitectureAmd64);
+    EXPECT_EQ(dump.At<uint32_t>(dump.Rva(minidump::kSystemInfoStream) + 20), minidump::kPlatformLinux);
     EXPECT_EQ(dump.ExceptionThread(), 101u);
     EXPECT_EQ(dump.ExceptionCode(), 11u);
     EXPECT_EQ(dump.ThreadIds(), std::vector<uint32_t>{101});

@@ -43,10 +43,10 @@ TEST_P(CrashDumpWinTest, YesWritesOneDumpWithTheCrashAndNoWritesNone) {
     for (time_t when = before; when <= after; ++when) named = named || dumps[0] == ExpectedDumpName(when);
     EXPECT_TRUE(named) << dumps[0];
 
-    const std::string bytes = folder.ReadFile(dumps[0]);
-    const MinidumpReader dump(std::vector<uint8_t>(bytes.begin(), bytes.end()));
-    EXPECT_EQ(dump.signature(), minidump::kSignature);
-    EXPECT_EQ(dump.ProcessorArchitecture(), minidump::kProcessorArchitectureAmd64);
+    const MinidumpReader dump(folder.ReadFile(dumps[0]));
+    EXPECT_EQ(dump.At<uint32_t>(0), minidump::kSignature);
+    EXPECT_EQ(dump.At<uint16_t>(dump.Rva(minidump::kSystemInfoStream)),
+              minidump::kProcessorArchitectureAmd64);
     for (uint32_t type : {0u, 1u}) EXPECT_EQ(dump.Bytes(type), "Default") << type;
     EXPECT_EQ(dump.ExceptionCode(), c.code);
     const auto threads = dump.ThreadIds();

@@ -3,20 +3,32 @@
 // scripted answer, and names their dumps.
 #include <windows.h>
 
+#include "support/scoped_env.h"
 #include "support/test_common.h"
-#include "support/win/program_run_win.h"
 
-// A program beside the test's own executable.
-inline std::string ProgramBesideTest(const std::string& name) {
-    wchar_t self[MAX_PATH];
-    const std::filesystem::path path(std::wstring(self, GetModuleFileNameW(nullptr, self, MAX_PATH)));
-    return text::ToUtf8((path.parent_path() / text::FromUtf8(name)).wstring());
-}
-
+// crash_victim.exe (beside the test) in `folder`, with the test's
+// environment and these additions; its exit code, -1 when it did not end.
 inline long long RunCrash(const std::string& folder, const std::string& mode, const std::string& answer,
-                          std::map<std::string, std::string> env = {}) {
-    env["QUON_CRASH_PROMPT_ANSWER"] = answer;
-    return RunWindowsProgram(ProgramBesideTest("crash_victim.exe"), {mode}, folder, env);
+                          const std::map<std::string, std::string>& env = {}) {
+    std::vector<std::unique_ptr<ScopedEnv>> scoped;
+    scoped.push_back(std::make_unique<ScopedEnv>("QUON_CRASH_PROMPT_ANSWER", answer));
+    for (const auto& [name, value] : env) scoped.push_back(std::make_unique<ScopedEnv>(name.c_str(), value));
+    wchar_t self[MAX_PATH];
+    const std::filesystem::path exe(std::wstring(self, GetModuleFileNameW(nullptr, self, MAX_PATH)));
+    std::wstring line =
+        L"\"" + (exe.parent_path() / L"crash_victim.exe").wstring() + L"\" " + text::FromUtf8(mode);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        text::FromUtf8(folder).c_str(), &startup, &process))
+        return -1;
+    DWORD code = 0;
+    if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+    const bool ended = GetExitCodeProcess(process.hProcess, &code) && code != STILL_ACTIVE;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ended ? code : -1;
 }
 
 inline std::vector<std::string> ListDumps(const std::string& folder) {
