@@ -105,4 +105,29 @@ TEST(CrashDumpWinTest, EveryStartedThreadKeepsStackForTheHandler) {
     EXPECT_GE(kept, 64u * 1024);
 }
 
+// The launcher itself, while its worker tries to fetch the file list: a
+// thread that faults at once is a crash of the launcher like any other.
+TEST(CrashDumpWinTest, ACrashOfTheLauncherLeavesItsDumpInTheInstallFolder) {
+    TempDir root;
+    const std::string exe = root.Join("install/QuonLauncher.exe");
+    std::filesystem::create_directories(Utf8Path(root.Join("install")));
+    std::filesystem::copy_file(BesideTest(L"QuonLauncher.exe"), Utf8Path(exe));
+    ScopedEnv answer("QUON_CRASH_PROMPT_ANSWER", "yes"), ui("QUON_LAUNCHER_UI", "console"),
+        host("QUON_PATCH_HOST", "127.0.0.1:9"), runtime("QUON_RUNTIME_DIR", root.path());
+    DWORD faulting = 0;
+    EXPECT_EQ(
+        RunProgram(Utf8Path(exe), L"QA FromUpdater", root.path(),
+                   [&faulting](HANDLE launcher) {
+                       Sleep(1000);
+                       CloseHandle(CreateRemoteThread(launcher, nullptr, 0, nullptr, nullptr, 0, &faulting));
+                   }),
+        EXCEPTION_ACCESS_VIOLATION);
+    const auto dumps = ListDumps(root.Join("install"));
+    ASSERT_EQ(dumps.size(), 1u);
+    EXPECT_EQ(dumps[0].rfind("QuonLauncher(crashed)_", 0), 0u) << dumps[0];
+    const MinidumpReader dump(root.ReadFile("install/" + dumps[0]));
+    EXPECT_EQ(dump.ExceptionThread(), faulting);
+    EXPECT_GE(dump.ThreadIds().size(), 3u);  // the window's, the worker's and the faulting one
+}
+
 }  // namespace
