@@ -37,7 +37,7 @@ set(QUON_WIN_UNIT_AREAS list_format md5 launcher diagnostics platform options sy
 # the breakpoint death test, whose Windows ending (an unhandled breakpoint
 # exception) belongs with the Windows crash handler.
 set(QUON_WIN_SKIPPED_TESTS unit/platform/desktop_entry_test.cpp unit/system/system_facts_parse_test.cpp
-    unit/system/system_report_test.cpp unit/diagnostics/custom_assert_test.cpp)
+    unit/system/system_report_this_machine_test.cpp unit/diagnostics/custom_assert_test.cpp)
 # integration/<area> folders that run on Windows; QUON_WIN_ONLY_<area> names
 # the files of an area that do so far, where not all do.
 set(QUON_WIN_INTEGRATION_AREAS downloader patching)
@@ -74,3 +74,35 @@ target_include_directories(gui_win32_dialogs PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
 target_link_libraries(gui_win32_dialogs PRIVATE quon_test_support quon_ui_win32 GTest::gtest_main advapi32 ole32)
 gtest_discover_tests(gui_win32_dialogs PROPERTIES LABELS gui ENVIRONMENT QUON_WINE_XVFB=1 RUN_SERIAL TRUE TIMEOUT 120
                      DISCOVERY_TIMEOUT 120)
+
+# The crash handler and the crash report under Wine: the crash programs, the
+# dumps they write when answered, and the FTP upload against pyftpdlib, which
+# the Windows tests start on the Linux side through Wine (see
+# integration/ftp/win/ftp_server_win.cpp).
+add_subdirectory(crash_programs)
+# integration_crash_win: the crash programs answered Yes and No, their dumps
+# read back. integration_ftp: the transfer tests, the report upload, and the
+# upload mode of a real crash.
+add_executable(integration_crash_win integration/crash/win/crash_dump_win_test.cpp)
+# The question itself needs a display: Wine on an Xvfb of its own, alone.
+add_executable(integration_crash_prompt_win integration/crash/win/crash_prompt_win_test.cpp)
+file(GLOB ftp_src CONFIGURE_DEPENDS integration/ftp/*_test.cpp integration/ftp/win/*.cpp)
+add_executable(integration_ftp ${ftp_src})
+# Two transfer tests wait for the WinINet session (src/os/win) to meet
+# Wine's ways: an empty listing fails (Wine's FtpFindFirstFileA returns no
+# handle with error 0, not ERROR_NO_MORE_FILES), and a cancel waits until the
+# server drained the socket (the close holds the session's handle lock).
+set(QUON_WIN_FTP_FILTER -FtpUploadTest.ListingGivesSizesAndFolderFlagsUnderFullPaths:FtpUploadTest.CloseFromAnotherThreadStopsTheUploadWithinAPiece)
+foreach(target integration_crash_win integration_crash_prompt_win integration_ftp)
+  target_link_libraries(${target} PRIVATE quon_test_support GTest::gtest_main)
+  add_dependencies(${target} crash_victim QuonLauncher)
+  set(filter "")
+  set(display "")
+  if(target STREQUAL "integration_ftp")
+    set(filter TEST_FILTER ${QUON_WIN_FTP_FILTER})
+  elseif(target STREQUAL "integration_crash_prompt_win")
+    set(display ENVIRONMENT QUON_WINE_XVFB=1 RUN_SERIAL TRUE)
+  endif()
+  # Each crash starts a helper that dumps it; a dump under Wine takes seconds.
+  gtest_discover_tests(${target} ${filter} PROPERTIES LABELS integration TIMEOUT 300 ${display} DISCOVERY_TIMEOUT 120)
+endforeach()

@@ -19,10 +19,13 @@ enum CrashReportMode : int32_t { CRASH_REPORT_UPLOAD = 0, CRASH_REPORT_DUMP_ONLY
 
 // What the crash was, as the crashed thread saw it.
 struct CrashException {
-    uint32_t code = 0;  // the signal number
+    uint32_t code = 0;  // the signal number (Linux), the exception code (Windows)
     uint64_t address = 0;
     std::vector<uint64_t> parameters;
-    Amd64Registers registers;  // at the moment of the crash
+    Amd64Registers registers;  // at the moment of the crash (Linux)
+    // Where the crashed process holds its EXCEPTION_POINTERS (Windows: the
+    // dump reads the record from there); 0 when not given.
+    uint64_t pointers = 0;
 };
 
 // The assertion record of a pure-virtual call (not written into the dump).
@@ -39,14 +42,17 @@ public:
     ExceptionHandler() { Install(); }
     ~ExceptionHandler() {}
 
-    // Installs the hooks: SIGSEGV, SIGBUS, SIGFPE, SIGILL and SIGABRT on an
-    // alternate signal stack, the pure-virtual-call hook and std::terminate.
+    // Installs the hooks: on Linux SIGSEGV, SIGBUS, SIGFPE, SIGILL and
+    // SIGABRT on an alternate signal stack; on Windows the unhandled-exception
+    // filter, the invalid-parameter handler and SIGABRT; on both the
+    // pure-virtual-call hook and std::terminate.
     // Sets the report mode to dump-only, unless QUON_CRASH_REPORT_MODE=upload
     // asks for the upload mode. Does nothing in a crash helper.
     static void Install();
-    // Gives the calling thread its own alternate signal stack, so that a stack
-    // overflow in it still reaches the handler. Every thread the program
-    // starts calls it first; the stack is freed when the thread ends.
+    // Keeps stack for the handler on the calling thread (Linux: an alternate
+    // signal stack, freed when the thread ends; Windows: a stack guarantee),
+    // so that a stack overflow in it still reaches the handler. Every thread
+    // the program starts calls it first.
     static void PrepareCurrentThread();
 
     static void SetMessage(const std::wstring& caption, const std::wstring& text);

@@ -28,13 +28,6 @@ std::wstring ModuleBaseName(const std::wstring& path) {
 }
 }  // namespace
 
-bool MinidumpGenerator::WriteMinidump(pid_t process, pid_t threadId, pid_t requestingThreadId,
-                                      const CrashException* exception, const CrashAssertion* assertion,
-                                      uint32_t dumpType, bool clientPointers, std::wstring* dumpPath) {
-    return WriteMinidump(process, threadId, requestingThreadId, exception, assertion, dumpType,
-                         clientPointers, dumpPath, nullptr);
-}
-
 bool MinidumpGenerator::WriteMinidump(pid_t process, pid_t threadId, pid_t, const CrashException* exception,
                                       const CrashAssertion*, uint32_t dumpType, bool, std::wstring* dumpPath,
                                       std::wstring*) {

@@ -20,7 +20,10 @@ public:
 
     bool WriteMinidump(pid_t process, pid_t threadId, pid_t requestingThreadId,
                        const CrashException* exception, const CrashAssertion* assertion, uint32_t dumpType,
-                       bool clientPointers, std::wstring* dumpPath);
+                       bool clientPointers, std::wstring* dumpPath) {
+        return WriteMinidump(process, threadId, requestingThreadId, exception, assertion, dumpType,
+                             clientPointers, dumpPath, nullptr);
+    }
     // With MiniDumpWithFullMemory, also creates "<dump>-full.dmp" (empty).
     bool WriteMinidump(pid_t process, pid_t threadId, pid_t requestingThreadId,
                        const CrashException* exception, const CrashAssertion* assertion, uint32_t dumpType,

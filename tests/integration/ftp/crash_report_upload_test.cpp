@@ -18,8 +18,7 @@ namespace {
 
 std::string DateFolder() {  // "2026127" for 7 Dec 2026
     const time_t now = time(nullptr);
-    struct tm t {};
-    localtime_r(&now, &t);
+    const std::tm t = *std::localtime(&now);
     return std::to_string(t.tm_year + 1900) + std::to_string(t.tm_mon + 1) + std::to_string(t.tm_mday);
 }
 

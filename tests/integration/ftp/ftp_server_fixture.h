@@ -3,21 +3,40 @@
 // folder, for one test; it records every command it receives.
 #include "support/test_common.h"
 
+// The server program, started the way the system allows
+// (ftp_server_process_posix.cpp, win/ftp_server_process_win.cpp); stopped
+// when it goes.
+class FtpServerProcess {
+public:
+    FtpServerProcess(const std::string& root, const std::vector<std::string>& flags);
+    ~FtpServerProcess();
+    FtpServerProcess(const FtpServerProcess&) = delete;
+    FtpServerProcess& operator=(const FtpServerProcess&) = delete;
+    // What the server printed so far.
+    std::string Output() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+inline std::string FtpServerScript() {
+    return std::string(QUON_SOURCE_DIR) + "/tests/integration/ftp/ftp_test_server.py";
+}
+
 class TestFtpServer {
 public:
-    explicit TestFtpServer(std::vector<std::string> flags = {}) {
-        std::vector<std::string> argv = {
-            "/usr/bin/python3", std::string(QUON_SOURCE_DIR) + "/tests/integration/ftp/ftp_test_server.py",
-            m_root.path()};
-        argv.insert(argv.end(), flags.begin(), flags.end());
-        m_process = std::make_unique<ChildProcess>(argv, m_root.path());
+    explicit TestFtpServer(std::vector<std::string> flags = {}) : m_process(m_root.path(), flags) {
         // Python may warn first, on standard error.
-        const bool up = WaitUntil([&] {
-            const std::string out = m_process->Output();
-            return out.find('\n', out.find("PORT ")) != std::string::npos && out.find("PORT ") != std::string::npos;
-        }, 15000);
-        if (!up) ADD_FAILURE() << "FTP server did not start: " << m_process->Output();
-        if (up) m_port = std::stoi(m_process->Output().substr(m_process->Output().find("PORT ") + 5));
+        const bool up = WaitUntil(
+            [&] {
+                const std::string out = m_process.Output();
+                return out.find('\n', out.find("PORT ")) != std::string::npos &&
+                       out.find("PORT ") != std::string::npos;
+            },
+            15000);
+        if (!up) ADD_FAILURE() << "FTP server did not start: " << m_process.Output();
+        if (up) m_port = std::stoi(m_process.Output().substr(m_process.Output().find("PORT ") + 5));
     }
 
     int port() const { return m_port; }
@@ -27,7 +46,7 @@ public:
     // "STOR /tmp/.../a.bin at 0".
     std::vector<std::string> Commands(const std::string& prefix) const {
         std::vector<std::string> commands;
-        std::istringstream in(m_process->Output());
+        std::istringstream in(m_process.Output());
         for (std::string line; std::getline(in, line);) {
             if (line.rfind("CMD " + prefix, 0) == 0) commands.push_back(line.substr(4));
         }
@@ -40,6 +59,6 @@ public:
 
 private:
     TempDir m_root;
-    std::unique_ptr<ChildProcess> m_process;
+    FtpServerProcess m_process;
     int m_port = 0;
 };

@@ -1,12 +1,26 @@
 # FTP server for the transfer tests: serves ROOT on 127.0.0.1 at a free port,
 # prints "PORT <n>" once it listens and "CMD <command> <argument>" per command.
+# A Windows test under Wine starts it as a Unix program, whose standard output
+# it cannot read and whose end it cannot wait for: --output names the file to
+# print to, and the server stops once the --while-exists file is gone (or its
+# parent process is).
 import argparse
 import logging
+import os
 import sys
+import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
+
+
+def stop_when_gone(path, parent):
+    while os.path.exists(path) and os.getppid() == parent:
+        time.sleep(0.05)
+    print("STOPPED", flush=True)
+    os._exit(0)
 
 
 def main():
@@ -16,7 +30,13 @@ def main():
     parser.add_argument("--read-only", action="store_true")  # anonymous may list and read only
     parser.add_argument("--no-rest", action="store_true")  # REST is refused
     parser.add_argument("--throttle", type=int, default=0)  # uploads received at N bytes a second
+    parser.add_argument("--output")
+    parser.add_argument("--while-exists")
     args = parser.parse_args()
+    if args.output:
+        sys.stdout = open(args.output, "w", buffering=1)
+    if args.while_exists:
+        threading.Thread(target=stop_when_gone, args=(args.while_exists, os.getppid()), daemon=True).start()
 
     authorizer = DummyAuthorizer()
     if not args.refuse_login:

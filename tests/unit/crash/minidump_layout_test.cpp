@@ -1,35 +1,12 @@
 // The dump's layout where no debugger looks: the user streams, the directory,
 // the system and exception records, and the dump file name (threads, stacks
 // and modules are read by the debugger in the crash tests).
-#include "support/test_common.h"
-
 #include "services/crash/dump_file_name.h"
 #include "services/crash/minidump_file_writer.h"
+#include "support/minidump_reader.h"
+#include "support/test_common.h"
 
 namespace {
-
-template <typename T>
-T At(const std::vector<uint8_t>& bytes, size_t offset) {
-    T value{};
-    EXPECT_LE(offset + sizeof value, bytes.size());
-    if (offset + sizeof value <= bytes.size()) std::memcpy(&value, bytes.data() + offset, sizeof value);
-    return value;
-}
-
-struct Entry {
-    uint32_t size, rva;
-};
-
-std::map<uint32_t, Entry> Directory(const std::vector<uint8_t>& dump, size_t& entries) {
-    std::map<uint32_t, Entry> directory;
-    entries = At<uint32_t>(dump, 8);
-    const uint32_t rva = At<uint32_t>(dump, 12);
-    for (size_t i = 0; i < entries; ++i) {
-        const size_t at = rva + i * minidump::kDirectoryEntrySize;
-        directory[At<uint32_t>(dump, at)] = {At<uint32_t>(dump, at + 4), At<uint32_t>(dump, at + 8)};
-    }
-    return directory;
-}
 
 ProcessSnapshot Snapshot() {
     ProcessSnapshot snapshot;
@@ -46,27 +23,20 @@ ProcessSnapshot Snapshot() {
 }
 
 TEST(MinidumpLayoutTest, UserStreamsSystemAndExceptionWhereTheFormatPutsThem) {
-    const auto dump = MinidumpFileWriter::Build(Snapshot(), {{0, "Default"}, {1, "Default"}}, 0, 1);
-    EXPECT_EQ(At<uint32_t>(dump, 0), minidump::kSignature);
-    size_t entries = 0;
-    const auto directory = Directory(dump, entries);
-    EXPECT_EQ(directory.size(), entries) << "a stream type appears twice";
-    for (uint32_t type : {0u, 1u}) {
-        ASSERT_TRUE(directory.count(type));
-        EXPECT_EQ(directory.at(type).size, 7u);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(dump.data()) + directory.at(type).rva, 7),
-                  "Default");
-    }
+    const auto bytes = MinidumpFileWriter::Build(Snapshot(), {{0, "Default"}, {1, "Default"}}, 0, 1);
+    const MinidumpReader dump(std::string(bytes.begin(), bytes.end()));
+    EXPECT_EQ(dump.At<uint32_t>(0), minidump::kSignature);
+    EXPECT_EQ(dump.types(), dump.entries()) << "a stream type appears twice";
+    for (uint32_t type : {0u, 1u}) EXPECT_EQ(dump.Bytes(type), "Default");
     for (uint32_t type : {3u, 5u, 6u, 7u, uint32_t{minidump::kLinuxMaps}})
-        EXPECT_TRUE(directory.count(type)) << type;
+        EXPECT_TRUE(dump.Has(type)) << type;
 
-    const Entry system = directory.at(minidump::kSystemInfoStream);
-    EXPECT_EQ(At<uint16_t>(dump, system.rva), minidump::kProcessorArchitectureAmd64);
-    EXPECT_EQ(At<uint32_t>(dump, system.rva + 20), minidump::kPlatformLinux);
-
-    const Entry exception = directory.at(minidump::kExceptionStream);
-    EXPECT_EQ(At<uint32_t>(dump, exception.rva), 101u);
-    EXPECT_EQ(At<uint32_t>(dump, exception.rva + 8), 11u);
+    EXPECT_EQ(dump.At<uint16_t>(dump.Rva(minidump::kSystemInfoStream)),
+              minidump::kProcessorArchitectureAmd64);
+    EXPECT_EQ(dump.At<uint32_t>(dump.Rva(minidump::kSystemInfoStream) + 20), minidump::kPlatformLinux);
+    EXPECT_EQ(dump.ExceptionThread(), 101u);
+    EXPECT_EQ(dump.ExceptionCode(), 11u);
+    EXPECT_EQ(dump.ThreadIds(), std::vector<uint32_t>{101});
 }
 
 TEST(DumpFileNameTest, NumbersCarryNoPaddingAndLongNamesAreCut) {

@@ -1,12 +1,10 @@
-// PCInfo.xml written from faked facts and from this machine, parsed back.
+// PCInfo.xml written from faked facts, parsed back.
 #include "support/test_common.h"
-#include <sys/utsname.h>
 
 #include <boost/property_tree/ptree.hpp>
 #include <boost/property_tree/xml_parser.hpp>
 
 #include "services/system/system_info.h"
-#include "os/posix/system_facts_posix.h"
 
 namespace pt = boost::property_tree;
 
@@ -90,26 +88,6 @@ TEST(SystemReportTest, MissingSourcesLeaveTheirValuesEmptyOrUnknown) {
                                 {"CpuInfo.CpuID", "Intel64 Family 6 Model 158 Stepping 10"},
                                 {"DisplayInfo.AvailPageFile", ""},
                                 {"DisplayInfo.YScreen", "0"}});
-}
-
-TEST(SystemReportTest, ThisMachine) {
-    TempCurrentFolder cwd;
-    const char* display = getenv("DISPLAY");
-    const std::string saved = display ? display : "";
-    unsetenv("DISPLAY");
-    SYSTEM::SystemInfo info;
-    auto values = Report(info);
-    if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
-    utsname u{};
-    uname(&u);
-    auto meminfo = posix_facts::ParseMeminfo(ReadWholeFile("/proc/meminfo"));
-    ExpectValues(values,
-                 {{"OsInfo.WindowsName",
-                   posix_facts::ParseOsRelease(ReadWholeFile("/etc/os-release"))["PRETTY_NAME"]},
-                  {"OsInfo.ServicePackVersion", u.release},
-                  {"MemoryInfo.TotalPhys", std::to_string(meminfo["MemTotal"])},
-                  {"MemoryInfo.TotalPageFile", std::to_string(meminfo["CommitLimit"])},
-                  {"DisplayInfo.XScreen", "0"}});  // no display
 }
 
 }  // namespace

@@ -1,0 +1,41 @@
+// The upload mode of a real crash on Windows: the crashed program's helper
+// packs the dump with the report and sends it to the FTP server.
+#include "../ftp_server_fixture.h"
+#include "integration/crash/win/crash_fixture_win.h"
+#include "services/system/system_info.h"
+
+namespace {
+
+TEST(CrashUploadWinTest, TheArchiveArrivesAtTheDatedPathAndOnlyTheDumpStaysBehind) {
+    TestFtpServer server;
+    TempDir folder;
+    folder.WriteFile("log.txt", "launcher log\n");
+    folder.WriteFile("GameGuard/npgl.erl", "erl");
+    folder.WriteFile("log/LauncherLog.txt", "older log");
+    const time_t now = std::time(nullptr);
+    const std::tm t = *std::localtime(&now);
+    const std::string date =
+        std::to_string(t.tm_year + 1900) + std::to_string(t.tm_mon + 1) + std::to_string(t.tm_mday);
+    EXPECT_EQ(RunCrash(folder.path(), "null", "yes",
+                       {{"QUON_CRASH_REPORT_MODE", "upload"},
+                        {"QUON_CRASH_FTP_HOST", "127.0.0.1:" + std::to_string(server.port())}}),
+              0xC0000005);
+
+    const auto dumps = ListDumps(folder.path());
+    ASSERT_EQ(dumps.size(), 1u);
+    const std::string archive = text::ToUtf8(SYSTEM::SystemInfo().GetMacAddress()) + "_" + dumps[0] + ".zip";
+    ASSERT_TRUE(server.root().Exists(date + "/" + archive)) << FolderNames(server.root().path(), true);
+    std::map<std::string, std::string> entries;
+    for (const ZipEntry& e : ReadZip(server.root().Join(date + "/" + archive))) entries[e.name] = e.content;
+    EXPECT_EQ(entries.size(), 5u);
+    EXPECT_TRUE(entries[dumps[0]] == folder.ReadFile(dumps[0]));
+    EXPECT_NE(entries["PCInfo.xml"].find("<WindowsName>"), std::string::npos);
+    EXPECT_EQ(entries["log.txt"].rfind("launcher log\n", 0), 0u);
+    EXPECT_EQ(entries["npgl.erl"], "erl");
+    EXPECT_EQ(entries["LauncherLog.txt"], "older log");
+
+    // GameGuard went with its last file.
+    EXPECT_EQ(FolderNames(folder.path()), dumps[0] + " log log.txt threads.txt");
+}
+
+}  // namespace
