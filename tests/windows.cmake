@@ -88,21 +88,13 @@ add_executable(integration_crash_win integration/crash/win/crash_dump_win_test.c
 add_executable(integration_crash_prompt_win integration/crash/win/crash_prompt_win_test.cpp)
 file(GLOB ftp_src CONFIGURE_DEPENDS integration/ftp/*_test.cpp integration/ftp/win/*.cpp)
 add_executable(integration_ftp ${ftp_src})
-# Two transfer tests wait for the WinINet session (src/os/win) to meet
-# Wine's ways: an empty listing fails (Wine's FtpFindFirstFileA returns no
-# handle with error 0, not ERROR_NO_MORE_FILES), and a cancel waits until the
-# server drained the socket (the close holds the session's handle lock).
-set(QUON_WIN_FTP_FILTER -FtpUploadTest.ListingGivesSizesAndFolderFlagsUnderFullPaths:FtpUploadTest.CloseFromAnotherThreadStopsTheUploadWithinAPiece)
 foreach(target integration_crash_win integration_crash_prompt_win integration_ftp)
   target_link_libraries(${target} PRIVATE quon_test_support GTest::gtest_main)
   add_dependencies(${target} crash_victim QuonLauncher)
-  set(filter "")
   set(display "")
-  if(target STREQUAL "integration_ftp")
-    set(filter TEST_FILTER ${QUON_WIN_FTP_FILTER})
-  elseif(target STREQUAL "integration_crash_prompt_win")
+  if(target STREQUAL "integration_crash_prompt_win")
     set(display ENVIRONMENT QUON_WINE_XVFB=1 RUN_SERIAL TRUE)
   endif()
   # Each crash starts a helper that dumps it; a dump under Wine takes seconds.
-  gtest_discover_tests(${target} ${filter} PROPERTIES LABELS integration TIMEOUT 300 ${display} DISCOVERY_TIMEOUT 120)
+  gtest_discover_tests(${target} PROPERTIES LABELS integration TIMEOUT 300 ${display} DISCOVERY_TIMEOUT 120)
 endforeach()

@@ -64,11 +64,17 @@ public:
     }
 
     void Disconnect() override {
-        std::lock_guard lock(m_handleLock);
-        // Closing the root closes the connection, a find and an open
-        // remote file below it.
-        if (m_internet) InternetCloseHandle(m_internet);
-        m_internet = m_connection = m_file = m_find = nullptr;
+        HINTERNET root = nullptr;
+        {
+            std::lock_guard lock(m_handleLock);
+            std::swap(root, m_internet);
+            m_connection = m_file = m_find = nullptr;
+        }
+        // Closing the root closes the connection, a find and an open remote
+        // file below it. It may wait for the server to take in a file under
+        // way, so not under the lock (a writer meanwhile finds the session
+        // gone and stops), and after an abort not at all.
+        if (root) Close(root);
     }
 
     // The next call on the session fails at once, and a write under way
@@ -87,7 +93,7 @@ public:
             std::swap(root, m_internet);
             m_connection = m_find = nullptr;
         }
-        if (root) StartThread([root] { InternetCloseHandle(root); }).detach();
+        if (root) Close(root);
     }
 
     bool EnterFolder(const std::string& path) override {
@@ -109,7 +115,10 @@ public:
         const DWORD error = GetLastError();
         TakeReply();
         if (find && !Keep(m_find, find)) return FtpFindResult::Failed;
-        if (!find) return error == ERROR_NO_MORE_FILES ? FtpFindResult::NoMoreFiles : FtpFindResult::Failed;
+        // An empty listing: ERROR_NO_MORE_FILES, or (Wine) no error at all
+        // after the server's word that the listing went well.
+        const bool empty = error == ERROR_NO_MORE_FILES || (error == ERROR_SUCCESS && m_reply.rfind("2", 0) == 0);
+        if (!find) return empty ? FtpFindResult::NoMoreFiles : FtpFindResult::Failed;
         entry = ToEntry(found);
         return FtpFindResult::Found;
     }
@@ -178,6 +187,10 @@ public:
             m_file = nullptr;
         }
         if (!file) return false;
+        if (m_abort) {
+            Close(file);
+            return false;
+        }
         // Closing waits for the server's word on the whole file.
         const BOOL closed = InternetCloseHandle(file);
         TakeReply();
@@ -185,6 +198,16 @@ public:
     }
 
 private:
+    // After an abort, on a thread of its own that touches nothing of the
+    // session: the close may wait for the server.
+    void Close(HINTERNET handle) {
+        if (!m_abort) {
+            InternetCloseHandle(handle);
+            return;
+        }
+        StartThread([handle] { InternetCloseHandle(handle); }).detach();
+    }
+
     // A handle as it stands now; null once Abort() or Disconnect() took it.
     HINTERNET Handle(HINTERNET& member) {
         std::lock_guard lock(m_handleLock);
