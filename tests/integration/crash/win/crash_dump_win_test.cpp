@@ -112,13 +112,18 @@ TEST(CrashDumpWinTest, ACrashOfTheLauncherLeavesItsDumpInTheInstallFolder) {
     const std::string exe = root.Join("install/QuonLauncher.exe");
     std::filesystem::create_directories(Utf8Path(root.Join("install")));
     std::filesystem::copy_file(BesideTest(L"QuonLauncher.exe"), Utf8Path(exe));
+    // The server holds the list back: the launcher's threads are all under
+    // way when the crash comes.
+    root.WriteFile("server/patch_qa/packserv.txt", "list");
+    TestHttpServer server(root.Join("server"));
+    server.StallAfter("/patch_qa/packserv.txt", 0);
     ScopedEnv answer("QUON_CRASH_PROMPT_ANSWER", "yes"), ui("QUON_LAUNCHER_UI", "console"),
-        host("QUON_PATCH_HOST", "127.0.0.1:9"), runtime("QUON_RUNTIME_DIR", root.path());
+        host("QUON_PATCH_HOST", "127.0.0.1:" + std::to_string(server.port())), runtime("QUON_RUNTIME_DIR", root.path());
     DWORD faulting = 0;
     EXPECT_EQ(
         RunProgram(Utf8Path(exe), L"QA FromUpdater", root.path(),
-                   [&faulting](HANDLE launcher) {
-                       Sleep(1000);
+                   [&](HANDLE launcher) {
+                       WaitUntil([&] { return server.RequestCount("/patch_qa/packserv.txt") > 0; }, 30000);
                        CloseHandle(CreateRemoteThread(launcher, nullptr, 0, nullptr, nullptr, 0, &faulting));
                    }),
         EXCEPTION_ACCESS_VIOLATION);
@@ -127,7 +132,7 @@ TEST(CrashDumpWinTest, ACrashOfTheLauncherLeavesItsDumpInTheInstallFolder) {
     EXPECT_EQ(dumps[0].rfind("QuonLauncher(crashed)_", 0), 0u) << dumps[0];
     const MinidumpReader dump(root.ReadFile("install/" + dumps[0]));
     EXPECT_EQ(dump.ExceptionThread(), faulting);
-    EXPECT_GE(dump.ThreadIds().size(), 3u);  // the window's, the worker's and the faulting one
+    EXPECT_GE(dump.ThreadIds().size(), 3u);  // the console's, the worker's and the faulting one
 }
 
 }  // namespace
