@@ -1,0 +1,9 @@
+#pragma once
+// The Win32 front-end: the skinned window on a Windows desktop.
+#include <string>
+#include <vector>
+
+struct LauncherConfig;
+
+// Runs the launcher in its window; the process exit status as RunLauncher's.
+int RunWin32Launcher(std::vector<std::wstring> arguments, const LauncherConfig& config);
