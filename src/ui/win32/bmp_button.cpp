@@ -10,10 +10,8 @@ constexpr DWORD kHoverTimeMs = 1;
 }  // namespace
 
 CBmpButton::~CBmpButton() {
-    if (m_hwnd) {
-        RemoveWindowSubclass(m_hwnd, SubclassProc, 0);
-        DestroyWindow(m_hwnd);
-    }
+    // Still there unless the parent went first (WM_NCDESTROY forgets it).
+    if (m_hwnd) DestroyWindow(m_hwnd);
     ReleaseBitmaps();
 }
 
@@ -93,6 +91,10 @@ LRESULT CALLBACK CBmpButton::SubclassProc(HWND hwnd, UINT message, WPARAM wParam
             return 0;
         case WM_ERASEBKGND:
             return FALSE;  // the bitmap covers the whole button
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, SubclassProc, 0);
+            self->m_hwnd = nullptr;
+            break;
         default:
             break;
     }
