@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The notice page: time from Navigate to the loaded page served over loopback,
-# and the resident memory of the web view's processes (WebKit's web and
-# network processes) with the page shown. Each round is a fresh browser in
+# and the peak resident memory of the web view's processes (WebKit's web and
+# network processes) while the pages are shown. Each round is a fresh browser in
 # the same program on an Xvfb desktop; the first round starts cold, the
 # others are warm. Build first: cmake --build <dir> --target gui_widgets.
 # Takes the machine's desktop-session lock itself, unless the caller says it
@@ -18,17 +18,40 @@ if [ ! -x "$prog" ]; then
 fi
 lock=(flock /tmp/quon-user-session.lock)
 [ "${QUON_SESSION_LOCK_HELD:-0}" = 1 ] && lock=()
-if ! out=$("${lock[@]}" "$prog" \
-    --gtest_filter='NoticeBrowserTest.ShowsThePage*' --gtest_repeat="$rounds" 2>&1); then
-  echo "$out" | tail -40
+# The web view's processes (below the test program, through whatever sandbox
+# launcher stands between) and the program itself, sampled while it runs
+# (the root is the lock holder or the program):
+# "<WebKit processes> <their RSS kB> <host RSS kB>", the peaks.
+sample() {
+  awk -v root="$1" '
+    FNR == 1 { pid = FILENAME; sub("/proc/", "", pid); sub("/status", "", pid) }
+    $1 == "Name:" { name[pid] = $2 } $1 == "PPid:" { parent[pid] = $2 } $1 == "VmRSS:" { rss[pid] = $2 }
+    END { below[root] = 1
+      for (grew = 1; grew;) { grew = 0; for (p in parent) if ((parent[p] in below) && !(p in below)) { below[p] = 1; grew = 1 } }
+      for (p in below) if (name[p] ~ /^WebKit/) { n++; r += rss[p] } else if (name[p] == "gui_widgets") host = rss[p]
+      print n + 0, r + 0, host + 0 }' /proc/[0-9]*/status 2>/dev/null || true
+}
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+"${lock[@]}" "$prog" --gtest_filter='NoticeBrowserTest.ShowsThePage*' --gtest_repeat="$rounds" >"$log" 2>&1 &
+runner=$!
+peak="0 0 0"
+while kill -0 "$runner" 2>/dev/null; do
+  sleep 0.1
+  now=$(sample "$runner")
+  [ -n "$now" ] || continue
+  peak=$(echo "$peak $now" | awk '{ print ($4 > $1 ? $4 : $1), ($5 > $2 ? $5 : $2), ($6 > $3 ? $6 : $3) }')
+done
+if ! wait "$runner"; then
+  tail -40 "$log"
   echo "notice_page: the page test failed"
   exit 1
 fi
-echo "$out" | grep '^NOTICE_PAGE' | awk '
+out=$(cat "$log")
+read -r procs rss host <<<"$peak"
+echo "$out" | grep '^NOTICE_PAGE' | awk -v procs="$procs" -v rss="$rss" -v host="$host" '
   { for (i = 2; i <= NF; i++) { split($i, kv, "="); v[kv[1]] = kv[2] }
-    n++; ms[n] = v["loaded_ms"]; procs = v["web_processes"]
-    if (v["web_rss_kb"] > rss) rss = v["web_rss_kb"]
-    if (v["host_rss_kb"] > host) host = v["host_rss_kb"] }
+    n++; ms[n] = v["loaded_ms"] }
   END {
     if (n < 2) { print "notice_page: too few rounds"; exit 1 }
     # median of the warm rounds (all but the first)

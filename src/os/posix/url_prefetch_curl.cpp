@@ -12,6 +12,7 @@
 
 #include "base/file_system.h"
 #include "os/part_file.h"
+#include "os/prefetch_job.h"
 #include "os/posix/curl_result_map.h"
 #include "os/rate_cap.h"
 #include "os/thread_start.h"
@@ -27,19 +28,12 @@ bool IsDiskFull(int error) {
     return IsDiskFullError(error) || error == EFBIG;
 }
 
-struct Job {
-    uint64_t ticket = 0;
-    std::string url;
-    std::string path;
+struct Job : PrefetchRequest {
     CURL* easy = nullptr;
     // Under a temporary name until the body is complete, so that a fetch
     // cut off (or a killed launcher) never leaves a part under the
     // archive's name, and the start-up clean-up knows the leftover.
     fsys::TempFile file;
-    // Small archives stay in memory: no file to create, write and delete.
-    bool inMemory = false;
-    uint64_t limit = 0;
-    std::string body;
     bool diskFull = false;
     bool writeFailed = false;
     UrlPrefetcher::Status status;
@@ -49,12 +43,10 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto* job = static_cast<Job*>(user);
     const size_t length = size * count;
     if (job->inMemory) {
-        // More than the list announced: not kept, whatever the server says.
-        if (job->body.size() + length > job->limit) {
+        if (!job->KeepBody(data, length)) {
             job->writeFailed = true;
             return 0;
         }
-        job->body.append(data, length);
     } else if (!job->file.Write(data, length)) {
         job->writeFailed = true;
         job->diskFull = IsDiskFull(errno);
@@ -96,32 +88,18 @@ public:
     }
 
     void Start(uint64_t ticket, const std::string& url, const std::string& path) override {
-        auto job = std::make_unique<Job>();
-        job->ticket = ticket;
-        job->url = url;
-        job->path = path;
-        Queue(std::move(job));
+        Queue(MakeFileFetch<Job>(ticket, url, path));
     }
 
     bool KeepsBodies() const override { return true; }
 
     void StartInMemory(uint64_t ticket, const std::string& url, uint64_t limit) override {
-        auto job = std::make_unique<Job>();
-        job->ticket = ticket;
-        job->url = url;
-        job->inMemory = true;
-        job->limit = limit;
-        job->body.reserve(static_cast<size_t>(limit));
-        Queue(std::move(job));
+        Queue(MakeMemoryFetch<Job>(ticket, url, limit));
     }
 
     bool TakeBody(uint64_t ticket, std::string& body) override {
         std::lock_guard lock(m_mutex);
-        auto it = m_bodies.find(ticket);
-        if (it == m_bodies.end()) return false;
-        body = std::move(it->second);
-        m_bodies.erase(it);
-        return true;
+        return m_bodies.Take(ticket, body);
     }
 
     void Queue(std::unique_ptr<Job> job) {
@@ -228,7 +206,7 @@ private:
             }
             std::lock_guard lock(m_mutex);
             m_status.erase(ticket);
-            m_bodies.erase(ticket);
+            m_bodies.Forget(ticket);
         }
         return true;
     }
@@ -275,7 +253,7 @@ private:
             auto it = m_status.find(job.ticket);
             if (it != m_status.end()) {
                 it->second = job.status;
-                if (job.inMemory && job.status.outcome == Outcome::kDone) m_bodies[job.ticket] = std::move(job.body);
+                if (job.inMemory && job.status.outcome == Outcome::kDone) m_bodies.Keep(job);
             }
         }
         m_changed.notify_all();
@@ -292,7 +270,7 @@ private:
     std::vector<std::unique_ptr<Job>> m_queued;
     std::vector<uint64_t> m_cancelled;
     std::map<uint64_t, Status> m_status;
-    std::map<uint64_t, std::string> m_bodies;  // finished in-memory fetches not yet taken
+    FinishedBodies m_bodies;
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "base/file_system.h"
 #include "os/part_file.h"
+#include "os/prefetch_job.h"
 #include "os/rate_cap.h"
 #include "os/thread_start.h"
 #include "os/url_prefetch.h"
@@ -21,14 +22,7 @@
 
 namespace {
 
-struct Job {
-    uint64_t ticket = 0;
-    std::string url;
-    std::string path;
-    // Small archives stay in memory: no file to create, write and delete.
-    bool inMemory = false;
-    uint64_t limit = 0;
-    std::string body;
+struct Job : PrefetchRequest {
     std::atomic<bool> cancelled{false};
 };
 
@@ -52,31 +46,18 @@ public:
     }
 
     void Start(uint64_t ticket, const std::string& url, const std::string& path) override {
-        auto job = std::make_unique<Job>();
-        job->ticket = ticket;
-        job->url = url;
-        job->path = path;
-        Queue(std::move(job));
+        Queue(MakeFileFetch<Job>(ticket, url, path));
     }
 
     bool KeepsBodies() const override { return true; }
 
     void StartInMemory(uint64_t ticket, const std::string& url, uint64_t limit) override {
-        auto job = std::make_unique<Job>();
-        job->ticket = ticket;
-        job->url = url;
-        job->inMemory = true;
-        job->limit = limit;
-        Queue(std::move(job));
+        Queue(MakeMemoryFetch<Job>(ticket, url, limit));
     }
 
     bool TakeBody(uint64_t ticket, std::string& body) override {
         std::lock_guard lock(m_mutex);
-        auto it = m_bodies.find(ticket);
-        if (it == m_bodies.end()) return false;
-        body = std::move(it->second);
-        m_bodies.erase(it);
-        return true;
+        return m_bodies.Take(ticket, body);
     }
 
     void Queue(std::unique_ptr<Job> job) {
@@ -106,7 +87,7 @@ public:
         for (Job* job : m_active)
             if (job->ticket == ticket) job->cancelled = true;
         m_status.erase(ticket);
-        m_bodies.erase(ticket);
+        m_bodies.Forget(ticket);
     }
 
 private:
@@ -128,7 +109,7 @@ private:
                 auto it = m_status.find(job->ticket);
                 if (!job->cancelled && it != m_status.end()) {
                     it->second.outcome = outcome;
-                    if (job->inMemory && outcome == Outcome::kDone) m_bodies[job->ticket] = std::move(job->body);
+                    if (job->inMemory && outcome == Outcome::kDone) m_bodies.Keep(*job);
                 }
             }
             m_changed.notify_all();
@@ -166,9 +147,7 @@ private:
             if (request->Read(data, size, going) != S_OK) return Outcome::kFailed;
             if (size == 0) break;
             if (job.inMemory) {
-                // More than the list announced: not kept, whatever the server says.
-                if (job.body.size() + size > job.limit) return Outcome::kFailed;
-                job.body.append(data, size);
+                if (!job.KeepBody(data, size)) return Outcome::kFailed;
             } else if (!file.Write(data, size)) {
                 return IsDiskFull(errno) ? Outcome::kDiskFull : Outcome::kFailed;
             }
@@ -200,7 +179,7 @@ private:
     std::deque<std::unique_ptr<Job>> m_queued;
     std::vector<Job*> m_active;
     std::map<uint64_t, Status> m_status;
-    std::map<uint64_t, std::string> m_bodies;  // finished in-memory fetches not yet taken
+    FinishedBodies m_bodies;
 };
 
 }  // namespace

@@ -18,43 +18,6 @@ constexpr int kX = 488, kY = 149, kWidth = 318, kHeight = 273;
 constexpr int kWindowX = 100, kWindowY = 50;
 constexpr uint32_t kPageColour = 0x12c85a;
 
-// WebKit processes below this one (through whatever sandbox launcher stands
-// between) and their resident memory, and this process's.
-struct WebProcessUsage {
-    int processes = 0;
-    long rssKb = 0, hostRssKb = 0;
-};
-WebProcessUsage MeasureWebProcesses() {
-    struct Facts {
-        int parent = 0;
-        std::string name;
-        long rssKb = 0;
-    };
-    std::map<int, Facts> all;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-        const std::string pid = entry.path().filename().string();
-        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::ifstream status(entry.path() / "status");
-        Facts& facts = all[std::stoi(pid)];
-        for (std::string key; status >> key;) {
-            if (key == "Name:") status >> facts.name;
-            if (key == "PPid:") status >> facts.parent;
-            if (key == "VmRSS:") status >> facts.rssKb;
-        }
-    }
-    WebProcessUsage usage{0, 0, all[getpid()].rssKb};
-    std::set<int> below{getpid()};
-    for (bool grew = true; grew;) {
-        grew = false;
-        for (const auto& [pid, facts] : all) grew |= below.count(facts.parent) && below.insert(pid).second;
-    }
-    for (int pid : below) {
-        if (all[pid].name.rfind("WebKit", 0) == 0) ++usage.processes, usage.rssKb += all[pid].rssKb;
-    }
-    return usage;
-}
-
 class NoticeBrowserTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -103,13 +66,9 @@ TEST_F(NoticeBrowserTest, ShowsThePageFromTheLoopbackServerAtItsPlace) {
     gtk_widget_get_allocation(browser->Widget(), &place);
     EXPECT_EQ((std::vector<int>{place.x, place.y, place.width, place.height}),
               (std::vector<int>{kX, kY, kWidth, kHeight}));
-
-    const WebProcessUsage usage = MeasureWebProcesses();
-    std::printf(
-        "NOTICE_PAGE loaded_ms=%lld web_processes=%d web_rss_kb=%ld host_rss_kb=%ld\n",
-        static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(loaded - start).count()),
-        usage.processes, usage.rssKb, usage.hostRssKb);
-    EXPECT_GE(usage.processes, 1) << "no web process runs beside the view";
+    // For bench/notice_page.sh, which also samples the web processes' memory.
+    std::printf("NOTICE_PAGE loaded_ms=%lld\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(loaded - start).count()));
 }
 
 TEST_F(NoticeBrowserTest, EveryBrowserFetchesThePageAfresh) {
