@@ -4,9 +4,10 @@
 
 bool RunWindowFrontEnd(std::vector<std::wstring>& arguments, const LauncherConfig& config, std::string&,
                        int& status) {
-    // Windows always has a desktop: the window serves unless the console is
-    // asked for by name.
-    if (config.frontEnd == "console") return false;
+    // The window serves unless the console is asked for by name or no
+    // window can be shown (Wine without a display); then the console serves
+    // as on a system without a display.
+    if (config.frontEnd == "console" || !CanShowWin32Window()) return false;
     status = RunWin32Launcher(std::move(arguments), config);
     return true;
 }

@@ -26,6 +26,14 @@ void SetCloseTarget(Win32LauncherView* view) {
 }
 }  // namespace
 
+bool CanShowWin32Window() {
+    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    if (!probe) return false;
+    DestroyWindow(probe);
+    return true;
+}
+
 int RunWin32Launcher(std::vector<std::wstring> arguments, const LauncherConfig& config) {
     auto platform = LauncherPlatform::CreateDefault(config);
     Win32LauncherView view;
