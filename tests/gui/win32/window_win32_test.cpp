@@ -8,6 +8,7 @@
 #include <fstream>
 #include <thread>
 
+#include "support/noise.h"
 #include "support/patch_set.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
@@ -15,6 +16,8 @@
 #include "ui/skin_layout.h"
 #include "ui/win32/skin.h"
 #include "util/text_util.h"
+
+using namespace skin_layout;
 
 namespace {
 constexpr COLORREF kBackdrop = RGB(0, 160, 0);
@@ -115,19 +118,43 @@ protected:
         return WaitUntil(
             [&] { return Pumped([&] { return IsWindowEnabled(Button(1031)) && ReadyTextShows(); }); }, 30000);
     }
-    // What the screen shows at client point (x, y), as 0xRRGGBB.
-    uint32_t Screen(int x, int y) const {
+    // What the screen shows over the window (read from the screen, not from
+    // the window's DC), as 0xRRGGBB by client point.
+    struct Shot {
+        int width = 0;
+        std::vector<uint32_t> pixels;
+        uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xffffff; }
+        int Count(const RECT& r, uint32_t colour) const {
+            int count = 0;
+            for (int y = r.top; y < r.bottom; ++y)
+                for (int x = r.left; x < r.right; ++x) count += At(x, y) == colour;
+            return count;
+        }
+    };
+    Shot Capture() const {
+        Shot shot;
+        shot.width = place.right - place.left;
+        const int height = place.bottom - place.top;
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(info.bmiHeader), shot.width, -height, 1, 32, BI_RGB};
         HDC screen = GetDC(nullptr);
-        const COLORREF c = GetPixel(screen, place.left + x, place.top + y);
+        HDC memory = CreateCompatibleDC(screen);
+        void* bits = nullptr;
+        HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(memory, dib);
+        BitBlt(memory, 0, 0, shot.width, height, screen, place.left, place.top, SRCCOPY);
+        GdiFlush();
+        const auto* first = static_cast<const uint32_t*>(bits);
+        shot.pixels.assign(first, first + static_cast<size_t>(shot.width) * height);
+        SelectObject(memory, old);
+        DeleteObject(dib);
+        DeleteDC(memory);
         ReleaseDC(nullptr, screen);
-        return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+        return shot;
     }
+    uint32_t Screen(int x, int y) const { return Capture().At(x, y); }
     bool ReadyTextShows() const {
-        int count = 0;
-        for (int y = skin_layout::kReadyY; y < skin_layout::kReadyY + 14; ++y)
-            for (int x = skin_layout::kReadyX; x < 300; ++x)
-                count += Screen(x, y) == skin_layout::kReadyColour;
-        return count > 20;
+        return Capture().Count(RECT{kReadyX, kReadyY, 300, kReadyY + 14}, kReadyColour) > 20;
     }
     // A box of the launcher (captioned with its executable's name) and its text.
     HWND FindBox(std::wstring& text, int ms) const {
@@ -169,7 +196,7 @@ TEST_F(Win32WindowTest, ReadyWindowClassPlaceCutOutAndButtons) {
     // The key colour is cut out: those points show the backdrop below.
     HBITMAP background = LoadSkinBitmap(215), start = LoadSkinBitmap(226);
     for (auto [x, y] : {std::pair{2, 2}, {400, 20}, {815, 300}, {4, 540}}) {
-        EXPECT_EQ(SkinPixel(background, x, y), skin_layout::kKeyColour);
+        EXPECT_EQ(SkinPixel(background, x, y), kKeyColour);
         EXPECT_EQ(Screen(x, y), 0x00a000u) << x << "," << y;
     }
     for (auto [x, y] : {std::pair{12, 40}, {200, 300}, {700, 420}})
@@ -219,6 +246,58 @@ TEST_F(Win32WindowTest, StartChecksTheFilesAndStartsTheClient) {
     EXPECT_EQ(Wait(20000), 0);
     ASSERT_TRUE(WaitUntil([&] { return root.Exists("install/client-ran.txt"); }));
     EXPECT_EQ(root.ReadFile("install/client-ran.txt").substr(0, 5), "Live\n");
+}
+
+TEST_F(Win32WindowTest, PatchingShowsItsLinesAndBarsOfExactWidthsAndDisabledButtons) {
+    WritePatchSet(root.Join("server/patch"), {{L"Data\\a.dat", PatchFile{Noise(100000, 1)}},
+                                              {L"Data\\b.dat", PatchFile{Noise(800000, 2)}}});
+    const double zipA =
+        static_cast<double>(std::filesystem::file_size(Utf8Path(root.Join("server/patch/Data/a.dat.zip"))));
+    const double zipB =
+        static_cast<double>(std::filesystem::file_size(Utf8Path(root.Join("server/patch/Data/b.dat.zip"))));
+    const double held = 300000;
+    server.StallAfter("/patch/Data/b.dat.zip", 300000, std::chrono::seconds(40));
+    Start();
+    // Held mid-transfer: a fill's width is the quotient in single precision
+    // times 489, truncated; it shows the left of its bitmap, the frame the rest.
+    auto width = [](double received, double size) {
+        return static_cast<int>(static_cast<double>(static_cast<float>(received / size)) * 489.0);
+    };
+    const int upper = width(zipA + held, zipA + zipB), lower = width(held, zipB);
+    HBITMAP images[] = {LoadSkinBitmap(244), LoadSkinBitmap(240), LoadSkinBitmap(245), LoadSkinBitmap(241)};
+    Shot shot;
+    auto barShows = [&](HBITMAP fill, HBITMAP frame, int top, int w) {
+        for (int y = top; y < top + 14; ++y)
+            for (int x = 102; x < 489; ++x) {
+                const bool inFill = y >= top + 2 && y < top + 12 && x >= 104 && x < 104 + w;
+                if (shot.At(x, y) !=
+                    (inFill ? SkinPixel(fill, x - 104, y - top - 2) : SkinPixel(frame, x - 102, y - top)))
+                    return false;
+            }
+        return true;
+    };
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            shot = Capture();
+            return barShows(images[0], images[1], 473, upper) && barShows(images[2], images[3], 489, lower) &&
+                   shot.Count(RECT{kLine1X, kLine1Y, 480, kLine1Y + 14}, kTextColour) > 10 &&
+                   shot.Count(RECT{kLine2X, kLine2Y, 480, kLine2Y + 14}, kTextColour) > 10 &&
+                   shot.Count(RECT{kTotalLabelX, kTotalLabelY, 100, kFileLabelY + 14}, kTextColour) > 10;
+        },
+        30000))
+        << "expected widths " << upper << " and " << lower;
+    // Disabled meanwhile: start grey, option as always (its disabled image is
+    // its normal one), repair (no disabled image) looking neither normal nor hovered.
+    HBITMAP start = LoadSkinBitmap(228), option = LoadSkinBitmap(237), repair = LoadSkinBitmap(257),
+            repairHover = LoadSkinBitmap(259);
+    EXPECT_EQ(shot.At(645 + 75, 455 + 25), SkinPixel(start, 75, 25));
+    EXPECT_EQ(shot.At(743 + 16, 38 + 10), SkinPixel(option, 16, 10));
+    EXPECT_NE(shot.At(489 + 75, 455 + 25), SkinPixel(repair, 75, 25));
+    EXPECT_NE(shot.At(489 + 75, 455 + 25), SkinPixel(repairHover, 75, 25));
+    for (HBITMAP image : {images[0], images[1], images[2], images[3], start, option, repair, repairHover})
+        DeleteObject(image);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(Wait(15000), 0);
 }
 
 TEST_F(Win32WindowTest, WorkerBoxBlocksTheWorkerUntilOkAndClosingAnswersIt) {
