@@ -5,9 +5,14 @@ namespace {
 thread_local HWND* t_shownSlot = nullptr;
 
 LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam) {
-    // MessageBoxW gives no handle of its box: the first window it activates
-    // is the box.
-    if (code == HCBT_ACTIVATE && t_shownSlot && !*t_shownSlot) *t_shownSlot = reinterpret_cast<HWND>(wParam);
+    // MessageBoxW gives no handle of its box: the first dialog window it
+    // creates is the box (activation might not come, for a launcher in the
+    // background).
+    if (code == HCBT_CREATEWND && t_shownSlot && !*t_shownSlot) {
+        const auto hwnd = reinterpret_cast<HWND>(wParam);
+        wchar_t name[16] = {};
+        if (GetClassNameW(hwnd, name, 16) && lstrcmpW(name, L"#32770") == 0) *t_shownSlot = hwnd;
+    }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 }  // namespace
