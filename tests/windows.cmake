@@ -64,6 +64,17 @@ foreach(area ${QUON_WIN_UNIT_AREAS} ${QUON_WIN_INTEGRATION_AREAS})
   gtest_discover_tests(${target} PROPERTIES LABELS ${kind} DISCOVERY_TIMEOUT 120)
 endforeach()
 
+# The Win32 dialogs (video options, notice browser) on a private Xvfb display
+# (wine-run's QUON_WINE_XVFB). Such a run ends every other program of the Wine
+# prefix, so these tests run alone. The dialog template is a resource of the
+# program itself.
+file(GLOB win32_dialog_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gui/win32/dialogs/*.cpp)
+add_executable(gui_win32_dialogs ${win32_dialog_tests} ${CMAKE_SOURCE_DIR}/src/ui/win32/option_dialog.rc)
+target_include_directories(gui_win32_dialogs PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(gui_win32_dialogs PRIVATE quon_test_support quon_ui_win32 GTest::gtest_main advapi32 ole32)
+gtest_discover_tests(gui_win32_dialogs PROPERTIES LABELS gui ENVIRONMENT QUON_WINE_XVFB=1 RUN_SERIAL TRUE TIMEOUT 120
+                     DISCOVERY_TIMEOUT 120)
+
 # The Win32 window under Wine on a private Xvfb display (wine-run's
 # QUON_WINE_XVFB): this program drives the real launcher. Run alone, as every
 # such run ends the prefix's other programs.
@@ -72,5 +83,5 @@ target_link_libraries(gui_win32 PRIVATE quon_test_support quon_ui_win32)
 target_link_options(gui_win32 PRIVATE -municode)
 quon_add_window_resources(gui_win32)
 add_dependencies(gui_win32 QuonLauncher)
-gtest_discover_tests(gui_win32 PROPERTIES LABELS gui ENVIRONMENT QUON_WINE_XVFB=1 RUN_SERIAL ON
+gtest_discover_tests(gui_win32 PROPERTIES LABELS gui ENVIRONMENT QUON_WINE_XVFB=1 RUN_SERIAL ON TIMEOUT 120
                      DISCOVERY_TIMEOUT 120)
