@@ -48,6 +48,7 @@ LauncherWindow::LauncherWindow(CGameLauncherDlg& dlg, Handlers handlers)
 }
 
 LauncherWindow::~LauncherWindow() {
+    m_browser.reset();  // the control goes while its host window is still there
     if (m_hwnd) DestroyWindow(m_hwnd);
     for (HGDIOBJ object : {static_cast<HGDIOBJ>(m_background), static_cast<HGDIOBJ>(m_offscreen)})
         if (object) DeleteObject(object);
@@ -84,7 +85,13 @@ bool LauncherWindow::Prepare(const std::wstring& noticeUrl) {
     m_btnClose.LoadBitmaps(230, 231, 232, 0);
     m_btnRepair.LoadBitmaps(257, 258, 259, 0);
     SetButtonsEnabled(false);
-    (void)noticeUrl;
+
+    // Control 1002's place, navigated once past the cache.
+    using namespace dialog_units;
+    m_browser = std::make_unique<Win32NoticeBrowser>(
+        m_hwnd, RECT{kNoticeX, kNoticeY, kNoticeX + kNoticeWidth, kNoticeY + kNoticeHeight});
+    InvalidateRect(m_browser->Host(), nullptr, FALSE);
+    m_browser->Navigate(noticeUrl);
     m_prepared = true;
     return true;
 }

@@ -8,11 +8,13 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "launcher/game_launcher_dlg.h"
 #include "ui/win32/bmp_button.h"
 #include "ui/win32/status_painter.h"
+#include "ui/win32/win32_notice_browser.h"
 #include "ui/window_run.h"
 
 class LauncherWindow {
@@ -64,5 +66,6 @@ private:
     HBITMAP m_offscreen = nullptr;
     StatusPainter m_painter;
     CBmpButton m_btnStart, m_btnClose, m_btnOption, m_btnRepair;
+    std::unique_ptr<Win32NoticeBrowser> m_browser;
     std::chrono::steady_clock::time_point m_lastDirectPaint{};
 };

@@ -7,6 +7,7 @@
 #include "ui/startup_status.h"
 #include "ui/win32/launcher_window.h"
 #include "ui/win32/win32_launcher_view.h"
+#include "ui/win32/win32_option_dialog.h"
 #include "ui/window_run.h"
 
 namespace {
@@ -40,7 +41,12 @@ int RunWin32Launcher(std::vector<std::wstring> arguments, const LauncherConfig& 
     CGameLauncherDlg dlg(*platform, view, std::move(arguments));
     if (const int status = StartupExitStatus(dlg.GetStartupResult()); status >= 0) return status;
 
-    LauncherWindow window(dlg, LauncherHandlers(dlg, view));
+    WindowHandlers handlers = LauncherHandlers(dlg, view);
+    HWND owner = nullptr;
+    // Modal over the window, which stays disabled meanwhile.
+    handlers.options = [&owner] { RunWin32OptionDialog(owner, *DisplayModeSource::Create()); };
+    LauncherWindow window(dlg, handlers);
+    owner = window.Hwnd();
     view.Attach(&dlg, &window);
     SetCloseTarget(&view);
     WatchCloseRequests(OnCloseRequest);

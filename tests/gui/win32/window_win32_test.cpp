@@ -199,9 +199,11 @@ TEST_F(Win32WindowTest, ReadyWindowClassPlaceCutOutAndButtons) {
         EXPECT_EQ(SkinPixel(background, x, y), kKeyColour);
         EXPECT_EQ(Screen(x, y), 0x00a000u) << x << "," << y;
     }
-    for (auto [x, y] : {std::pair{12, 40}, {200, 300}, {700, 420}})
+    for (auto [x, y] : {std::pair{12, 40}, {200, 300}, {700, 440}})
         EXPECT_EQ(Screen(x, y), SkinPixel(background, x, y)) << x << "," << y;
-    EXPECT_EQ(Screen(645 + 75, 455 + 40), SkinPixel(start, 75, 40));  // the enabled start button
+    // The enabled start button.
+    EXPECT_TRUE(WaitUntil([&] { return Screen(645 + 75, 455 + 40) == SkinPixel(start, 75, 40); }, 5000))
+        << Screen(645 + 75, 455 + 40);
     // The pointer too: a click there reaches the backdrop; a press on the
     // surface, moved, drags the window.
     EXPECT_EQ(WindowFromPoint(POINT{place.left + 400, place.top + 20}), backdrop);
@@ -219,6 +221,20 @@ TEST_F(Win32WindowTest, ReadyWindowClassPlaceCutOutAndButtons) {
     DeleteObject(background);
     DeleteObject(start);
 
+    // The notice page at control 1002's place.
+    RECT notice{};
+    GetWindowRect(GetDlgItem(window, 1002), &notice);
+    EXPECT_EQ((std::vector<LONG>{notice.left - place.left, notice.top - place.top, notice.right - notice.left,
+                                 notice.bottom - notice.top}),
+              (std::vector<LONG>{488, 149, 318, 273}));
+    // Options, clicked by the pointer: a modal dialog over the window, which
+    // is disabled until it closes.
+    Mouse(759, 47, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog = FindWindowW(L"#32770", L"Video option")); }));
+    EXPECT_FALSE(IsWindowEnabled(window));
+    PostMessageW(GetDlgItem(dialog, 1031), BM_CLICK, 0, 0);  // Cancel
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog) && IsWindowEnabled(window); }));
     // Repair by the pointer: its hover image, its pressed image, then the
     // release that clicks it: the lists are fetched and compared again.
     HBITMAP hover = LoadSkinBitmap(259), pressed = LoadSkinBitmap(258);
