@@ -2,8 +2,10 @@
 """Draws the launcher icon (64x64 RGBA PNG) with only zlib and struct.
 
 Writes assets/icon.png and src/os/posix/launcher_icon.cpp, which holds the
-same bytes so that the launcher stays one self-contained executable. Run it
-again after changing the drawing: python3 scripts/make-icon.py
+same bytes so that the launcher stays one self-contained executable, and
+assets/icon.ico (16 to 64 pixels, 32-bit with alpha) for the Windows build's
+icon resource. Run it again after changing the drawing:
+python3 scripts/make-icon.py
 """
 import math
 import os
@@ -38,12 +40,13 @@ def inside_letter(x, y):
     return math.hypot(x - (ax + t * (bx - ax)), y - (ay + t * (by - ay))) <= 3.5
 
 
-def pixel(px, py):
+def pixel(px, py, scale=1.0):
+    """The point (px, py) of an icon drawn `scale` times smaller than SIZE."""
     bg = fg = 0
     for sy in range(SAMPLES):
         for sx in range(SAMPLES):
-            x = px + (sx + 0.5) / SAMPLES
-            y = py + (sy + 0.5) / SAMPLES
+            x = (px + (sx + 0.5) / SAMPLES) * scale
+            y = (py + (sy + 0.5) / SAMPLES) * scale
             if inside_background(x, y):
                 bg += 1
                 if inside_letter(x, y):
@@ -63,6 +66,24 @@ def png():
     rows = b"".join(b"\0" + b"".join(bytes(pixel(x, y)) for x in range(SIZE)) for y in range(SIZE))
     header = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)  # 8-bit RGBA
     return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b"")
+
+
+def ico(sizes=(16, 32, 48, 64)):
+    """An icon file of 32-bit BGRA images (bottom-up, empty AND masks)."""
+    images = []
+    for n in sizes:
+        scale = SIZE / n
+        pixels = b"".join(bytes((p[2], p[1], p[0], p[3])) for y in reversed(range(n))
+                          for p in (pixel(x, y, scale) for x in range(n)))
+        mask = bytes(((n + 31) // 32) * 4 * n)
+        header = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 32, 0, len(pixels) + len(mask), 0, 0, 0, 0)
+        images.append((n, header + pixels + mask))
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for n, data in images:
+        out += struct.pack("<BBBBHHII", n % 256, n % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    return out + b"".join(data for _, data in images)
 
 
 def cpp_source(data):
@@ -88,6 +109,8 @@ def main():
         f.write(data)
     with open(os.path.join(ROOT, "src", "os", "posix", "launcher_icon.cpp"), "w") as f:
         f.write(cpp_source(data))
+    with open(os.path.join(ROOT, "assets", "icon.ico"), "wb") as f:
+        f.write(ico())
     print("icon: %d bytes" % len(data))
 
 

@@ -1,18 +1,15 @@
 #include "ui/frontend.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "util/text_util.h"
 #include "launcher/game_launcher_dlg.h"
 #include "ui/console/console_input.h"
 #include "ui/console/console_view.h"
 #include "ui/startup_status.h"
-#ifdef QUON_HAVE_WINDOW_MODULE
-#include "ui/window_module.h"
-#endif
+#include "ui/window_frontend.h"
+#include "util/text_util.h"
 
 namespace {
 ConsoleView* g_consoleView = nullptr;
@@ -48,35 +45,8 @@ int RunConsole(std::vector<std::wstring> arguments, const std::string& refusedWi
 
 int RunLauncher(std::vector<std::wstring> arguments, const LauncherConfig& config) {
     GuardStandardStreams();
-    // The display is the toolkit's to find; reading it here only tells
-    // whether there is one.
-    [[maybe_unused]] const FrontEndKind kind =
-        ChooseFrontEnd(config.frontEnd.c_str(), getenv("DISPLAY"), getenv("WAYLAND_DISPLAY"));
-    const bool windowAsked = config.frontEnd == "gtk";
     std::string refusedWindow;
-#ifdef QUON_HAVE_WINDOW_MODULE
-    if (kind == FrontEndKind::kWindow) {
-        const WindowModuleEntry* window = LoadWindowModule(refusedWindow);
-        if (window && window->initDisplay()) return window->run(arguments, config);
-        if (window) {
-            // A display that does not answer leaves the console; only an
-            // explicit request for the window is worth a word.
-            if (windowAsked) {
-                std::fprintf(
-                    stderr,
-                    "QuonLauncher: cannot open the display \"%s\" for the window; using the console\n",
-                    getenv("DISPLAY") ? getenv("DISPLAY") : "");
-            }
-        } else {
-            // A window that cannot be loaded (no in-memory files, say) is
-            // always said, here and in the launcher log.
-            std::fprintf(stderr, "QuonLauncher: %s; using the console\n", refusedWindow.c_str());
-        }
-    }
-#else
-    // A build without the window serves every player from the console.
-    if (windowAsked)
-        std::fputs("QUON_LAUNCHER_UI=gtk: this build has no window; using the console.\n", stderr);
-#endif
+    int status = 0;
+    if (RunWindowFrontEnd(arguments, config, refusedWindow, status)) return status;
     return RunConsole(std::move(arguments), refusedWindow, config);
 }

@@ -4,11 +4,11 @@
 #include <gtk/gtk.h>
 
 #include "launcher/game_launcher_dlg.h"
-#include "launcher/launcher_messages.h"
 #include "ui/gtk/gtk_launcher_view.h"
 #include "ui/gtk/gtk_option_dialog.h"
 #include "ui/gtk/launcher_window.h"
 #include "ui/startup_status.h"
+#include "ui/window_run.h"
 
 bool InitGtkFrontEnd() {
     // Both halves of WM_CLASS: the window class by which others find us.
@@ -23,16 +23,7 @@ int RunGtkLauncher(std::vector<std::wstring> arguments, const LauncherConfig& co
     CGameLauncherDlg dlg(*platform, view, std::move(arguments));
     if (const int status = StartupExitStatus(dlg.GetStartupResult()); status >= 0) return status;
 
-    // Every way of closing answers the open boxes first, so that a worker
-    // waiting for one can be joined.
-    LauncherWindow::Handlers handlers;
-    handlers.start = [&] { dlg.OnBnClickedButtonStart(); };
-    handlers.repair = [&] { dlg.OnBnClickedButtonRepair(); };
-    handlers.close = [&] {
-        view.BeginClosing();
-        dlg.OnBnClickedButtonClose();
-    };
-    handlers.closeRequest = [&] { view.BeginClosing(); };
+    WindowHandlers handlers = LauncherHandlers(dlg, view);
     LauncherWindow* windowPtr = nullptr;
     handlers.options = [&] {
         auto modes = DisplayModeSource::Create();
@@ -51,21 +42,7 @@ int RunGtkLauncher(std::vector<std::wstring> arguments, const LauncherConfig& co
                                    g_unix_signal_add(SIGINT, onSignal, &view),
                                    g_unix_signal_add(SIGHUP, onSignal, &view)};
 
-    if (dlg.OnInitDialog()) {
-        bool ready = true;
-        if (dlg.IsFromUpdater() && !window.Prepare(dlg.GetNoticeUrl())) {
-            view.ShowMessageBox(GetLauncherMessage(0), dlg.GetCaption(), MB_OK | MB_SYSTEMMODAL);
-            ready = false;
-        }
-        if (ready) {
-            window.Show();
-            view.RunLoop();
-        }
-    }
-    view.BeginClosing();
-    // The worker goes before the lists, the publisher and the window do.
-    dlg.OnDestroy();
+    const int status = RunLauncherWindow(dlg, view, window);
     for (guint source : signalSources) g_source_remove(source);
-    view.DrainPending();
-    return view.ErrorShown() ? 2 : 0;
+    return status;
 }

@@ -1,7 +1,5 @@
 #include "ui/gtk/gtk_launcher_view.h"
 
-#include <algorithm>
-
 #include "launcher/game_launcher_dlg.h"
 #include "ui/gtk/launcher_window.h"
 #include "ui/gtk/message_box.h"
@@ -37,27 +35,16 @@ void GtkLauncherView::RunOnUi(std::function<void()> work) {
 }
 
 void GtkLauncherView::RunLoop() {
-    {
-        std::lock_guard lock(m_lock);
-        if (m_closing || m_closeRequested) return;
-    }
+    if (m_core.Ending()) return;
     g_main_loop_run(m_loop);
 }
 
 bool GtkLauncherView::ErrorShown() const {
-    std::lock_guard lock(m_lock);
-    return m_errorShown;
+    return m_core.ErrorShown();
 }
 
 void GtkLauncherView::BeginClosing() {
-    std::vector<std::shared_ptr<Box>> open;
-    {
-        std::lock_guard lock(m_lock);
-        m_closing = true;
-        open.swap(m_boxes);
-        for (auto& box : open) box->done = true;
-        m_boxAnswered.notify_all();
-    }
+    const auto open = m_core.Close();
     // A box on GTK's thread ends its own run; a worker's box is destroyed.
     for (auto& box : open) {
         if (box->dialog) gtk_dialog_response(GTK_DIALOG(box->dialog), GTK_RESPONSE_DELETE_EVENT);
@@ -70,28 +57,19 @@ void GtkLauncherView::DrainPending() {
     }
 }
 
-void GtkLauncherView::ShowMessageBox(const std::wstring& text, const std::wstring& caption, unsigned) {
-    auto box = std::make_shared<Box>();
-    box->text = text;
-    box->caption = caption;
-    {
-        std::lock_guard lock(m_lock);
-        m_errorShown = true;
-        if (m_closing) return;  // the window is gone: nobody is left to answer
-        m_boxes.push_back(box);
-    }
+void GtkLauncherView::ShowMessageBox(const std::wstring& text, const std::wstring& caption, unsigned style) {
+    const auto box = m_core.OpenBox(text, caption, style);
+    if (!box) return;
     if (OnUiThread()) {
         box->dialog = CreateMessageBox(BoxParent(), text, caption);
         gtk_dialog_run(GTK_DIALOG(box->dialog));
         gtk_widget_destroy(box->dialog);
         box->dialog = nullptr;
-        std::lock_guard lock(m_lock);
-        std::erase(m_boxes, box);
+        m_core.Answered(box);
         return;
     }
     RunOnUi([this, box] { ShowQueuedBox(box); });
-    std::unique_lock lock(m_lock);
-    m_boxAnswered.wait(lock, [&] { return box->done; });
+    m_core.WaitAnswered(box);
 }
 
 GtkWindow* GtkLauncherView::BoxParent() const {
@@ -101,10 +79,7 @@ GtkWindow* GtkLauncherView::BoxParent() const {
 }
 
 void GtkLauncherView::ShowQueuedBox(const std::shared_ptr<Box>& box) {
-    {
-        std::lock_guard lock(m_lock);
-        if (box->done) return;  // answered by a close meanwhile
-    }
+    if (!m_core.Waiting(box)) return;  // answered by a close meanwhile
     box->dialog = CreateMessageBox(BoxParent(), box->text, box->caption);
     auto* handle = new std::shared_ptr<Box>(box);
     g_signal_connect_data(
@@ -121,47 +96,18 @@ void GtkLauncherView::ShowQueuedBox(const std::shared_ptr<Box>& box) {
 void GtkLauncherView::AnswerBox(const std::shared_ptr<Box>& box) {
     GtkWidget* dialog = box->dialog;
     box->dialog = nullptr;
-    {
-        std::lock_guard lock(m_lock);
-        box->done = true;
-        std::erase(m_boxes, box);
-        m_boxAnswered.notify_all();
-    }
+    m_core.Answered(box);
     if (dialog) gtk_widget_destroy(dialog);
 }
 
 void GtkLauncherView::InvalidateRect(const RECT* rect, bool) {
-    {
-        std::lock_guard lock(m_lock);
-        if (!rect) {
-            m_invalidateAll = true;
-        } else if (m_dirty.right <= m_dirty.left) {
-            m_dirty = *rect;
-        } else {
-            m_dirty = {std::min(m_dirty.left, rect->left), std::min(m_dirty.top, rect->top),
-                       std::max(m_dirty.right, rect->right), std::max(m_dirty.bottom, rect->bottom)};
-        }
-        // Progress reports come by the thousand; one queued repaint serves
-        // all that arrive before it runs.
-        if (m_invalidationQueued) return;
-        m_invalidationQueued = true;
-    }
-    RunOnUi([this] { FlushInvalidation(); });
+    if (m_core.AddRepaint(rect)) RunOnUi([this] { FlushInvalidation(); });
 }
 
 void GtkLauncherView::FlushInvalidation() {
-    bool all;
-    RECT dirty;
-    {
-        std::lock_guard lock(m_lock);
-        m_invalidationQueued = false;
-        all = m_invalidateAll;
-        dirty = m_dirty;
-        m_invalidateAll = false;
-        m_dirty = {0, 0, 0, 0};
-        if (m_closing || !m_window) return;
-    }
-    m_window->Invalidate(all ? nullptr : &dirty);
+    RECT rect;
+    const RECT* area = nullptr;
+    if (m_core.TakeRepaint(rect, area) && m_window) m_window->Invalidate(area);
 }
 
 void GtkLauncherView::SetButtonsEnabled(bool enabled) {
@@ -205,10 +151,7 @@ void GtkLauncherView::UpdateWindowNow() {
 }
 
 void GtkLauncherView::PostClose() {
-    {
-        std::lock_guard lock(m_lock);
-        if (m_closing) return;
-    }
+    if (!m_core.RequestClose()) return;
     // Posted even on GTK's thread: the caller finishes its handler first.
     g_idle_add_full(
         G_PRIORITY_DEFAULT,
@@ -217,6 +160,4 @@ void GtkLauncherView::PostClose() {
             return G_SOURCE_REMOVE;
         },
         this, nullptr);
-    std::lock_guard lock(m_lock);
-    m_closeRequested = true;
 }

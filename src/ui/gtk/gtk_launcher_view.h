@@ -5,15 +5,13 @@
 // answers every box still open or waiting.
 #include <gtk/gtk.h>
 
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <thread>
-#include <vector>
 
 #include "launcher/launcher_view.h"
+#include "ui/view_core.h"
 
 class CGameLauncherDlg;
 class LauncherWindow;
@@ -42,11 +40,8 @@ public:
     void PostClose() override;
 
 private:
-    struct Box {
-        std::wstring text, caption;
-        GtkWidget* dialog = nullptr;
-        bool done = false;
-    };
+    using Core = ViewCore<GtkWidget*>;
+    using Box = Core::Box;
     struct Timer {
         GtkLauncherView* view;
         int id;
@@ -67,15 +62,7 @@ private:
     CGameLauncherDlg* m_dlg = nullptr;
     LauncherWindow* m_window = nullptr;
 
-    mutable std::mutex m_lock;
-    std::condition_variable m_boxAnswered;
-    std::vector<std::shared_ptr<Box>> m_boxes;  // open or waiting
-    bool m_closing = false;
-    bool m_closeRequested = false;
-    bool m_errorShown = false;
-    bool m_invalidationQueued = false;
-    bool m_invalidateAll = false;
-    RECT m_dirty{0, 0, 0, 0};
+    Core m_core;
 
     std::map<int, std::unique_ptr<Timer>> m_timers;  // GTK's thread only
 };

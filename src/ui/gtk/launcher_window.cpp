@@ -4,7 +4,7 @@
 
 #include "util/text_util.h"
 #include "os/posix/launcher_icon.h"
-#include "ui/gtk/dialog_units.h"
+#include "ui/dialog_units.h"
 
 namespace {
 GdkPixbuf* LoadIcon() {

@@ -14,13 +14,11 @@
 #include "ui/gtk/notice_browser.h"
 #include "ui/gtk/skin.h"
 #include "ui/gtk/status_painter.h"
+#include "ui/window_run.h"
 
 class LauncherWindow {
 public:
-    struct Handlers {
-        std::function<void()> start, repair, options, close;
-        std::function<void()> closeRequest;  // the window manager's or the session's
-    };
+    using Handlers = WindowHandlers;
 
     LauncherWindow(CGameLauncherDlg& dlg, Handlers handlers);
     ~LauncherWindow();

@@ -77,17 +77,8 @@ SkinImage SkinImage::Dimmed() const {
     const int stride = cairo_image_surface_get_stride(surface);
     for (int y = 0; y < m_height; ++y) {
         auto* dst = reinterpret_cast<uint32_t*>(pixels + static_cast<size_t>(y) * stride);
-        for (int x = 0; x < m_width; ++x) {
-            const uint32_t c = Pixel(x, y);
-            // The plate's surroundings (the corner colour) stay as they are.
-            if (c == Pixel(0, 0)) {
-                dst[x] = 0xff000000u | c;
-                continue;
-            }
-            const uint32_t grey = ((c >> 16) * 30 + ((c >> 8) & 0xff) * 59 + (c & 0xff) * 11) / 100;
-            const uint32_t dim = 24 + grey * 2 / 5;
-            dst[x] = 0xff000000u | (dim << 16) | (dim << 8) | dim;
-        }
+        for (int x = 0; x < m_width; ++x)
+            dst[x] = 0xff000000u | skin_layout::DimmedPixel(Pixel(x, y), Pixel(0, 0));
     }
     cairo_surface_mark_dirty(surface);
     SkinImage image;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "ui/skin_layout.h"
+
 class SkinImage {
 public:
     SkinImage() = default;
@@ -28,7 +30,7 @@ private:
     int m_width = 0, m_height = 0;
 };
 
-constexpr uint32_t kKeyColour = 0xff00ff;
+using skin_layout::kKeyColour;
 
 // Every point of `image` whose colour is not the key colour, as rows of runs.
 cairo_region_t* OpaqueRegion(const SkinImage& image);

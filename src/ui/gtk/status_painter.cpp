@@ -3,18 +3,13 @@
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
-#include "util/text_util.h"
 #include "launcher/launcher_messages.h"
+#include "ui/skin_layout.h"
+#include "util/text_util.h"
+
+using namespace skin_layout;
 
 namespace {
-// Status line origins and the ready text's, client pixels (top-left of the
-// text cell).
-constexpr int kLine1X = 104, kLine1Y = 459;
-constexpr int kLine2X = 104, kLine2Y = 506;
-constexpr int kTotalLabelX = 28, kTotalLabelY = 475;
-constexpr int kFileLabelX = 28, kFileLabelY = 491;
-constexpr int kReadyX = 28, kReadyY = 482;
-
 std::string MatchFamily(const char* requested) {
     std::string family = requested;
     FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(requested));

@@ -12,10 +12,6 @@
 
 class StatusPainter {
 public:
-    static constexpr uint32_t kTextColour = 0x9a9a9a;   // RGB(154,154,154)
-    static constexpr uint32_t kReadyColour = 0xba9de0;  // RGB(186,157,224)
-    static constexpr int kTextPixels = 11;
-
     StatusPainter();
     ~StatusPainter();
     StatusPainter(const StatusPainter&) = delete;
