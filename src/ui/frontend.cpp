@@ -22,6 +22,7 @@ void OnCloseRequest() {
 // log is emptied at start-up, so the line is written once that is done.
 int RunConsole(std::vector<std::wstring> arguments, const std::string& refusedWindow,
                const LauncherConfig& config) {
+    ConnectConsole();
     auto platform = LauncherPlatform::CreateDefault(config);
     ConsoleView view(stderr);
     CGameLauncherDlg dlg(*platform, view, std::move(arguments));

@@ -43,6 +43,10 @@ bool PrepareConsoleOutput(FILE* stream);
 // handler or the console's control thread, so it may only wake the loop.
 // A broken output pipe does not end the program.
 void WatchCloseRequests(void (*onClose)());
+// Gives the console front-end a console where the program has none (a
+// windowing program started from the desktop on Windows): its starter's, or
+// one of its own. Streams given by the starter are kept.
+void ConnectConsole();
 // Standard streams that are closed get a null device, so that the next file
 // opened never takes their place.
 void GuardStandardStreams();

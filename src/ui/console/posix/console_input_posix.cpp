@@ -80,6 +80,10 @@ void WatchCloseRequests(void (*onClose)()) {
     signal(SIGPIPE, SIG_IGN);
 }
 
+void ConnectConsole() {
+    // A terminal program: the streams are what it was started with.
+}
+
 void GuardStandardStreams() {
     // A closed standard stream would hand its number to the next file we
     // open (our own wake-up pipe would become "standard input").

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -139,6 +140,27 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 void WatchCloseRequests(void (*onClose)()) {
     g_onClose = onClose;
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+void ConnectConsole() {
+    const HANDLE given = GetStdHandle(STD_ERROR_HANDLE);
+    if (given && given != INVALID_HANDLE_VALUE) return;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS) && !AllocConsole()) return;
+    // The C streams and the standard handles were set up without a
+    // console; they follow the new one.
+    const struct {
+        std::FILE* stream;
+        DWORD id;
+        const wchar_t* device;
+    } streams[] = {{stdin, STD_INPUT_HANDLE, L"CONIN$"},
+                   {stdout, STD_OUTPUT_HANDLE, L"CONOUT$"},
+                   {stderr, STD_ERROR_HANDLE, L"CONOUT$"}};
+    for (const auto& s : streams) {
+        std::FILE* reopened = nullptr;
+        _wfreopen_s(&reopened, s.device, s.stream == stdin ? L"r" : L"w", s.stream);
+        SetStdHandle(s.id, CreateFileW(s.device, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+    }
 }
 
 void GuardStandardStreams() {
