@@ -16,12 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string DateFolder() {  // "2026127" for 7 Dec 2026
-    const time_t now = time(nullptr);
-    const std::tm t = *std::localtime(&now);
-    return std::to_string(t.tm_year + 1900) + std::to_string(t.tm_mon + 1) + std::to_string(t.tm_mday);
-}
-
 class CrashReportUploadTest : public ::testing::Test {
 protected:
     void SetUp() override {
