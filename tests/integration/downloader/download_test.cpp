@@ -2,8 +2,6 @@
 // progress reports, well-formed requests, every failure mapped to its code
 // without touching what is on disk, aborts that stop at once, the stall
 // limit and the bandwidth cap.
-#include <thread>
-
 #include "downloader_fixture.h"
 #include "support/small_volume.h"
 
