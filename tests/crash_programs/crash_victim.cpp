@@ -1,13 +1,12 @@
 // A program that crashes in the way its argument names, with the crash
 // handler installed as the launcher installs it. The crash tests run it.
-#include <dirent.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 
@@ -23,15 +22,8 @@ volatile bool g_deeper = true;
 // Leaves the number of threads in "threads.txt", for the test to compare
 // with the dump (a sanitizer runtime may add threads of its own).
 void NoteThreadCount() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/task")) {
-        while (dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
-        closedir(dir);
-    }
-    if (FILE* file = fopen("threads.txt", "w")) {
-        fprintf(file, "%d", count);
-        fclose(file);
-    }
+    std::error_code none;  // no such folder (Windows): 0
+    std::ofstream("threads.txt") << std::distance(std::filesystem::directory_iterator("/proc/self/task", none), {});
 }
 
 __attribute__((noinline)) void WriteThroughNull(int* target) {

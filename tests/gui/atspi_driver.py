@@ -1,15 +1,8 @@
 #!/usr/bin/python3
-"""Reads and drives a dialog of a running GTK program through AT-SPI, the way
-a player's pointer would: real clicks (xdotool) at the places the
-accessibility tree reports.
-
-usage: atspi_driver.py PROGRAM DIALOG_TITLE STEP...
-PROGRAM: the program's name, or pid:N (the bus may be shared by every session of the user).
-steps: wait:SECONDS  (first only) how long to wait for the dialog, 15 s unless given
-       dump          the controls, one a line ("control<TAB>role<TAB>text<TAB>states<TAB>x y w h",
-                     line ends in texts as \\n), then "end"
-       click:NAME    click the button or radio button NAME
-       row:N         click the list's row N
+"""Reads and drives a dialog of a running GTK program through AT-SPI with real clicks (xdotool) at the places
+the accessibility tree reports. Usage: atspi_driver.py PROGRAM|pid:N DIALOG_TITLE STEP...
+steps: wait:SECONDS (first only; 15 s unless given), dump (one "control<TAB>role<TAB>text<TAB>states<TAB>x y w h"
+line per control, line ends in texts as \\n, then "end"), click:NAME (a button or radio button), row:N (list row N).
 Exits 0 when every step ran, 1 (with a reason on stderr) otherwise."""
 import subprocess
 import sys

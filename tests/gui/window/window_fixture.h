@@ -85,12 +85,8 @@ protected:
         return WaitUntil([&] { return CountColour(desktop.ReadScreen(), kReadyArea, kReadyColour) > 20; },
                          timeoutMs);
     }
-    void MoveTo(int x, int y) const {
-        desktop.Xdotool({"mousemove", std::to_string(window.x + x), std::to_string(window.y + y)});
-    }
     void ClickClient(int x, int y) const {
-        MoveTo(x, y);
-        desktop.Xdotool({"click", "1"});
+        desktop.Xdotool({"mousemove", std::to_string(window.x + x), std::to_string(window.y + y), "click", "1"});
     }
 
     // One X server for every scenario: each ends its launchers, and so its windows.

@@ -42,27 +42,21 @@ Section "Screen"
 EndSection
 )";
 
-// The sizes of the primary (else the first connected) output as xrandr
-// lists them, in the output's order, each size once.
+// The sizes of the first connected output (the dummy driver's only one) as
+// xrandr lists them, in the output's order, each size once.
 std::vector<Size> XrandrSizes(const std::string& listing) {
     std::istringstream lines(listing);
-    std::string line;
-    std::vector<Size> first, primary, *into = nullptr;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line[0] != ' ') {
-            const bool connected = line.find(" connected") != std::string::npos;
-            into = !connected                                             ? nullptr
-                   : line.find(" connected primary") != std::string::npos ? &primary
-                   : first.empty()                                        ? &first
-                                                                          : nullptr;
-            continue;
-        }
+    std::vector<Size> sizes;
+    bool in = false;
+    for (std::string line; std::getline(lines, line);) {
         unsigned w = 0, h = 0;
-        if (into && std::sscanf(line.c_str(), " %ux%u", &w, &h) == 2 &&
-            std::find(into->begin(), into->end(), Size{w, h}) == into->end())
-            into->push_back({w, h});
+        if (!line.empty() && line[0] != ' ')
+            in = sizes.empty() && line.find(" connected") != std::string::npos;
+        else if (in && std::sscanf(line.c_str(), " %ux%u", &w, &h) == 2 &&
+                 std::find(sizes.begin(), sizes.end(), Size{w, h}) == sizes.end())
+            sizes.push_back({w, h});
     }
-    return primary.empty() ? first : primary;
+    return sizes;
 }
 
 }  // namespace

@@ -2,24 +2,11 @@
 // Shared set-up of the downloader tests: a loopback server over one temporary
 // folder, a target folder, the downloader with a 1-second stall limit
 // and a callback that records every report.
-#include <gtest/gtest.h>
+#include "support/test_common.h"
 
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <functional>
-#include <map>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "util/text_util.h"
 #include "os/url_download.h"
 #include "os/rate_cap.h"
-#include "support/noise.h"
 #include "support/silent_port.h"
-#include "support/temp_dir.h"
-#include "support/test_http_server.h"
 
 struct ProgressReport {
     uint32_t progress;

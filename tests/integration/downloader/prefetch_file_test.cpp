@@ -20,7 +20,7 @@ UrlPrefetcher::Status WaitForBytes(UrlPrefetcher& fetcher, uint64_t ticket) {
 }
 }  // namespace
 
-TEST(PrefetchFile, ABodyUnderWayOrCutOffNeverShowsUnderTheArchiveName) {
+TEST(PrefetchFile, ABodyUnderWayOrCutOffNeverShowsUnderTheArchiveNameAndOneInMemoryIsHandedOverOnce) {
     TempDir dir;
     const std::string body(512 * 1024, 'z');
     for (const char* name : {"whole", "stalled", "dropped"}) dir.WriteFile(std::string("server/") + name + ".zip", body);
@@ -54,29 +54,22 @@ TEST(PrefetchFile, ABodyUnderWayOrCutOffNeverShowsUnderTheArchiveName) {
     EXPECT_EQ(FolderNames(out), "3.zip");
     EXPECT_EQ(ReadWholeFile(out + "/3.zip"), body);
 
+    // A body kept in memory is handed over once, whole; one longer than the
+    // list said is not kept at all, whatever the server sends.
+    ASSERT_TRUE(fetcher->KeepsBodies());
+    fetcher->StartInMemory(5, server.BaseUrl() + "whole.zip", body.size());
+    fetcher->StartInMemory(6, server.BaseUrl() + "whole.zip", body.size() - 1);
+    EXPECT_EQ(fetcher->Wait(5, 10s).outcome, UrlPrefetcher::Outcome::kDone);
+    EXPECT_EQ(fetcher->Wait(6, 10s).outcome, UrlPrefetcher::Outcome::kFailed);
+    std::string taken;
+    EXPECT_TRUE(fetcher->TakeBody(5, taken) && taken == body);
+    EXPECT_FALSE(fetcher->TakeBody(5, taken));
+    EXPECT_FALSE(fetcher->TakeBody(6, taken));
+    EXPECT_EQ(FolderNames(out), "3.zip");
+
     // Going away while a fetch runs leaves what was done and nothing else.
     fetcher->Start(4, server.BaseUrl() + "stalled.zip", out + "/4.zip");
     WaitForBytes(*fetcher, 4);
     fetcher.reset();
     EXPECT_EQ(FolderNames(out), "3.zip");
-}
-
-// A body kept in memory is handed over once, whole; one longer than the
-// list said is not kept at all, whatever the server sends.
-TEST(PrefetchFile, ABodyInMemoryIsHandedOverOnceAndNeverPastItsLimit) {
-    TempDir dir;
-    const std::string body(40 * 1024, 'm');
-    dir.WriteFile("server/small.zip", body);
-    TestHttpServer server(dir.Join("server"));
-    auto fetcher = UrlPrefetcher::Create(2);
-    ASSERT_TRUE(fetcher->KeepsBodies());
-    fetcher->StartInMemory(1, server.BaseUrl() + "small.zip", body.size());
-    fetcher->StartInMemory(2, server.BaseUrl() + "small.zip", body.size() - 1);
-    EXPECT_EQ(fetcher->Wait(1, 10s).outcome, UrlPrefetcher::Outcome::kDone);
-    EXPECT_EQ(fetcher->Wait(2, 10s).outcome, UrlPrefetcher::Outcome::kFailed);
-    std::string taken;
-    EXPECT_TRUE(fetcher->TakeBody(1, taken));
-    EXPECT_EQ(taken, body);
-    EXPECT_FALSE(fetcher->TakeBody(1, taken));
-    EXPECT_FALSE(fetcher->TakeBody(2, taken));
 }

@@ -62,3 +62,10 @@ private:
     FtpServerProcess m_process;
     int m_port = 0;
 };
+
+// The report's folder for today: "2026127" for 7 Dec 2026.
+inline std::string DateFolder() {
+    const time_t now = time(nullptr);
+    const std::tm t = *std::localtime(&now);
+    return std::to_string(t.tm_year + 1900) + std::to_string(t.tm_mon + 1) + std::to_string(t.tm_mday);
+}

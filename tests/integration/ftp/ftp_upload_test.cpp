@@ -22,7 +22,7 @@ protected:
     FtpTransfer m_ftp;
 };
 
-TEST_F(FtpUploadTest, FoldersAreMadeParentFirstOnlyWhereMissingAndTheFileArrives) {
+TEST_F(FtpUploadTest, UploadsMakeMissingFoldersParentFirstListingsShowSizesAndBareNamesAreReadBesideTheProgram) {
     struct Case {
         std::wstring remote;
         std::string bytes, arrives;       // arrives: "" when the upload must fail
@@ -53,11 +53,27 @@ TEST_F(FtpUploadTest, FoldersAreMadeParentFirstOnlyWhereMissingAndTheFileArrives
         for (size_t i = 0; i < c.made.size(); ++i) EXPECT_TRUE(made[before + i].ends_with(c.made[i])) << made[before + i];
     }
     EXPECT_EQ(server.root().ReadFile("a/keep.txt"), "old");
-}
 
-TEST_F(FtpUploadTest, BareLocalNameIsReadFromTheExecutablesFolder) {
-    TestFtpServer server;
-    ASSERT_TRUE(LoginTo(server));
+    // Listings give sizes and folder flags under full paths.
+    server.root().WriteFile("d/one.bin", Noise(70000));
+    server.root().WriteFile("d/sub/two.bin", "2");
+    std::filesystem::create_directories(server.root().Join("empty"));
+    RemoteFileList listing;
+    ASSERT_TRUE(m_ftp.ListRemoteFolder(L"/d/", listing));
+    ASSERT_EQ(listing.size(), 2u);
+    EXPECT_EQ(listing[L"/d/one.bin"].size, 70000u);
+    EXPECT_FALSE(listing[L"/d/one.bin"].isDirectory);
+    EXPECT_GT(listing[L"/d/one.bin"].lastWriteTime, 0);
+    EXPECT_TRUE(listing[L"/d/sub"].isDirectory);
+    EXPECT_TRUE(m_ftp.ListRemoteFolder(L"/empty/", listing));
+    EXPECT_TRUE(listing.empty());
+    EXPECT_FALSE(m_ftp.ListRemoteFolder(L"/missing/", listing));
+    uint64_t size = 0;
+    EXPECT_TRUE(m_ftp.GetRemoteFileSize(L"/d//one.bin", size));
+    EXPECT_EQ(size, 70000u);
+    EXPECT_FALSE(m_ftp.GetRemoteFileSize(L"/d/sub", size));
+
+    // A bare local name is read from the executable's folder.
     std::wstring folder;
     GetModuleFolder(folder, true);
     const std::string name = "quon-ftp-bare-" + std::to_string(getpid()) + ".bin";
@@ -94,28 +110,6 @@ TEST_F(FtpUploadTest, RefusalsFailWithNothingLeftToReconnectWithOrWithTheServers
     }
     EXPECT_FALSE(server.root().Exists("sub"));
     EXPECT_FALSE(server.root().Exists("a.bin"));
-}
-
-TEST_F(FtpUploadTest, ListingGivesSizesAndFolderFlagsUnderFullPaths) {
-    TestFtpServer server;
-    server.root().WriteFile("d/one.bin", Noise(70000));
-    server.root().WriteFile("d/sub/two.bin", "2");
-    std::filesystem::create_directories(server.root().Join("empty"));
-    ASSERT_TRUE(LoginTo(server));
-    RemoteFileList listing;
-    ASSERT_TRUE(m_ftp.ListRemoteFolder(L"/d/", listing));
-    ASSERT_EQ(listing.size(), 2u);
-    EXPECT_EQ(listing[L"/d/one.bin"].size, 70000u);
-    EXPECT_FALSE(listing[L"/d/one.bin"].isDirectory);
-    EXPECT_GT(listing[L"/d/one.bin"].lastWriteTime, 0);
-    EXPECT_TRUE(listing[L"/d/sub"].isDirectory);
-    EXPECT_TRUE(m_ftp.ListRemoteFolder(L"/empty/", listing));
-    EXPECT_TRUE(listing.empty());
-    EXPECT_FALSE(m_ftp.ListRemoteFolder(L"/missing/", listing));
-    uint64_t size = 0;
-    EXPECT_TRUE(m_ftp.GetRemoteFileSize(L"/d//one.bin", size));
-    EXPECT_EQ(size, 70000u);
-    EXPECT_FALSE(m_ftp.GetRemoteFileSize(L"/d/sub", size));
 }
 
 TEST_F(FtpUploadTest, UploadsContinueOnlyWhereTheRemotePartIsAPrefix) {

@@ -71,9 +71,3 @@ TEST(CommandLine, SelectorsChooseTheirUrlPairsAndWrongArgumentsShowEntry15) {
         EXPECT_TRUE(p.patch.empty() && p.notice.empty());
     }
 }
-
-TEST(CommandLine, BuiltInHostsServeByDefault) {
-    const Parsed p = Parse({L"QuonLauncher.exe"}, LauncherConfig{});
-    EXPECT_EQ(p.patch, L"http://" + text::FromUtf8(QUON_PATCH_HOST) + L"/patch/");
-    EXPECT_EQ(p.notice, L"http://" + text::FromUtf8(QUON_WEB_HOST) + L"/en/launcher");
-}

@@ -42,6 +42,15 @@ private:
     int m_skip = 0;
 };
 
+// A file `name` holding its own name, added to the batch with its list entry.
+void Add(CCommitBatch& batch, const TempDir& dir, const char* name) {
+    auto file = std::make_unique<fsys::TempFile>();
+    ASSERT_TRUE(file->Create(dir.Join(name)) && file->Write(std::string(name)));
+    auto entry = std::make_unique<PackFileInfo>();
+    entry->SetPath(text::FromUtf8(name));
+    batch.Add(std::move(file), std::move(entry), true, std::strlen(name));
+}
+
 struct BatchCase {
     const char* failAt;
     BatchDataSync dataSync;
@@ -64,11 +73,7 @@ TEST_P(CommitBatchTest, DataThenRenameThenFoldersThenLinesUpToTheFirstFailure) {
     // a and c in one folder, b in another: two folder syncs for three files.
     for (const char* name : {"d1/a", "d2/b", "d1/c"}) {
         std::filesystem::create_directories(dir.Join(std::string(name).substr(0, 2)));
-        auto file = std::make_unique<fsys::TempFile>();
-        ASSERT_TRUE(file->Create(dir.Join(name)) && file->Write(std::string(name)));
-        auto entry = std::make_unique<PackFileInfo>();
-        entry->SetPath(text::FromUtf8(name));
-        batch.Add(std::move(file), std::move(entry), true, 4);
+        ASSERT_NO_FATAL_FAILURE(Add(batch, dir, name));
     }
     ASSERT_TRUE(batch.Holds(dir.Join("d2/b")));
 
@@ -146,11 +151,7 @@ TEST(CommitBatchHandOver, TheNextBatchFollowsTheOneHandedOverOrIsDroppedWithItsF
         CCommitBatch batch(steps, list, {});
         std::vector<std::unique_ptr<PackFileInfo>> recorded;
         for (const char* name : {"a", "b"}) {
-            auto file = std::make_unique<fsys::TempFile>();
-            ASSERT_TRUE(file->Create(dir.Join(name)) && file->Write(std::string(name)));
-            auto entry = std::make_unique<PackFileInfo>();
-            entry->SetPath(text::FromUtf8(name));
-            batch.Add(std::move(file), std::move(entry), true, 1);
+            ASSERT_NO_FATAL_FAILURE(Add(batch, dir, name));
             if (*name == 'a') EXPECT_EQ(batch.Hand(recorded).failure, CCommitBatch::Failure::kNone) << failAt;
         }
         EXPECT_TRUE(batch.Holds(dir.Join("a")));  // handed over, not yet landed

@@ -41,6 +41,8 @@ TEST(LauncherConfig, EachVariableSetsItsFieldOnlyWithAValidText) {
     }
     const LauncherConfig none = Read({});
     EXPECT_EQ(none.patchHost, QUON_PATCH_HOST);
+    EXPECT_EQ(none.webHost, QUON_WEB_HOST);
+    EXPECT_EQ(none.testWebHost, QUON_TEST_WEB_HOST);
     EXPECT_EQ(none.scanWorkers, 0u);
     EXPECT_TRUE(none.prefetch);
     EXPECT_EQ(none.maxReceiveRate, 0u);

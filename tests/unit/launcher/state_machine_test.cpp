@@ -12,8 +12,7 @@ class StateMachine : public ::testing::Test {
 protected:
     StateMachine() { platform.m_scripted = true; }
     std::unique_ptr<CGameLauncherDlg> Make(std::vector<std::wstring> args = {L"QuonLauncher.exe"}) {
-        args.insert(args.begin(), dir.wpath() + L"/QuonLauncher.exe");
-        args.erase(args.begin() + 1);
+        args[0] = dir.wpath() + L"/QuonLauncher.exe";
         auto dlg = std::make_unique<CGameLauncherDlg>(platform, view, args);
         dlg->ResetLauncherLog();
         return dlg;

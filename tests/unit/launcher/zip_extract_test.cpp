@@ -6,6 +6,7 @@
 #include <minizip/zip.h>
 
 #include "support/links.h"
+#include "util/path_util.h"
 
 namespace {
 // Extracts the archive from its file and again from its bytes in memory:
@@ -53,23 +54,44 @@ void WriteRawZip(const std::string& path, const std::vector<RawItem>& items) {
     zipClose(zip, nullptr);
 }
 
+// Names that Windows would read as another place (a drive, a share, a device,
+// a stream, a name it trims) are refused on every system.
+// clang-format off
+const char* const kHostile[] = {
+    "C:\\x.dat", "C:x.dat", "c:/x.dat", "\\\\server\\share\\x.dat", "\\\\?\\C:\\x.dat", "\\\\.\\PhysicalDrive0",
+    "/abs.dat", "a.dat:stream", "a.dat::$DATA", "Sub\\..\\..\\x.dat", "CON", "con.txt", "Sub/NUL",
+    "aux.tar.gz", "PRN", "COM1", "com9.log", "LPT1", "Lpt9.dat", "CON .txt", "COM\xc2\xb9", "dot.",
+    "space ", "Sub./x.dat", "Sub /x.dat",
+};
+const char* const kFine[] = {"Data\\a.dat", "CONSOLE.dat", "COM10", "LPT0.txt", "nul_x.dat", "Sub/.hidden",
+                             "a..b", "\xf0\x9f\x98\x80.dat"};
+// clang-format on
+
 }  // namespace
 
 // The patch run refuses such names earlier too; this is the last guard.
-TEST(ZipExtract, ItemsThatWouldLeaveTheFolderAreRefusedTheRestExtracted) {
+TEST(ZipExtract, ItemsThatWouldLeaveTheFolderOrNameAWindowsPlaceAreRefusedTheRestExtracted) {
+    for (const char* name : kHostile) EXPECT_FALSE(IsSafeRelativePath(text::FromUtf8(name))) << name;
+    for (const char* name : kFine) EXPECT_TRUE(IsSafeRelativePath(text::FromUtf8(name))) << name;
     TempDir dir;
     dir.WriteFile("outside/keep.txt", "precious");
     std::filesystem::create_directories(dir.Join("install"));
-    if (!MakeFolderLink(dir.Join("outside"), dir.Join("install/Linked"))) GTEST_SKIP() << "no folder links here";
-    WriteZip(dir.Join("a.zip"), {{"../outside/keep.txt", "evil"},
-                                 {"/tmp/abs.txt", "evil"},
-                                 {"Linked/keep.txt", "evil"},
-                                 {"Sub/ok.txt", "fine"}});
+    const bool linked = MakeFolderLink(dir.Join("outside"), dir.Join("install/Linked"));  // not everywhere
+    std::map<std::string, std::string> items = {{"../outside/keep.txt", "evil"},
+                                                {"/tmp/abs.txt", "evil"},
+                                                {"Sub/\xf0\x9f\x98\x80.dat", "fine"}};  // a surrogate pair on Windows
+    if (linked) items["Linked/keep.txt"] = "evil";
+    for (const char* name : kHostile) items[name] = "evil";
+    WriteZip(dir.Join("a.zip"), items);
     int refused = 0;
     for (const auto& item : Extract(dir, "a.zip")) refused += item.result == kZipOtherFailure;
-    EXPECT_EQ(refused, 3);
-    EXPECT_EQ(dir.ReadFile("outside/keep.txt"), "precious");
-    EXPECT_EQ(dir.ReadFile("install/Sub/ok.txt"), "fine");
+    EXPECT_EQ(refused, 2 + linked + static_cast<int>(std::size(kHostile)));
+    // Nothing written anywhere but the one good file.
+    std::map<std::string, std::string> expected = {
+        {"a.zip", dir.ReadFile("a.zip")}, {"install", "<folder>"}, {"install/Sub", "<folder>"},
+        {"install/Sub/\xf0\x9f\x98\x80.dat", "fine"}, {"outside", "<folder>"}, {"outside/keep.txt", "precious"}};
+    if (linked) expected["install/Linked"] = "<folder>";
+    EXPECT_EQ(FolderTree(dir.path()), expected);
     EXPECT_FALSE(std::filesystem::exists("/tmp/abs.txt") && ReadWholeFile("/tmp/abs.txt") == "evil");
 }
 

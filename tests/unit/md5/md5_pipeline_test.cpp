@@ -10,16 +10,6 @@ namespace {
 constexpr size_t kBlock = 4096;
 constexpr size_t kDepth = 3;
 
-std::string Pattern(size_t bytes, unsigned seed) {
-    std::string out(bytes, '\0');
-    uint32_t x = seed * 2654435761u + 1;
-    for (char& c : out) {
-        x = x * 1103515245u + 12345u;
-        c = static_cast<char>(x >> 24);
-    }
-    return out;
-}
-
 // Hands `bytes` over in blocks of at most `step` bytes (a reader may give
 // less than a block).
 std::string DigestOf(CMd5Pipeline& md5, bool threaded, const std::string& bytes, size_t step) {
@@ -41,27 +31,27 @@ TEST(Md5Pipeline, DigestEqualsTheOneShotDigestForSizesAroundTheBlockAndRingBound
         for (size_t size : {size_t{0}, size_t{1}, size_t{64}, kBlock - 1, kBlock, kBlock + 1, ring - 1, ring,
                             ring + 1, 5 * ring + 777})
             for (size_t step : {kBlock, kBlock - 1, size_t{100}}) {
-                const std::string bytes = Pattern(size, static_cast<unsigned>(size));
+                const std::string bytes = Noise(size, static_cast<unsigned>(size));
                 EXPECT_EQ(DigestOf(md5, threaded, bytes, step), Md5Of(bytes))
                     << threaded << " " << size << " " << step;
             }
     // Tiny blocks and many of them: the producer outruns the digest at every
     // turn, so a block given out again too early would change the result.
     CMd5Pipeline tiny(64, 2);
-    const std::string bytes = Pattern(64 * 20000 + 5, 7);
+    const std::string bytes = Noise(64 * 20000 + 5, 7);
     EXPECT_EQ(DigestOf(tiny, true, bytes, 64), Md5Of(bytes));
 }
 
 TEST(Md5Pipeline, ADroppedDigestLeavesNothingForTheNextOne) {
     CMd5Pipeline md5(kBlock, kDepth);
-    const std::string first = Pattern(kBlock * 10, 1);
+    const std::string first = Noise(kBlock * 10, 1);
     md5.Begin(true);
     for (size_t at = 0; at < first.size(); at += kBlock) {
         std::memcpy(md5.Next(), first.data() + at, kBlock);
         md5.Hand(kBlock);
     }
     md5.Drop();  // stopped with blocks still in flight
-    const std::string second = Pattern(kBlock * 2 + 3, 2);
+    const std::string second = Noise(kBlock * 2 + 3, 2);
     EXPECT_EQ(DigestOf(md5, true, second, kBlock), Md5Of(second));
     // Begun and never finished: a new digest starts clean, and the owner
     // going away joins the thread.

@@ -30,20 +30,6 @@ protected:
 };
 }  // namespace
 
-TEST_F(OptionDialogTest, WindowedFullscreenClosesTheListAndKeepsTheSelectedSize) {
-    Store("WindowFullScreen", 1024, 768);
-    ASSERT_TRUE(Open());
-    EXPECT_EQ(view.GetCheckedRadioIndex(), 1);
-    EXPECT_FALSE(view.IsEnabled(IDC_LIST_RESOLUTION));
-    EXPECT_EQ(view.selection, 3);
-    Click(IDC_RADIO_FULLSCREEN);
-    EXPECT_TRUE(view.IsEnabled(IDC_LIST_RESOLUTION));
-    EXPECT_EQ(dialog->Options().ScreenMode, L"FullScreen");
-    Click(IDC_RADIO_WINDOWED_FULLSCREEN);
-    EXPECT_FALSE(view.IsEnabled(IDC_LIST_RESOLUTION));
-    EXPECT_EQ(dialog->Options().ScreenWidth, 1024);
-}
-
 TEST_F(OptionDialogTest, UnofferedSizeAndUnknownModeSelectNothingAndSurviveOk) {
     Store("Borderless", 800, 600);
     ASSERT_TRUE(Open());
@@ -72,9 +58,9 @@ TEST_F(OptionDialogTest, UnloadableOptionsDisableEveryChoiceAndOkKeepsThePlayers
     EXPECT_EQ(OptionFile(), stored);
 }
 
-TEST_F(OptionDialogTest, OkWritesTheChosenModeAndSizeAndEverythingElseAsLoaded) {
+TEST_F(OptionDialogTest, WindowedFullscreenClosesTheListKeepingTheSizeAndOkWritesTheChoiceAndTheRestAsLoaded) {
     for (bool displayAnswers : {true, false}) {
-        Store("WindowMode", 1600, 1024);
+        Store("WindowFullScreen", 1600, 1024);
         // What a plain load and save writes: the reference for every other member.
         COMMON_UTIL::GAME_OPTION::GameOption plain;
         ASSERT_TRUE(plain.Load(L"DefaultOption.json", std::locale()));
@@ -82,7 +68,16 @@ TEST_F(OptionDialogTest, OkWritesTheChosenModeAndSizeAndEverythingElseAsLoaded) 
         auto expected = ParseOptionFile();
         ASSERT_TRUE(Open(displayAnswers));
         EXPECT_EQ(view.items.size(), displayAnswers ? 4u : 0u);
+        EXPECT_EQ(view.GetCheckedRadioIndex(), 1);
+        EXPECT_FALSE(view.IsEnabled(IDC_LIST_RESOLUTION));
+        EXPECT_EQ(view.selection, displayAnswers ? 1 : -1);
         Click(IDC_RADIO_FULLSCREEN);
+        EXPECT_TRUE(view.IsEnabled(IDC_LIST_RESOLUTION));
+        Click(IDC_RADIO_WINDOWED_FULLSCREEN);
+        EXPECT_FALSE(view.IsEnabled(IDC_LIST_RESOLUTION));
+        EXPECT_EQ(dialog->Options().ScreenWidth, 1600);
+        Click(IDC_RADIO_FULLSCREEN);
+        EXPECT_EQ(dialog->Options().ScreenMode, L"FullScreen");
         Select(2);  // without entries this changes nothing
         dialog->OnBnClickedButtonOk();
         expected.put("ScreenMode", "FullScreen");

@@ -12,10 +12,7 @@ TEST(CrashUploadWinTest, TheArchiveArrivesAtTheDatedPathAndOnlyTheDumpStaysBehin
     folder.WriteFile("log.txt", "launcher log\n");
     folder.WriteFile("GameGuard/npgl.erl", "erl");
     folder.WriteFile("log/LauncherLog.txt", "older log");
-    const time_t now = std::time(nullptr);
-    const std::tm t = *std::localtime(&now);
-    const std::string date =
-        std::to_string(t.tm_year + 1900) + std::to_string(t.tm_mon + 1) + std::to_string(t.tm_mday);
+    const std::string date = DateFolder();
     EXPECT_EQ(RunCrash(folder.path(), "null", "yes",
                        {{"QUON_CRASH_REPORT_MODE", "upload"},
                         {"QUON_CRASH_FTP_HOST", "127.0.0.1:" + std::to_string(server.port())}}),
