@@ -1,127 +1,22 @@
+#include "support/child_process.h"
 
-#include <sys/wait.h>
+#include <unistd.h>
 
-#include "support/test_common.h"
-#include <poll.h>
-#include <pty.h>
-#include <sys/ioctl.h>
-#include <termios.h>
+#include <filesystem>
 
-extern char** environ;
-
-ChildProcess::ChildProcess(std::vector<std::string> argv, std::string folder, std::map<std::string, std::string> env,
-                           std::string input, ChildOptions options) {
-    Start(
-        [&] {
-            if (options.cleanEnv) {
-                std::vector<std::string> drop;
-                for (char** entry = environ; *entry; ++entry) {
-                    const std::string name(*entry, strcspn(*entry, "="));
-                    if (name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name.starts_with("QUON_"))
-                        drop.push_back(name);
-                }
-                for (const auto& name : drop) unsetenv(name.c_str());
-            }
-            for (const auto& [name, value] : env) {
-                if (options.cleanEnv && value.empty()) {
-                    unsetenv(name.c_str());
-                } else {
-                    setenv(name.c_str(), value.c_str(), 1);
-                }
-            }
-            std::vector<char*> args;
-            for (auto& a : argv) args.push_back(a.data());
-            args.push_back(nullptr);
-            if (chdir(folder.c_str()) == 0) execv(args[0], args.data());
-        },
-        options, input);
-}
-
-ChildProcess::ChildProcess(const std::function<int()>& body) {
-    Start([&] { _exit(body()); }, {}, "");
-}
-
-void ChildProcess::Start(const std::function<void()>& exec, const ChildOptions& options, const std::string& input) {
-    char pattern[] = "/tmp/quon-child-XXXXXX";
-    const int outFd = mkstemp(pattern);
-    m_outputPath = pattern;
-    int inPipe[2];
-    int slave = -1;
-    if (pipe(inPipe) != 0) return;
-    if (options.terminal) {
-        if (openpty(&m_master, &slave, nullptr, nullptr, nullptr) != 0) return;
-        termios raw{};
-        tcgetattr(slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave, TCSANOW, &raw);
-    }
-    m_pid = fork();
-    if (m_pid == 0) {
-        if (options.terminal || options.newSession) setsid();
-        if (options.terminal) {
-            ioctl(slave, TIOCSCTTY, 0);
-            for (int fd = 0; fd < 3; ++fd) dup2(slave, fd);
-        } else {
-            dup2(inPipe[0], STDIN_FILENO);
-            dup2(outFd, STDOUT_FILENO);
-            dup2(outFd, STDERR_FILENO);
-        }
-        for (int fd : {inPipe[0], inPipe[1], outFd, slave, m_master}) {
-            if (fd > 2) close(fd);
-        }
-        exec();
-        _exit(127);
-    }
-    close(inPipe[0]);
-    close(outFd);
-    if (slave >= 0) close(slave);
-    if (m_master >= 0) {
-        fcntl(m_master, F_SETFL, O_NONBLOCK);
-        Write(input);
-    } else if (!input.empty()) {
-        // Small inputs fit the pipe; the child reads them when it is ready.
-        [[maybe_unused]] ssize_t n = write(inPipe[1], input.data(), input.size());
-    }
-    close(inPipe[1]);
-}
-
-ChildProcess::~ChildProcess() {
-    if (m_pid > 0 && m_status < 0) {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-    }
-    if (m_master >= 0) close(m_master);
-    unlink(m_outputPath.c_str());
-}
-
-int ChildProcess::Wait(int timeoutMs) {
-    if (m_status >= 0) return m_status;
-    // The output is read on the way: a full terminal would hold the child up.
-    const bool ended = WaitUntil([&] { return Output(), waitpid(m_pid, &m_raw, WNOHANG) == m_pid; }, timeoutMs);
-    if (!ended) return -1;
-    m_status = WIFEXITED(m_raw) ? WEXITSTATUS(m_raw) : 128 + WTERMSIG(m_raw);
-    return m_status;
-}
-
-void ChildProcess::Kill(int signal) {
-    if (m_pid > 0 && m_status < 0) kill(m_pid, signal);
-}
-
-std::string ChildProcess::Output() const {
-    if (m_master < 0) return ReadWholeFile(m_outputPath);
-    char buffer[4096];
-    for (ssize_t n; (n = read(m_master, buffer, sizeof buffer)) > 0;) m_terminalOutput.append(buffer, n);
-    return m_terminalOutput;
-}
+#include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 bool ChildProcess::WaitForOutput(const std::string& text, int timeoutMs) const {
     return WaitUntil([&] { return Output().find(text) != std::string::npos; }, timeoutMs);
 }
 
-void ChildProcess::Write(const std::string& text) {
-    if (m_master >= 0 && !text.empty()) [[maybe_unused]] ssize_t n = write(m_master, text.data(), text.size());
-}
-
 std::string LauncherBinary() { return std::string(QUON_BIN_DIR) + "/QuonLauncher.exe"; }
 
 std::string ToolBinary(const std::string& name) { return std::string(QUON_BIN_DIR) + "/../tools-bin/" + name; }
+
+std::string CopyClient(const TempDir& dir, const std::string& prefix) {
+    const std::string name = prefix + std::to_string(getpid()) + ".exe";
+    std::filesystem::copy_file(ToolBinary("Vevida2.0.exe"), Utf8Path(dir.Join(name)));
+    return name;
+}

@@ -6,6 +6,7 @@
 
 #include "launcher/list_file_format.h"
 #include "launcher/md5_checksum.h"
+#include "services/zip/zip_file_io.h"
 
 std::string Md5Of(const std::string& bytes) {
     CMD5Checksum md5;
@@ -16,8 +17,9 @@ std::string Md5Of(const std::string& bytes) {
 }
 
 void WriteZip(const std::string& path, const std::map<std::string, std::string>& entries, unsigned mode) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+    std::filesystem::create_directories(Utf8Path(path).parent_path());
+    zipFile zip = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, ZipFileFunctions());
+    if (!zip) return;  // a name this system cannot hold (the list may still name it)
     for (const auto& [name, content] : entries) {
         zip_fileinfo info{};
         info.external_fa = (0100000u | mode) << 16;
@@ -31,35 +33,40 @@ void WriteZip(const std::string& path, const std::map<std::string, std::string>&
 }
 
 void WritePatchSet(const std::string& folder, const std::map<std::wstring, PatchFile>& files) {
-    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(Utf8Path(folder));
     PackFileList list;
     for (const auto& [relative, file] : files) {
         std::string slashed = text::ToUtf8(relative);
         for (auto& c : slashed) c = c == '\\' ? '/' : c;
         const std::string archive = folder + "/" + slashed + ".zip";
-        if (file.brokenArchive) {
-            std::filesystem::create_directories(std::filesystem::path(archive).parent_path());
-            std::ofstream(archive, std::ios::binary) << "this is not a zip archive";
+        if (slashed.find(':') != std::string::npos) {
+            // A drive or a stream: no Windows disk holds the archive, and the
+            // launcher refuses the list before it would fetch one.
+        } else if (file.brokenArchive) {
+            std::filesystem::create_directories(Utf8Path(archive).parent_path());
+            std::ofstream(Utf8Path(archive), std::ios::binary) << "this is not a zip archive";
         } else {
             WriteZip(archive, {{file.archiveEntry.empty() ? slashed : file.archiveEntry, file.content}}, file.mode);
         }
         auto entry = std::make_unique<PackFileInfo>();
         entry->SetPath(relative);
         entry->nFileSize = static_cast<int32_t>(file.content.size());
-        entry->nDownloadSize = static_cast<int32_t>(std::filesystem::file_size(archive));
+        std::error_code missing;
+        const auto size = std::filesystem::file_size(Utf8Path(archive), missing);
+        entry->nDownloadSize = missing ? 0 : static_cast<int32_t>(size);
         entry->SetChecksum(text::FromUtf8(file.listChecksum.empty() ? Md5Of(file.content) : file.listChecksum));
         list.push_back(std::move(entry));
     }
     const std::string bytes = SerializeList(list);
-    std::ofstream(folder + "/packserv.txt", std::ios::binary) << bytes;
+    std::ofstream(Utf8Path(folder + "/packserv.txt"), std::ios::binary) << bytes;
     // The guard is read like the lists: UTF-16LE.
-    std::ofstream(folder + "/packserv.md5", std::ios::binary)
+    std::ofstream(Utf8Path(folder + "/packserv.md5"), std::ios::binary)
         << "\xFF\xFE" << EncodeListText(text::FromUtf8(Md5Of(bytes) + "\n"));
 }
 
 std::vector<ZipEntry> ReadZip(const std::string& path) {
     std::vector<ZipEntry> entries;
-    unzFile zip = unzOpen64(path.c_str());
+    unzFile zip = unzOpen2_64(path.c_str(), ZipFileFunctions());
     for (int rc = zip ? unzGoToFirstFile(zip) : UNZ_END_OF_LIST_OF_FILE; rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
         unz_file_info64 info{};
         char name[1024] = {};

@@ -58,10 +58,10 @@ bool TempDir::Exists(const std::string& relative) const { return std::filesystem
 std::filesystem::path Utf8Path(const std::string& path) {
     std::u8string text(path.begin(), path.end());
     // A path on a Windows drive takes the "\\?\" form (and "\" only), so that
-    // what lies below it may pass MAX_PATH.
+    // what lies below it may pass MAX_PATH; that form takes ".." literally.
     if (text.size() > 2 && text[1] == u8':') {
         std::replace(text.begin(), text.end(), u8'/', u8'\\');
-        text = u8"\\\\?\\" + text;
+        text = u8"\\\\?\\" + std::filesystem::path(text).lexically_normal().u8string();
     }
     return std::filesystem::path(text);
 }

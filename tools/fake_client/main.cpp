@@ -1,62 +1,47 @@
 // Stand-in for the game client. It writes "client-ran.txt" into its working
 // folder: each argument on a line of its own, then the working folder on the
-// last line. The file appears whole (temporary file + rename), so a test that
-// polls for it never reads half of it.
+// last line ("/" between components on every system). The file appears whole
+// (temporary file + rename), so a test that polls for it never reads half of it.
 // QUON_FAKE_CLIENT_LINGER_MS=<n>: stay alive n ms before exiting, so that the
 // launcher's client-running rule can be exercised.
 // QUON_FAKE_CLIENT_WINDOW=<class>: while lingering, show a window of that
-// WM_CLASS on $DISPLAY, as the real client's main window does.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <unistd.h>
-
+// class, as the real client's main window does (client_window_<os>.cpp).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "client_window.h"
 
 namespace {
 
-bool RecordRun(int argc, char** argv) {
+bool RecordRun(const std::vector<std::string>& args) {
     std::string record;
-    for (int i = 1; i < argc; ++i) record += std::string(argv[i]) + "\n";
-    char cwd[4096];
-    if (!getcwd(cwd, sizeof(cwd))) return false;
-    record += std::string(cwd) + "\n";
-    FILE* out = fopen("client-ran.txt.tmp", "wb");
-    if (!out) return false;
-    const bool written = fwrite(record.data(), 1, record.size(), out) == record.size();
-    if (fclose(out) != 0 || !written) return false;
-    return rename("client-ran.txt.tmp", "client-ran.txt") == 0;
-}
-
-// Returns the open display (closed by the caller) or null.
-Display* ShowWindow(const char* windowClass) {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        fprintf(stderr, "Vevida2.0.exe: cannot open display %s\n", getenv("DISPLAY") ? getenv("DISPLAY") : "");
-        return nullptr;
+    for (const auto& arg : args) record += arg + "\n";
+    std::error_code ec;
+    const std::u8string cwd = std::filesystem::current_path(ec).generic_u8string();
+    if (ec) return false;
+    record += std::string(cwd.begin(), cwd.end()) + "\n";
+    {
+        std::ofstream out("client-ran.txt.tmp", std::ios::binary | std::ios::trunc);
+        if (!out.write(record.data(), static_cast<std::streamsize>(record.size())).flush()) return false;
     }
-    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 64, 64, 0, 0, 0);
-    std::string name = "Vevida2.0";
-    std::string cls = windowClass;
-    XClassHint hint{name.data(), cls.data()};
-    XSetClassHint(display, window, &hint);
-    XMapWindow(display, window);
-    XSync(display, False);
-    return display;
+    std::filesystem::rename("client-ran.txt.tmp", "client-ran.txt", ec);
+    return !ec;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (!RecordRun(argc, argv)) perror("Vevida2.0.exe: client-ran.txt");
-    const char* linger = getenv("QUON_FAKE_CLIENT_LINGER_MS");
+int ClientMain(const std::vector<std::string>& args) {
+    if (!RecordRun(args)) std::fprintf(stderr, "Vevida2.0.exe: cannot write client-ran.txt\n");
+    const char* linger = std::getenv("QUON_FAKE_CLIENT_LINGER_MS");
     if (!linger || !*linger) return 0;
-    const char* windowClass = getenv("QUON_FAKE_CLIENT_WINDOW");
-    Display* display = windowClass && *windowClass ? ShowWindow(windowClass) : nullptr;
-    std::this_thread::sleep_for(std::chrono::milliseconds(atol(linger)));
-    if (display) XCloseDisplay(display);
+    const char* windowClass = std::getenv("QUON_FAKE_CLIENT_WINDOW");
+    const ClientWindow window(windowClass ? windowClass : "");
+    window.Linger(std::chrono::milliseconds(std::atol(linger)));
     return 0;
 }

@@ -1,15 +1,22 @@
 // Stand-in for the launcher's updater. It keeps the updater's contract: started
 // in the install folder with one argument, it waits until the launcher that
 // started it has ended, then starts the launcher again with that argument and
-// "FromUpdater". It takes the launcher's place (exec), so that whoever waits
-// for the updater, a terminal or a test, waits for the new launcher.
-#include <unistd.h>
-
+// "FromUpdater". It takes the launcher's place (exec on Linux; on Windows it
+// waits for it and ends with its code), so that whoever waits for the
+// updater, a terminal or a test, waits for the new launcher.
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 
 #include "os/process.h"
+#ifdef _WIN32
+#include <windows.h>
+
+#include "util/text_util.h"
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -17,10 +24,10 @@ constexpr auto kPoll = std::chrono::milliseconds(20);
 constexpr auto kGiveUp = std::chrono::seconds(30);
 
 // One line per start, so that tests see that (and how often) it ran.
-bool RecordRun(const char* argument) {
+bool RecordRun(const std::string& argument) {
     FILE* out = fopen("updater-ran.txt", "a");
     if (!out) return false;
-    const bool ok = fprintf(out, "%s\n", argument) >= 0;
+    const bool ok = fprintf(out, "%s\n", argument.c_str()) >= 0;
     return fclose(out) == 0 && ok;
 }
 
@@ -33,23 +40,51 @@ bool WaitForLauncherToEnd() {
     return true;
 }
 
-}  // namespace
+// Runs the launcher in this process's place; returns only when it cannot.
+int BecomeLauncher(const std::string& argument) {
+    fflush(nullptr);
+#ifdef _WIN32
+    // The argument is the launcher's own word ("NOT_USE_ARG1"): no quoting.
+    std::wstring line = L"QuonLauncher.exe " + text::FromUtf8(argument) + L" FromUpdater";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"QuonLauncher.exe", line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return 4;
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 4;
+    GetExitCodeProcess(process.hProcess, &code);
+    return static_cast<int>(code);
+#else
+    char launcher[] = "./QuonLauncher.exe";
+    char fromUpdater[] = "FromUpdater";
+    std::string copy = argument;
+    char* args[] = {launcher, copy.data(), fromUpdater, nullptr};
+    execv(launcher, args);
+    perror("QuonLauncherUpdater: ./QuonLauncher.exe");
+    return 4;
+#endif
+}
 
-int main(int argc, char** argv) {
+int UpdaterMain(int argc, const std::string& argument) {
     if (argc != 2) {
         fprintf(stderr, "QuonLauncherUpdater: expected one argument, got %d\n", argc - 1);
         return 2;
     }
-    if (!RecordRun(argv[1])) perror("QuonLauncherUpdater: updater-ran.txt");
+    if (!RecordRun(argument)) perror("QuonLauncherUpdater: updater-ran.txt");
     if (!WaitForLauncherToEnd()) {
         fprintf(stderr, "QuonLauncherUpdater: the launcher did not end within 30 seconds\n");
         return 3;
     }
-    char launcher[] = "./QuonLauncher.exe";
-    char fromUpdater[] = "FromUpdater";
-    char* args[] = {launcher, argv[1], fromUpdater, nullptr};
-    fflush(nullptr);
-    execv(launcher, args);
-    perror("QuonLauncherUpdater: ./QuonLauncher.exe");
-    return 4;
+    return BecomeLauncher(argument);
 }
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) { return UpdaterMain(argc, argc > 1 ? text::ToUtf8(argv[1]) : ""); }
+#else
+int main(int argc, char** argv) { return UpdaterMain(argc, argc > 1 ? argv[1] : ""); }
+#endif

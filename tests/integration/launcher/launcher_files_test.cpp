@@ -3,6 +3,7 @@
 // room it meets.
 
 #include "support/test_common.h"
+#include "support/links.h"
 #include "support/small_volume.h"
 
 #include "launcher_fixture.h"
@@ -13,7 +14,7 @@ namespace stdfs = std::filesystem;
 TEST_F(LauncherProcess, StartedFromAnotherFolderKeepsEveryFileInTheInstallFolder) {
     root.WriteFile("elsewhere/precious.txt", "mine");
     root.WriteFile("elsewhere/sub/deep.txt", "mine too");
-    stdfs::create_directory_symlink(root.Join("elsewhere"), Install("log"));
+    MakeFolderLink(root.Join("elsewhere"), Install("log"));  // none under Wine: the working folder alone
     // Installed already: nothing is patched, so nothing else makes the
     // install folder current.
     const std::string defaults =
@@ -42,7 +43,7 @@ TEST_F(LauncherProcess, TempThatCannotBeAFolderIsReportedAsSuchBeforeAnyDownload
     stdfs::create_directories(root.Join("elsewhere"));
     for (bool link : {false, true}) {
         // A link would write the downloads elsewhere.
-        if (link) stdfs::remove(Install("Temp")), stdfs::create_directory_symlink(root.Join("elsewhere"), Install("Temp"));
+        if (link && (stdfs::remove(Install("Temp")), !MakeFolderLink(root.Join("elsewhere"), Install("Temp")))) break;
         auto run = Start({"QA", "FromUpdater"});
         EXPECT_EQ(run->Wait(), 2);
         // Entry 4 and no download failure or entry 5 after it; the status
@@ -62,7 +63,7 @@ TEST_F(LauncherProcess, LeftoversOfAnInterruptedRunGoAtTheNextStartAndAReadyClos
     for (const auto& name : leftovers) root.WriteFile("install/" + name, "left");
     root.WriteFile("install/Data/a.dat.qtmp-not-ours", "a game file");
     root.WriteFile("elsewhere/b.dat.qtmp-Zz9Zz9", "not the launcher's");
-    stdfs::create_directory_symlink(root.Join("elsewhere"), Install("Linked"));
+    MakeFolderLink(root.Join("elsewhere"), Install("Linked"));
 
     server.StallAfter("/patch_qa/packserv.txt", 10, std::chrono::seconds(20));
     {

@@ -1,26 +1,9 @@
-#include <sys/wait.h>
-
+// Starting a program: its folder and its argument as the player's system hands them over.
 #include "support/test_common.h"
 #include "support/scoped_env.h"
+#include "support/system_rules.h"
 
-#include "os/posix/launcher_icon.h"
 #include "os/process.h"
-#include "os/user_shell.h"
-
-namespace {
-
-mode_t ModeOf(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
-
-void WriteExecutable(const TempDir& dir, const std::string& name, const std::string& bytes,
-                     mode_t mode = 0755) {
-    dir.WriteFile(name, bytes);
-    chmod(dir.Join(name).c_str(), mode);
-}
-
-}  // namespace
 
 TEST(StartProgram, StartsInTheWorkingFolderWithOneUnchangedArgument) {
     TempDir dir;
@@ -31,130 +14,14 @@ TEST(StartProgram, StartsInTheWorkingFolderWithOneUnchangedArgument) {
     const std::wstring argument = L"two words \"quoted\" $HOME * \\ 한글";
     EXPECT_EQ(StartProgram(L"Vevida2.0.exe", argument, text::FromUtf8(folder)), 33);
     ASSERT_TRUE(WaitUntil([&] { return dir.Exists("My Game/client-ran.txt"); }));
-    EXPECT_EQ(dir.ReadFile("My Game/client-ran.txt"), text::ToUtf8(argument) + "\n" + folder + "\n");
+    EXPECT_EQ(dir.ReadFile("My Game/client-ran.txt"), ArgumentsAsReceived(text::ToUtf8(argument)) + folder + "\n");
 
-    // A path with a folder is used as given; an empty argument is still one.
+    // A path with a folder is used as given; an empty argument is still one
+    // (on Linux).
     EXPECT_EQ(StartProgram(text::FromUtf8(ToolBinary("Vevida2.0.exe")), L"", dir.wpath()), 33);
     ASSERT_TRUE(WaitUntil([&] { return dir.Exists("client-ran.txt"); }));
-    EXPECT_EQ(dir.ReadFile("client-ran.txt"), "\n" + dir.path() + "\n");
+    EXPECT_EQ(dir.ReadFile("client-ran.txt"), ArgumentsAsReceived("") + dir.path() + "\n");
     // Detached: nothing is left for us to reap.
-    EXPECT_TRUE(WaitUntil([] { return waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD; }));
+    EXPECT_TRUE(WaitUntil(NoChildLeftToReap));
 }
 
-TEST(StartProgram, FailuresGiveTheShellsCodes) {
-    TempDir dir;
-    WriteExecutable(dir, "readable.exe", "#!/bin/sh\nexit 0\n", 0644);
-    WriteExecutable(dir, "garbage.exe", "this is neither a script nor a program\n");
-    WriteExecutable(dir, "no-interpreter.exe", "#!/no/such/shell\n");
-    dir.WriteFile("folder/.keep", "");
-
-    EXPECT_EQ(StartProgram(L"missing.exe", L"x", dir.wpath()), 2);
-    EXPECT_EQ(StartProgram(L"no-interpreter.exe", L"x", dir.wpath()), 2);
-    EXPECT_EQ(StartProgram(L"Vevida2.0.exe", L"x", dir.wpath() + L"/no-such-folder"), 3);
-    EXPECT_EQ(StartProgram(L"Vevida2.0.exe", L"x", dir.wpath() + L"/readable.exe"), 3)
-        << "a file is no folder";
-    EXPECT_EQ(StartProgram(L"readable.exe/x", L"x", dir.wpath()), 3);
-    EXPECT_EQ(StartProgram(L"readable.exe", L"x", dir.wpath()), 5);
-    EXPECT_EQ(StartProgram(L"folder", L"x", dir.wpath()), 5);
-    EXPECT_EQ(StartProgram(L"garbage.exe", L"x", dir.wpath()), 31);
-    // A program being written is busy.
-    WriteExecutable(dir, "busy.exe", "#!/bin/sh\nexit 0\n");
-    const int writer = open(dir.Join("busy.exe").c_str(), O_WRONLY | O_CLOEXEC);
-    EXPECT_EQ(StartProgram(L"busy.exe", L"x", dir.wpath()), 26);
-    close(writer);
-    // The failed child may still hold its inherited copy for a moment while it exits.
-    EXPECT_TRUE(WaitUntil([&] { return StartProgram(L"busy.exe", L"x", dir.wpath()) == 33; }));
-}
-
-TEST(StartProgram, ProgramGetsItsOwnSessionAndCleanSignals) {
-    TempDir dir;
-    WriteExecutable(dir, "report.exe",
-                    "#!/bin/sh\n"
-                    "cut -d' ' -f6 /proc/$$/stat > session.txt\n"
-                    // exec: the shell's own children may see a mask it sets while waiting
-                    "exec grep -E '^Sig(Blk|Ign)' /proc/self/status > signals.txt\n");
-    sigset_t block, old;
-    sigemptyset(&block);
-    sigaddset(&block, SIGUSR1);
-    ASSERT_EQ(sigprocmask(SIG_BLOCK, &block, &old), 0);
-    struct sigaction ignore {
-    }, previous{};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGUSR2, &ignore, &previous);
-
-    const int result = StartProgram(L"report.exe", L"x", dir.wpath());
-    sigaction(SIGUSR2, &previous, nullptr);
-    sigprocmask(SIG_SETMASK, &old, nullptr);
-    ASSERT_EQ(result, 33);
-    ASSERT_TRUE(WaitUntil([&] { return dir.ReadFile("signals.txt").find("SigIgn") != std::string::npos; }));
-
-    // A session of its own: our terminal's hang-up and job control do not reach it.
-    EXPECT_NE(dir.ReadFile("session.txt"), std::to_string(getsid(0)) + "\n");
-    EXPECT_FALSE(dir.ReadFile("session.txt").empty());
-    const std::string signals = dir.ReadFile("signals.txt");
-    EXPECT_NE(signals.find("SigBlk:\t0000000000000000"), std::string::npos) << signals;
-    const size_t ign = signals.find("SigIgn:\t");
-    ASSERT_NE(ign, std::string::npos);
-    const unsigned long long ignored = std::stoull(signals.substr(ign + 8, 16), nullptr, 16);
-    EXPECT_EQ(ignored & (1ull << (SIGUSR2 - 1)), 0u) << signals;
-}
-
-TEST(MakeExecutable, AddsExecuteWhereReadIsAllowed) {
-    TempDir dir;
-    for (auto [before, after] :
-         {std::pair{0644, 0755}, {0600, 0700}, {0640, 0750}, {0755, 0755}, {0200, 0200}}) {
-        dir.WriteFile("f", "x");
-        chmod(dir.Join("f").c_str(), static_cast<mode_t>(before));
-        EXPECT_TRUE(MakeExecutable(text::FromUtf8(dir.Join("f"))));
-        EXPECT_EQ(ModeOf(dir.Join("f")), static_cast<mode_t>(after)) << std::oct << before;
-    }
-    EXPECT_FALSE(MakeExecutable(text::FromUtf8(dir.Join("missing"))));
-    dir.WriteFile("sub/.keep", "");
-    EXPECT_FALSE(MakeExecutable(text::FromUtf8(dir.Join("sub"))));
-}
-
-// HOME and the XDG variables pointed into one temporary folder.
-struct FakeHome {
-    TempDir dir;
-    ScopedEnv home{"HOME", dir.path()};
-    ScopedEnv config{"XDG_CONFIG_HOME", std::nullopt};
-    ScopedEnv data{"XDG_DATA_HOME", std::nullopt};
-};
-
-TEST(UserFolders, DefaultsBelowHomeAndXdgSettingsAreFollowed) {
-    FakeHome home;
-    EXPECT_EQ(GetDesktopFolder(), home.dir.wpath() + L"/Desktop");
-    EXPECT_EQ(GetApplicationsFolder(), home.dir.wpath() + L"/.local/share/applications");
-    home.dir.WriteFile(".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
-    EXPECT_EQ(GetDesktopFolder(), home.dir.wpath() + L"/Bureau");
-    ScopedEnv config("XDG_CONFIG_HOME", home.dir.Join("cfg"));
-    ScopedEnv data("XDG_DATA_HOME", home.dir.Join("data"));
-    home.dir.WriteFile("cfg/user-dirs.dirs", "XDG_DESKTOP_DIR=\"/srv/desk\"\n");
-    EXPECT_EQ(GetDesktopFolder(), L"/srv/desk");
-    EXPECT_EQ(GetApplicationsFolder(), home.dir.wpath() + L"/data/applications");
-    // Relative values are not allowed by the XDG rules and are ignored.
-    ScopedEnv relativeData("XDG_DATA_HOME", "data");
-    EXPECT_EQ(GetApplicationsFolder(), home.dir.wpath() + L"/.local/share/applications");
-}
-
-TEST(Shortcut, ExistingEntryIsRewrittenToStartTheLauncherWithTheIconBesideTheData) {
-    FakeHome home;
-    home.dir.WriteFile("Desktop/Quon.desktop", "[Desktop Entry]\nType=Application\nExec=/old/QuonLauncher.exe QA\n");
-    chmod(home.dir.Join("Desktop/Quon.desktop").c_str(), 0600);
-    const std::string icon = home.dir.Join(".local/share/icons/hicolor/64x64/apps/quon-launcher.png");
-    WriteShortcutFile(home.dir.wpath() + L"/Desktop/Quon.desktop", L"/opt/My Games/QuonLauncher.exe");
-    EXPECT_EQ(home.dir.ReadFile("Desktop/Quon.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Quon\nExec=\"/opt/My Games/QuonLauncher.exe\"\nIcon=" + icon + "\n");
-    EXPECT_EQ(ModeOf(home.dir.Join("Desktop/Quon.desktop")), 0755u);
-    EXPECT_EQ(ReadWholeFile(icon), LauncherIconPng());
-
-    // The icon follows XDG_DATA_HOME; missing folders are not created.
-    ScopedEnv data("XDG_DATA_HOME", home.dir.Join("data"));
-    home.dir.WriteFile("data/applications/Quon.desktop", "old");
-    WriteShortcutFile(home.dir.wpath() + L"/data/applications/Quon.desktop", L"/q/QuonLauncher.exe");
-    EXPECT_NE(home.dir.ReadFile("data/applications/Quon.desktop")
-                  .find("Icon=" + home.dir.Join("data/icons/hicolor/64x64/apps/quon-launcher.png") + "\n"),
-              std::string::npos);
-    WriteShortcutFile(home.dir.wpath() + L"/no-such-folder/Quon.desktop", L"/q/QuonLauncher.exe");
-    EXPECT_FALSE(home.dir.Exists("no-such-folder"));
-}
