@@ -14,3 +14,7 @@ bool NamesMayBeRawBytes();
 std::string ArgumentsAsReceived(const std::string& parameters);
 // Whether the test has no ended child left to reap (Windows keeps none).
 bool NoChildLeftToReap();
+// How long a cancelled FTP upload may take to end: curl leaves at once;
+// a WinINet write cannot be interrupted and returns once the socket takes
+// its piece, which a throttled server may hold back for seconds.
+int CancelledUploadEndsWithinMs();

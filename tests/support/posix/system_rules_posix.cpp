@@ -8,3 +8,5 @@ bool NamesMayHoldQuestionMarks() { return true; }
 bool NamesMayBeRawBytes() { return true; }
 std::string ArgumentsAsReceived(const std::string& parameters) { return parameters + "\n"; }
 bool NoChildLeftToReap() { return waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD; }
+
+int CancelledUploadEndsWithinMs() { return 2000; }

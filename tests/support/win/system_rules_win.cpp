@@ -18,3 +18,5 @@ std::string ArgumentsAsReceived(const std::string& parameters) {
 }
 
 bool NoChildLeftToReap() { return true; }
+
+int CancelledUploadEndsWithinMs() { return 6000; }
