@@ -9,14 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "launcher_start.h"
 #include "os/process.h"
-#ifdef _WIN32
-#include <windows.h>
-
-#include "util/text_util.h"
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -40,33 +34,7 @@ bool WaitForLauncherToEnd() {
     return true;
 }
 
-// Runs the launcher in this process's place; returns only when it cannot.
-int BecomeLauncher(const std::string& argument) {
-    fflush(nullptr);
-#ifdef _WIN32
-    // The argument is the launcher's own word ("NOT_USE_ARG1"): no quoting.
-    std::wstring line = L"QuonLauncher.exe " + text::FromUtf8(argument) + L" FromUpdater";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(L"QuonLauncher.exe", line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return 4;
-    CloseHandle(process.hThread);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 4;
-    GetExitCodeProcess(process.hProcess, &code);
-    return static_cast<int>(code);
-#else
-    char launcher[] = "./QuonLauncher.exe";
-    char fromUpdater[] = "FromUpdater";
-    std::string copy = argument;
-    char* args[] = {launcher, copy.data(), fromUpdater, nullptr};
-    execv(launcher, args);
-    perror("QuonLauncherUpdater: ./QuonLauncher.exe");
-    return 4;
-#endif
-}
+}  // namespace
 
 int UpdaterMain(int argc, const std::string& argument) {
     if (argc != 2) {
@@ -81,10 +49,3 @@ int UpdaterMain(int argc, const std::string& argument) {
     return BecomeLauncher(argument);
 }
 
-}  // namespace
-
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) { return UpdaterMain(argc, argc > 1 ? text::ToUtf8(argv[1]) : ""); }
-#else
-int main(int argc, char** argv) { return UpdaterMain(argc, argc > 1 ? argv[1] : ""); }
-#endif
