@@ -4,6 +4,7 @@
 // program lies below it, so that cut-out points have something known to show.
 #include <windows.h>
 
+#include <array>
 #include <functional>
 
 #include "gui/window/window_driver.h"
@@ -30,6 +31,21 @@ std::wstring Text(HWND hwnd) {
     wchar_t text[512] = {};
     GetWindowTextW(hwnd, text, 512);
     return text;
+}
+
+// The pixels of `bitmap` (selected into no DC), which is then deleted.
+Picture Pixels(HBITMAP bitmap) {
+    BITMAP size{};
+    GetObjectW(bitmap, sizeof(size), &size);
+    Picture picture{size.bmWidth, size.bmHeight, std::vector<uint32_t>(size_t(size.bmWidth) * size.bmHeight)};
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(info.bmiHeader), picture.width, -picture.height, 1, 32, BI_RGB};
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, picture.height, picture.pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(bitmap);
+    for (uint32_t& pixel : picture.pixels) pixel &= 0xffffff;
+    return picture;
 }
 
 std::string Id(HWND hwnd) {
@@ -102,43 +118,26 @@ std::optional<Area> WindowDriver::NoticePlace() const {
 }
 
 Picture WindowDriver::Capture() const {
-    Picture picture{m->place.right - m->place.left, m->place.bottom - m->place.top, {}};
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(info.bmiHeader), picture.width, -picture.height, 1, 32, BI_RGB};
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, picture.width, picture.height, screen, m->place.left, m->place.top, SRCCOPY);
-    GdiFlush();
-    const auto* first = static_cast<const uint32_t*>(bits);
-    for (size_t i = 0; i < static_cast<size_t>(picture.width) * picture.height; ++i)
-        picture.pixels.push_back(first[i] & 0xffffff);
+    const int width = m->place.right - m->place.left, height = m->place.bottom - m->place.top;
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, m->place.left, m->place.top, SRCCOPY);
     SelectObject(memory, old);
-    DeleteObject(dib);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    return picture;
+    return Pixels(bitmap);
 }
+
 Picture WindowDriver::Skin(int id) {
-    HBITMAP bitmap = LoadSkinBitmap(id);
-    BITMAP size{};
-    GetObjectW(bitmap, sizeof(size), &size);
-    Picture picture{size.bmWidth, size.bmHeight, {}};
-    for (int y = 0; y < picture.height; ++y)
-        for (int x = 0; x < picture.width; ++x) picture.pixels.push_back(SkinPixel(bitmap, x, y));
-    DeleteObject(bitmap);
-    return picture;
+    return Pixels(LoadSkinBitmap(id));
 }
 
 void WindowDriver::Mouse(int x, int y, std::initializer_list<Pointer> events) const {
     SetCursorPos(m->place.left + x, m->place.top + y);
     for (Pointer event : events) {
         INPUT input{INPUT_MOUSE};
-        input.mi.dwFlags = event == kMove   ? MOUSEEVENTF_MOVE
-                           : event == kDown ? MOUSEEVENTF_LEFTDOWN
-                                            : MOUSEEVENTF_LEFTUP;
+        input.mi.dwFlags = std::array{MOUSEEVENTF_MOVE, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}[event];
         SendInput(1, &input, sizeof(input));
     }
     Pumped([] { return true; });
