@@ -119,13 +119,13 @@ foreach(target integration_crash_win integration_crash_prompt_win integration_ft
   gtest_discover_tests(${target} PROPERTIES LABELS integration TIMEOUT 300 ${display} DISCOVERY_TIMEOUT 120)
 endforeach()
 
-# The Win32 window under Wine on a private Xvfb display (wine-run's
-# QUON_WINE_XVFB): this program drives the real launcher. Run alone, as every
-# such run ends the prefix's other programs.
-add_executable(gui_win32 gui/win32/window_win32_test.cpp)
-target_link_libraries(gui_win32 PRIVATE quon_test_support quon_ui_win32)
-target_link_options(gui_win32 PRIVATE -municode)
-quon_add_window_resources(gui_win32)
-add_dependencies(gui_win32 QuonLauncher)
-gtest_discover_tests(gui_win32 PROPERTIES LABELS gui ENVIRONMENT QUON_WINE_XVFB=1 RUN_SERIAL ON TIMEOUT 120
+# The window scenarios of gui/window with their Win32 driver, under Wine on a
+# private Xvfb display (wine-run's QUON_WINE_XVFB), driving the real launcher.
+# Run alone, as every such run ends the prefix's other programs.
+file(GLOB gui_window_src CONFIGURE_DEPENDS gui/window/*.cpp gui/window/win/*.cpp)
+add_executable(gui_window ${gui_window_src})
+target_link_libraries(gui_window PRIVATE quon_test_support quon_ui_win32 GTest::gtest_main)
+quon_add_window_resources(gui_window)
+add_dependencies(gui_window QuonLauncher fake_client)
+gtest_discover_tests(gui_window PROPERTIES LABELS gui ENVIRONMENT QUON_WINE_XVFB=1 RUN_SERIAL ON TIMEOUT 120
                      DISCOVERY_TIMEOUT 120)
