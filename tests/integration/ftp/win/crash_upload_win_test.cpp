@@ -1,7 +1,7 @@
 // The upload mode of a real crash on Windows: the crashed program's helper
 // packs the dump with the report and sends it to the FTP server.
 #include "../ftp_server_fixture.h"
-#include "integration/crash/win/crash_fixture_win.h"
+#include "integration/crash/crash_fixture.h"
 #include "services/system/system_info.h"
 
 namespace {
@@ -16,7 +16,7 @@ TEST(CrashUploadWinTest, TheArchiveArrivesAtTheDatedPathAndOnlyTheDumpStaysBehin
     EXPECT_EQ(RunCrash(folder.path(), "null", "yes",
                        {{"QUON_CRASH_REPORT_MODE", "upload"},
                         {"QUON_CRASH_FTP_HOST", "127.0.0.1:" + std::to_string(server.port())}}),
-              0xC0000005);
+              CrashEnding("null", true));
 
     const auto dumps = ListDumps(folder.path());
     ASSERT_EQ(dumps.size(), 1u);
