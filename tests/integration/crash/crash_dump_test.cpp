@@ -72,7 +72,7 @@ TEST(CrashDumpTest, ACrashOfTheLauncherLeavesItsDumpInTheInstallFolder) {
                            {"QUON_LAUNCHER_UI", "console"},
                            {"QUON_CRASH_PROMPT_ANSWER", "yes"}},
                           {.newSession = true}, exe);
-    ASSERT_TRUE(WaitUntil([&] { return server.RequestCount("/patch_qa/packserv.txt") > 0; }, 30000));
+    ASSERT_TRUE(WaitUntil([&] { return server.RequestCount("/patch_qa/packserv.txt") > 0; }, 30000)) << run->Output();
     const uint32_t thread = CrashFromOutside(*run);
     // It ends as a write through null does.
     EXPECT_EQ(Ending(*run), CrashEnding("null", true));

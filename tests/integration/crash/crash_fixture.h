@@ -19,6 +19,10 @@ std::string CrashEnding(const std::string& mode, bool dumped);
 // Why the crash of `mode` cannot be handled on this system; empty if it can.
 std::string CannotHandle(const std::string& mode);
 
+// Whether a crash program's prompt can be kept from showing (Linux: no
+// display and no terminal; Wine shows the box on any display it has).
+bool PromptCanBeWithheld();
+
 // Checks that the dump of crash_victim's `mode` shows that crash; `folder`
 // is where the program ran.
 void ExpectDumpOfCrash(const std::string& mode, const std::string& folder, const std::string& dump);

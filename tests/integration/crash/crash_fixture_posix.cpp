@@ -68,6 +68,8 @@ std::string CrashEnding(const std::string& mode, bool dumped) {
 
 std::string CannotHandle(const std::string&) { return ""; }
 
+bool PromptCanBeWithheld() { return true; }
+
 // lldb unwinds the dump to the crash's stop reason and functions, and lists
 // every thread, each with a backtrace that reaches its own code.
 void ExpectDumpOfCrash(const std::string& mode, const std::string& folder, const std::string& dump) {

@@ -1,6 +1,5 @@
 // How the crash prompt reaches the player: a box on the display, the
-// controlling terminal, or nothing; the upload mode; crashes sent from
-// outside.
+// controlling terminal, or nothing; crashes sent from outside.
 #include "support/test_common.h"
 
 #include "integration/crash/crash_fixture.h"
@@ -51,21 +50,6 @@ TEST(CrashPrompt, YesInTheBoxOnTheDisplayWritesTheDumpAndNoWritesNothing) {
         desktop.Xdotool({"mousemove", "--window", window, "20", "20"});
         desktop.Xdotool({"key", yes ? "alt+y" : "alt+n"});
         ExpectAnswered(Ending(*run), yes, SIGSEGV, folder.path());
-    }
-}
-
-// The upload mode writes the dump before it asks, and hands the dump's name
-// to the report only after a Yes, or when the prompt cannot be shown.
-TEST(CrashPrompt, TheUploadModeReportsTheDumpJustWrittenUnlessTheAnswerIsNo) {
-    for (const std::string answer : {"yes", "no", ""}) {
-        SCOPED_TRACE(answer);
-        TempDir folder;
-        EXPECT_EQ(RunCrash(folder.path(), "null", answer, {{"QUON_CRASH_REPORT_MODE", "upload"}}, "crash_victim_upload"),
-                  CrashEnding("null", answer != "no"));
-        const auto dumps = ListDumps(folder.path());
-        ASSERT_EQ(dumps.size(), 1u);
-        EXPECT_EQ(folder.Exists("upload-called.txt") ? folder.ReadFile("upload-called.txt") : "",
-                  answer == "no" ? "" : dumps[0]);
     }
 }
 

@@ -54,6 +54,8 @@ std::string CannotHandle(const std::string& mode) {
     return wine && Kinds().at(mode).code == EXCEPTION_STACK_OVERFLOW ? "no stack for a handler under Wine" : "";
 }
 
+bool PromptCanBeWithheld() { return false; }
+
 // The exception stream names the crash, its thread among the listed ones,
 // and an address in the program's own code.
 void ExpectDumpOfCrash(const std::string& mode, const std::string&, const std::string& dump) {
