@@ -2,8 +2,6 @@
 // name that shows the crash, No leaves none; a dump of the same name that
 // is there already is kept; and the launcher itself leaves its dump in its
 // install folder.
-#include "support/test_common.h"
-
 #include "integration/crash/crash_fixture.h"
 
 namespace {
@@ -35,8 +33,8 @@ TEST_P(CrashDumpTest, YesWritesOneDumpOfTheCrashUnderItsNameAndNoWritesNone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Crashes, CrashDumpTest,
-                         ::testing::Values("null", "abort", "divide", "overflow", "pool_overflow", "thread", "pure",
-                                           "terminate"),
+                         ::testing::Values("null", "abort", "divide", "overflow", "pool_overflow", "thread",
+                                           "pure", "terminate"),
                          [](const auto& info) { return info.param; });
 
 // The dump cannot be created: the crash is not handled, and nothing that
@@ -72,7 +70,8 @@ TEST(CrashDumpTest, ACrashOfTheLauncherLeavesItsDumpInTheInstallFolder) {
                            {"QUON_LAUNCHER_UI", "console"},
                            {"QUON_CRASH_PROMPT_ANSWER", "yes"}},
                           {.newSession = true}, exe);
-    ASSERT_TRUE(WaitUntil([&] { return server.RequestCount("/patch_qa/packserv.txt") > 0; }, 30000)) << run->Output();
+    ASSERT_TRUE(WaitUntil([&] { return server.RequestCount("/patch_qa/packserv.txt") > 0; }, 30000))
+        << run->Output();
     const uint32_t thread = CrashFromOutside(*run);
     // It ends as a write through null does.
     EXPECT_EQ(Ending(*run), CrashEnding("null", true));

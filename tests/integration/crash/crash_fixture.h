@@ -38,9 +38,9 @@ void ExpectDumpOfLauncher(const std::string& dump, const std::string& exe, uint3
 
 // `program` (a full path) started in `folder`, its environment without the
 // test's display and QUON_* settings but with `env`.
-inline std::unique_ptr<ChildProcess> StartCrash(const std::string& folder, std::vector<std::string> args,
-                                                std::map<std::string, std::string> env = {}, ChildOptions options = {},
-                                                const std::string& program = CrashProgramPath("crash_victim")) {
+inline std::unique_ptr<ChildProcess> StartCrash(
+    const std::string& folder, std::vector<std::string> args, std::map<std::string, std::string> env = {},
+    ChildOptions options = {}, const std::string& program = CrashProgramPath("crash_victim")) {
     args.insert(args.begin(), program);
     options.cleanEnv = true;
     return std::make_unique<ChildProcess>(args, folder, env, "", options);
@@ -48,9 +48,9 @@ inline std::unique_ptr<ChildProcess> StartCrash(const std::string& folder, std::
 
 // The ending of a crash run with the scripted answer (empty: none, no terminal).
 inline std::string RunCrash(const std::string& folder, const std::string& mode, const std::string& answer,
-                            std::map<std::string, std::string> env = {}, const std::string& program = "crash_victim") {
+                            std::map<std::string, std::string> env = {}) {
     env["QUON_CRASH_PROMPT_ANSWER"] = answer;
-    return Ending(*StartCrash(folder, {mode}, env, {.newSession = true}, CrashProgramPath(program)));
+    return Ending(*StartCrash(folder, {mode}, env, {.newSession = true}));
 }
 
 // Names of the *.dmp files in the folder, sorted.

@@ -28,7 +28,8 @@ const std::map<std::string, CrashKind>& Kinds() {
 
 // "lldb --batch --core <dump> <exe> -o 'thread list' -o 'bt all'" output.
 std::string ReadDumpWithLldb(const std::string& dump, const std::string& exe) {
-    ChildProcess lldb({"/usr/bin/lldb", "--batch", "--core", dump, exe, "-o", "thread list", "-o", "bt all"}, "/");
+    ChildProcess lldb({"/usr/bin/lldb", "--batch", "--core", dump, exe, "-o", "thread list", "-o", "bt all"},
+                      "/");
     return lldb.Wait(60000) < 0 ? "lldb timed out" : lldb.Output();
 }
 
@@ -51,7 +52,9 @@ size_t CountListedThreads(const std::string& lldb) {
 
 }  // namespace
 
-std::string CrashProgramPath(const std::string& program) { return std::string(QUON_BIN_DIR) + "/" + program; }
+std::string CrashProgramPath(const std::string& program) {
+    return std::string(QUON_BIN_DIR) + "/" + program;
+}
 
 std::string Ending(ChildProcess& run) {
     if (run.Wait(120000) < 0) return "running";
@@ -63,19 +66,25 @@ std::string Ending(ChildProcess& run) {
 // The pure-virtual call's handler lets the signal end the process even after its dump.
 std::string CrashEnding(const std::string& mode, bool dumped) {
     const int signal = Kinds().at(mode).signal;
-    return dumped && mode != "pure" ? "exit " + std::to_string(128 + signal) : "signal " + std::to_string(signal);
+    return dumped && mode != "pure" ? "exit " + std::to_string(128 + signal)
+                                    : "signal " + std::to_string(signal);
 }
 
-std::string CannotHandle(const std::string&) { return ""; }
+std::string CannotHandle(const std::string&) {
+    return "";
+}
 
-bool PromptCanBeWithheld() { return true; }
+bool PromptCanBeWithheld() {
+    return true;
+}
 
 // lldb unwinds the dump to the crash's stop reason and functions, and lists
 // every thread, each with a backtrace that reaches its own code.
 void ExpectDumpOfCrash(const std::string& mode, const std::string& folder, const std::string& dump) {
     const CrashKind& kind = Kinds().at(mode);
     const std::string lldb = ReadDumpWithLldb(dump, CrashProgramPath("crash_victim"));
-    EXPECT_NE(lldb.find("stop reason = signal SIG" + std::string(sigabbrev_np(kind.signal))), std::string::npos)
+    EXPECT_NE(lldb.find("stop reason = signal SIG" + std::string(sigabbrev_np(kind.signal))),
+              std::string::npos)
         << lldb;
     const std::string crashed = ThreadBacktrace(lldb, "* thread #");
     for (const char* function : kind.functions)

@@ -29,10 +29,12 @@ TEST(CrashUploadTest, TheArchiveArrivesAtTheDatedPathUnlessTheAnswerIsNoAndOnlyT
             EXPECT_EQ(FolderNames(folder.path()), "GameGuard " + dumps[0] + " log log.txt threads.txt");
             continue;
         }
-        const std::string archive = text::ToUtf8(SYSTEM::SystemInfo().GetMacAddress()) + "_" + dumps[0] + ".zip";
+        const std::string archive =
+            text::ToUtf8(SYSTEM::SystemInfo().GetMacAddress()) + "_" + dumps[0] + ".zip";
         ASSERT_TRUE(server.root().Exists(date + "/" + archive)) << FolderNames(server.root().path(), true);
         std::map<std::string, std::string> entries;
-        for (const ZipEntry& e : ReadZip(server.root().Join(date + "/" + archive))) entries[e.name] = e.content;
+        for (const ZipEntry& e : ReadZip(server.root().Join(date + "/" + archive)))
+            entries[e.name] = e.content;
         EXPECT_EQ(entries.size(), 5u);
         EXPECT_TRUE(entries[dumps[0]] == folder.ReadFile(dumps[0]));
         EXPECT_NE(entries["PCInfo.xml"].find("<WindowsName>"), std::string::npos);

@@ -45,23 +45,29 @@ std::string Ending(ChildProcess& run) {
     return run.Ended() ? "exit " + Hex(static_cast<uint32_t>(code)) : "running";
 }
 
-std::string CrashEnding(const std::string& mode, bool) { return "exit " + Hex(Kinds().at(mode).exitCode); }
+std::string CrashEnding(const std::string& mode, bool) {
+    return "exit " + Hex(Kinds().at(mode).exitCode);
+}
 
 // Wine 8 does not keep the guaranteed stack (SetThreadStackGuarantee) for
 // the handler: a thread that overflows its stack is ended at once.
 std::string CannotHandle(const std::string& mode) {
     const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    return wine && Kinds().at(mode).code == EXCEPTION_STACK_OVERFLOW ? "no stack for a handler under Wine" : "";
+    return wine && Kinds().at(mode).code == EXCEPTION_STACK_OVERFLOW ? "no stack for a handler under Wine"
+                                                                     : "";
 }
 
-bool PromptCanBeWithheld() { return false; }
+bool PromptCanBeWithheld() {
+    return false;
+}
 
 // The exception stream names the crash, its thread among the listed ones,
 // and an address in the program's own code.
 void ExpectDumpOfCrash(const std::string& mode, const std::string&, const std::string& dump) {
     const MinidumpReader reader(ReadWholeFile(dump));
     EXPECT_EQ(reader.At<uint32_t>(0), minidump::kSignature);
-    EXPECT_EQ(reader.At<uint16_t>(reader.Rva(minidump::kSystemInfoStream)), minidump::kProcessorArchitectureAmd64);
+    EXPECT_EQ(reader.At<uint16_t>(reader.Rva(minidump::kSystemInfoStream)),
+              minidump::kProcessorArchitectureAmd64);
     for (uint32_t type : {0u, 1u}) EXPECT_EQ(reader.Bytes(type), "Default") << type;
     EXPECT_EQ(reader.ExceptionCode(), Kinds().at(mode).code);
     const auto threads = reader.ThreadIds();
@@ -71,7 +77,8 @@ void ExpectDumpOfCrash(const std::string& mode, const std::string&, const std::s
     const uint64_t at = reader.ExceptionAddress();
     bool inProgram = false;
     for (const auto& m : reader.Modules())
-        inProgram = inProgram || (m.name.ends_with(u"crash_victim.exe") && at >= m.base && at < m.base + m.size);
+        inProgram =
+            inProgram || (m.name.ends_with(u"crash_victim.exe") && at >= m.base && at < m.base + m.size);
     EXPECT_TRUE(inProgram) << std::hex << at;
 }
 
