@@ -99,11 +99,14 @@ add_subdirectory(crash_programs)
 # integration_crash_win: the crash programs answered Yes and No, their dumps
 # read back. integration_ftp: the transfer tests, the report upload, and the
 # upload mode of a real crash.
-add_executable(integration_crash_win integration/crash/win/crash_dump_win_test.cpp)
+# The Windows side of the crash fixture goes with each.
+set(crash_fixture integration/crash/win/crash_fixture_win.cpp)
+add_executable(integration_crash_win integration/crash/crash_dump_test.cpp integration/crash/win/crash_dump_win_test.cpp
+               ${crash_fixture})
 # The question itself needs a display: Wine on an Xvfb of its own, alone.
-add_executable(integration_crash_prompt_win integration/crash/win/crash_prompt_win_test.cpp)
+add_executable(integration_crash_prompt_win integration/crash/win/crash_prompt_win_test.cpp ${crash_fixture})
 file(GLOB ftp_src CONFIGURE_DEPENDS integration/ftp/*_test.cpp integration/ftp/win/*.cpp)
-add_executable(integration_ftp ${ftp_src})
+add_executable(integration_ftp ${ftp_src} ${crash_fixture})
 foreach(target integration_crash_win integration_crash_prompt_win integration_ftp)
   target_link_libraries(${target} PRIVATE quon_test_support GTest::gtest_main)
   add_dependencies(${target} crash_victim QuonLauncher)

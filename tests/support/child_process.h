@@ -39,7 +39,12 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     pid_t pid() const { return m_pid; }
-    // Exit status (128 + signal when killed by one), or -1 after the timeout.
+    // Windows: the process's HANDLE, for what only it allows (a thread
+    // started in the child); Linux: none.
+    void* handle() const { return m_process; }
+    // Exit status (128 + signal when killed by one; on Windows the whole
+    // exit code, which for a crash is an NTSTATUS that reads as negative), or
+    // -1 after the timeout.
     int Wait(int timeoutMs = 30000);
     // The raw wait status once Wait returned other than -1 (WIFSIGNALED...).
     int RawStatus() const { return m_raw; }
@@ -74,6 +79,7 @@ private:
     mutable std::string m_terminalOutput;
     void* m_process = nullptr;  // Windows: the process and its job
     void* m_job = nullptr;
+    bool m_ended = false;  // Windows: waited for (any exit code is possible)
 };
 
 #ifndef SIGKILL  // Windows has the C signals only

@@ -112,23 +112,24 @@ ChildProcess::ChildProcess(const std::function<int()>& body) {
 }
 
 ChildProcess::~ChildProcess() {
-    if (m_process && m_status < 0) TerminateProcess(m_process, 128 + SIGKILL);
+    if (m_process && !m_ended) TerminateProcess(m_process, 128 + SIGKILL);
     if (m_process) WaitForSingleObject(m_process, 5000), CloseHandle(m_process);
     if (m_job) CloseHandle(m_job);  // ends whatever the child started
     if (!m_outputPath.empty()) DeleteFileW(text::FromUtf8(m_outputPath).c_str());
 }
 
 int ChildProcess::Wait(int timeoutMs) {
-    if (m_status >= 0 || !m_process) return m_status;
+    if (m_ended || !m_process) return m_status;
     if (WaitForSingleObject(m_process, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
     GetExitCodeProcess(m_process, &code);
+    m_ended = true;
     m_status = m_raw = static_cast<int>(code);
     return m_status;
 }
 
 void ChildProcess::Kill(int signal) {
-    if (!m_process || m_status >= 0) return;
+    if (!m_process || m_ended) return;
     if (signal == SIGKILL) {
         TerminateProcess(m_process, 128 + SIGKILL);
         return;
