@@ -46,13 +46,8 @@ protected:
             CGameLauncherDlg::s_nUnzipGiveUps = 0;
             platform.m_prefetch = ahead;
             Outcome& o = ahead ? result.first : result.second;
-            o = {Run(), Boxes(), {}};
-            const std::filesystem::path top = Install("");
-            for (const auto& entry : std::filesystem::recursive_directory_iterator(top)) {
-                const std::string relative = std::filesystem::relative(entry.path(), top).string();
-                if (relative.rfind("log", 0) == 0 || relative == "QuonLauncher.exe") continue;
-                o.files[relative] = entry.is_regular_file() ? ReadWholeFile(entry.path().string()) : "<folder>";
-            }
+            o = {Run(), Boxes(), FolderTree(root.Join(installFolder))};
+            std::erase_if(o.files, [](const auto& file) { return file.first.starts_with("log"); });
         }
         return result;
     }
