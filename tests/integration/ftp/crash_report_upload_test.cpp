@@ -2,15 +2,12 @@
 // where, what the archive holds, and what is left behind locally.
 #include "services/crash_report/crash_report_upload.h"
 
-#include "support/test_common.h"
-#include "support/scoped_env.h"
-#include <stdlib.h>
-
 #include <boost/property_tree/ptree.hpp>
 #include <boost/property_tree/xml_parser.hpp>
 
-#include "services/system/system_info.h"
 #include "ftp_server_fixture.h"
+#include "services/system/system_info.h"
+#include "support/scoped_env.h"
 
 namespace fs = std::filesystem;
 

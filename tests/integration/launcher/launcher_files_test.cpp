@@ -2,7 +2,6 @@
 // install folder, whatever the working folder, links, leftovers or lack of
 // room it meets.
 
-#include "support/test_common.h"
 #include "support/links.h"
 #include "support/small_volume.h"
 

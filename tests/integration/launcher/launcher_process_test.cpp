@@ -2,7 +2,6 @@
 // rules, the console, the hand-over to the updater and back, and a close
 // while it is busy (a run killed part-way: launcher_kill_test.cpp).
 #include <minizip/zip.h>
-#include "support/test_common.h"
 
 #include "launcher_fixture.h"
 

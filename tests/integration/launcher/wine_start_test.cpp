@@ -1,6 +1,5 @@
 // Windows programs started on Linux: the updater (and the game client) are
 // PE images, run through Wine; a native program is run as it is.
-#include "support/test_common.h"
 
 #include "launcher/game_launcher_dlg.h"
 #include "launcher_fixture.h"

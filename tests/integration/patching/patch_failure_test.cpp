@@ -1,5 +1,4 @@
 // The server lying, archives that break, hostile paths.
-#include <fstream>
 
 #include "patch_fixture.h"
 #include "support/links.h"

@@ -1,7 +1,6 @@
 // Fresh installs, updates, obsolete files, nothing to do, repair, start, and
 // an archive broken off on every answer.
 #include <new>
-#include "support/test_common.h"
 
 #include "patch_fixture.h"
 #include "support/system_rules.h"

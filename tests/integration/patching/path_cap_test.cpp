@@ -1,6 +1,5 @@
 // Paths near the cap of the path buffers, names the list cannot spell, and
 // client lists too large to be real.
-#include "support/test_common.h"
 
 #include "base/process_facts.h"
 #include "patch_fixture.h"

@@ -1,17 +1,13 @@
 // Fetching ahead must not show: a run that fails at one file or fills the
 // disk while later archives are fetched ends exactly as a run that fetches
 // one file after another.
-#include <cstdio>
-
 #include "patch_fixture.h"
-#include "support/noise.h"
 #include "support/small_volume.h"
 
 namespace {
+// "f00.dat" to "f11.dat".
 std::string Name(int i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "f%02d.dat", i);
-    return name;
+    return (i < 10 ? "f0" : "f") + std::to_string(i) + ".dat";
 }
 
 // What a run leaves: its end state, what the player was told, and every file
