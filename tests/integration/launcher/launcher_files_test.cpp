@@ -9,7 +9,8 @@
 
 namespace stdfs = std::filesystem;
 
-// A log folder linked elsewhere is replaced, not emptied.
+// A log folder linked elsewhere is replaced, not emptied; the client starts
+// in the install folder with the launcher's argument.
 TEST_F(LauncherProcess, StartedFromAnotherFolderKeepsEveryFileInTheInstallFolder) {
     root.WriteFile("elsewhere/precious.txt", "mine");
     root.WriteFile("elsewhere/sub/deep.txt", "mine too");
@@ -18,12 +19,19 @@ TEST_F(LauncherProcess, StartedFromAnotherFolderKeepsEveryFileInTheInstallFolder
     // install folder current.
     const std::string defaults =
         "{\"GameOptionVersion\": \"2\", \"GameOptionDefault\": {\"ScreenWidth\": \"1280\"}}";
-    Publish({{L"DefaultOption.json", {defaults}}});
+    Publish({{L"DefaultOption.json", {defaults}},
+             {L"Vevida2.0.exe", {ReadWholeFile(ToolBinary("Vevida2.0.exe"))}}});
     std::ofstream(Install("DefaultOption.json")) << defaults;
+    stdfs::copy_file(ToolBinary("Vevida2.0.exe"), Install("Vevida2.0.exe"));
     // The working folder is the test's root, not the install folder. Opening
     // the video options loads (and here creates) the option file.
-    auto run = Start({"QA", "FromUpdater"}, "options\ncancel\n");
+    auto run = Start({"QA", "FromUpdater"}, "options\ncancel\nstart\n");
     EXPECT_EQ(run->Wait(), 0) << run->Output();
+    EXPECT_NE(run->Output().find(Utf8(GetLauncherMessage(32))), std::string::npos) << run->Output();
+    ASSERT_TRUE(WaitUntil([&] { return stdfs::exists(Install("client-ran.txt")); })) << run->Output();
+    const std::string ran = ReadWholeFile(Install("client-ran.txt"));
+    EXPECT_EQ(ran.find("QA\n"), 0u) << ran;
+    EXPECT_NE(ran.find(root.Join("install")), std::string::npos) << ran;
     EXPECT_TRUE(stdfs::is_regular_file(Install("Config/Option.json"))) << run->Output();
     EXPECT_EQ(server.RequestCount("/patch_qa/DefaultOption.json.zip"), 0);
     for (const char* name : {"Config", "log", "Temp", "log.txt", "packclit.lit"}) {

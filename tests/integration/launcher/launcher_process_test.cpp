@@ -90,19 +90,6 @@ TEST_F(LauncherProcess, PlayersStartHandsOverToTheUpdaterWhichBringsTheLauncherB
     EXPECT_TRUE(st.st_mode & S_IXUSR);
 }
 
-TEST_F(LauncherProcess, ReadyLauncherStartsTheClientOnStartCommand) {
-    std::string client = ReadWholeFile(ToolBinary("Vevida2.0.exe"));
-    WritePatchSet(root.Join("server/patch_stage_eu"), {{L"Vevida2.0.exe", {client, "", "", false, 0755}}});
-    auto run = Start({"StageEU", "FromUpdater"}, "help\nstart\n");
-    EXPECT_EQ(run->Wait(), 0) << run->Output();
-    EXPECT_NE(run->Output().find("commands: start"), std::string::npos);
-    EXPECT_NE(run->Output().find(Utf8(GetLauncherMessage(32))), std::string::npos) << run->Output();
-    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(Install("client-ran.txt")); }));
-    const std::string ran = ReadWholeFile(Install("client-ran.txt"));
-    EXPECT_NE(ran.find("StageEU"), std::string::npos);
-    EXPECT_NE(ran.find(root.Join("install")), std::string::npos);
-}
-
 TEST_F(LauncherProcess, EveryLineOfOneWriteAtATerminalIsHandledWithoutWaitingForMore) {
     if (!ChildProcess::TerminalsAvailable()) GTEST_SKIP() << "no terminal for a child here";
     Publish({{L"a.dat", {"a"}}});
