@@ -52,18 +52,6 @@ TEST_F(PatchRun, HostileServerPathsTouchNothingOutside) {
     }
 }
 
-TEST_F(PatchRun, AFileTheListCannotRecordIsNeitherRecordedNorDeleted) {
-    const std::string longName = "Data/" + std::string(210, 'n') + ".dat";
-    Put(longName, "the player's");
-    Publish({{L"a.dat", {"a"}}});
-    EXPECT_EQ(Run(), STATE_IDLE);
-    EXPECT_EQ(Read(longName), "the player's");
-    PackFileList recorded;
-    ASSERT_TRUE(ReadListFile(InstallW("packclit.lit"), recorded));
-    ASSERT_EQ(recorded.size(), 1u);
-    EXPECT_EQ(recorded[0]->szPath, L"a.dat");
-}
-
 // Nor through a client list's path that leaves the install, which is dropped.
 TEST_F(PatchRun, LinkedFoldersInTheInstallAreNeverWrittenOrDeletedThrough) {
     root.WriteFile("elsewhere/a.dat", "precious");

@@ -37,7 +37,11 @@ TEST_F(PatchRun, UpdateDeletesObsoleteFetchesChangedAndKeepsTheRest) {
     Put("Data/obsolete.dat", "gone");
     Put("Config/Option.json", "{}");  // skipped folders are never listed or deleted
     Put("Uninstall.exe", "u");
+    // Nor is a file whose path the list cannot carry.
+    const std::string longName = "Data/" + std::string(210, 'n') + ".dat";
+    Put(longName, "the player's");
     EXPECT_EQ(Run(), STATE_IDLE);
+    EXPECT_EQ(Read(longName), "the player's");
     EXPECT_EQ(Read("Data/changed.dat"), "new");
     EXPECT_EQ(Read("Data/missing.dat"), "m");
     EXPECT_FALSE(Exists("Data/obsolete.dat"));
