@@ -113,7 +113,6 @@ TEST_F(DownloaderTest, EveryFailureHasItsCodeAndLeavesTheTargetFolderAsItWas) {
         {"410", file, "file.zip", INET_E_OBJECT_NOT_FOUND, status(410)},
         {"403", file, "file.zip", INET_E_DOWNLOAD_FAILURE, status(403)},
         {"500", file, "file.zip", INET_E_DOWNLOAD_FAILURE, status(500)},
-        {"503", file, "file.zip", INET_E_DOWNLOAD_FAILURE, status(503)},
         {"dropped", file, "file.zip", INET_E_DATA_NOT_AVAILABLE, drop(100 * 1024), true, true},
         {"dropped at once", file, "file.zip", INET_E_DATA_NOT_AVAILABLE, drop(0), true, true},
         // The stall limit (1 s here) ends a server that goes silent mid-body; loose for sanitizer builds.

@@ -11,11 +11,10 @@ using namespace std::chrono_literals;
 
 UrlPrefetcher::Status WaitForBytes(UrlPrefetcher& fetcher, uint64_t ticket) {
     UrlPrefetcher::Status status;
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    do {
+    WaitUntil([&] {
         status = fetcher.Wait(ticket, 20ms);
-    } while (status.outcome == UrlPrefetcher::Outcome::kRunning && status.received == 0 &&
-             std::chrono::steady_clock::now() < deadline);
+        return status.outcome != UrlPrefetcher::Outcome::kRunning || status.received > 0;
+    });
     return status;
 }
 }  // namespace

@@ -1,7 +1,6 @@
 // FtpTransfer against a real FTP server: folder creation, paths as the crash
 // report builds them, piece-wise and resumed uploads, names outside ASCII,
 // refusals, listings, and a cancel from another thread.
-#include "support/test_common.h"
 
 #include "services/ftp/ftp_transfer.h"
 #include "util/path_util.h"

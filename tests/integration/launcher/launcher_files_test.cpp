@@ -2,7 +2,6 @@
 // install folder, whatever the working folder, links, leftovers or lack of
 // room it meets.
 
-#include "support/test_common.h"
 #include "support/links.h"
 #include "support/small_volume.h"
 
@@ -10,7 +9,8 @@
 
 namespace stdfs = std::filesystem;
 
-// A log folder linked elsewhere is replaced, not emptied.
+// A log folder linked elsewhere is replaced, not emptied; the client starts
+// in the install folder with the launcher's argument.
 TEST_F(LauncherProcess, StartedFromAnotherFolderKeepsEveryFileInTheInstallFolder) {
     root.WriteFile("elsewhere/precious.txt", "mine");
     root.WriteFile("elsewhere/sub/deep.txt", "mine too");
@@ -19,12 +19,19 @@ TEST_F(LauncherProcess, StartedFromAnotherFolderKeepsEveryFileInTheInstallFolder
     // install folder current.
     const std::string defaults =
         "{\"GameOptionVersion\": \"2\", \"GameOptionDefault\": {\"ScreenWidth\": \"1280\"}}";
-    Publish({{L"DefaultOption.json", {defaults}}});
+    Publish({{L"DefaultOption.json", {defaults}},
+             {L"Vevida2.0.exe", {ReadWholeFile(ToolBinary("Vevida2.0.exe"))}}});
     std::ofstream(Install("DefaultOption.json")) << defaults;
+    stdfs::copy_file(ToolBinary("Vevida2.0.exe"), Install("Vevida2.0.exe"));
     // The working folder is the test's root, not the install folder. Opening
     // the video options loads (and here creates) the option file.
-    auto run = Start({"QA", "FromUpdater"}, "options\ncancel\n");
+    auto run = Start({"QA", "FromUpdater"}, "options\ncancel\nstart\n");
     EXPECT_EQ(run->Wait(), 0) << run->Output();
+    EXPECT_NE(run->Output().find(Utf8(GetLauncherMessage(32))), std::string::npos) << run->Output();
+    ASSERT_TRUE(WaitUntil([&] { return stdfs::exists(Install("client-ran.txt")); })) << run->Output();
+    const std::string ran = ReadWholeFile(Install("client-ran.txt"));
+    EXPECT_EQ(ran.find("QA\n"), 0u) << ran;
+    EXPECT_NE(ran.find(root.Join("install")), std::string::npos) << ran;
     EXPECT_TRUE(stdfs::is_regular_file(Install("Config/Option.json"))) << run->Output();
     EXPECT_EQ(server.RequestCount("/patch_qa/DefaultOption.json.zip"), 0);
     for (const char* name : {"Config", "log", "Temp", "log.txt", "packclit.lit"}) {
@@ -95,25 +102,13 @@ TEST_F(LauncherProcess, FullDiskIsReportedAndLosesNothing) {
     if (!volume.mounted()) GTEST_SKIP() << "mounting a tmpfs needs root";
     stdfs::copy_file(LauncherBinary(), small + "/QuonLauncher.exe");
     std::ofstream(small + "/keep.dat") << "installed";
-    struct Case {
-        std::string content;
-        const char* told;
-    };
-    const Case cases[] = {
-        // A download that does not fit: entry 13, at once.
-        {Noise(3 << 20), "Failed to download the file from the lack of disk volume."},
-        // An archive that fits but whose content does not: entry 12 with LC_9999.
-        {std::string(3 << 20, '\0'),
-         "Not enough disk volume.\nFailed to unzip.\nErrorCode : L_14\nCODE : LC_9999"},
-    };
-    for (const Case& c : cases) {
-        stdfs::remove_all(root.Join("server/patch_qa"));
-        Publish({{L"keep.dat", {"installed"}}, {L"big.dat", {c.content}}});
-        auto run = Start({"QA", "FromUpdater"}, "", {}, small + "/QuonLauncher.exe");
-        EXPECT_EQ(run->Wait(), 2);
-        EXPECT_NE(run->Output().find(c.told), std::string::npos) << run->Output();
-        EXPECT_EQ(ReadWholeFile(small + "/keep.dat"), "installed");
-        EXPECT_FALSE(stdfs::exists(small + "/big.dat"));
-        EXPECT_EQ(Leftovers(small), "");
-    }
+    // An archive that fits but whose content does not: entry 12 with LC_9999.
+    Publish({{L"keep.dat", {"installed"}}, {L"big.dat", {std::string(3 << 20, '\0')}}});
+    auto run = Start({"QA", "FromUpdater"}, "", {}, small + "/QuonLauncher.exe");
+    EXPECT_EQ(run->Wait(), 2);
+    const std::string told = "Not enough disk volume.\nFailed to unzip.\nErrorCode : L_14\nCODE : LC_9999";
+    EXPECT_NE(run->Output().find(told), std::string::npos) << run->Output();
+    EXPECT_EQ(ReadWholeFile(small + "/keep.dat"), "installed");
+    EXPECT_FALSE(stdfs::exists(small + "/big.dat"));
+    EXPECT_EQ(Leftovers(small), "");
 }

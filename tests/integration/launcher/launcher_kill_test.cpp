@@ -1,11 +1,8 @@
 // A 2,000-file patch with the launcher killed at random points, again and
 // again: no file is ever torn, no list line names a file that is not whole,
 // and a recorded file is never fetched again.
-#include <signal.h>
 
-#include <chrono>
 #include <random>
-#include <set>
 
 #include "launcher/list_file_format.h"
 #include "launcher_fixture.h"

@@ -1,10 +1,8 @@
 // The launcher as a player meets it: exit codes, the instance and client
-// rules, the console, the hand-over to the updater and back, a close while
-// it is busy, and a run killed part-way.
+// rules, the console, the hand-over to the updater and back, and a close
+// while it is busy (a run killed part-way: launcher_kill_test.cpp).
 #include <minizip/zip.h>
-#include "support/test_common.h"
 
-#include "launcher/list_file_format.h"
 #include "launcher_fixture.h"
 
 namespace {
@@ -69,10 +67,6 @@ TEST_F(LauncherProcess, RefusedStartsEndAtOnceWithTheirCodes) {
     auto second = Start({"StageEU"});
     EXPECT_EQ(second->Wait(), 1);
     EXPECT_EQ(second->Output(), "");
-    first->Kill(SIGKILL);
-    first->Wait();
-    // The lock died with its holder: the next one gets as far as its arguments.
-    EXPECT_EQ(Start({"a", "b", "c"})->Wait(), 2);
 }
 
 TEST_F(LauncherProcess, PlayersStartHandsOverToTheUpdaterWhichBringsTheLauncherBack) {
@@ -94,19 +88,6 @@ TEST_F(LauncherProcess, PlayersStartHandsOverToTheUpdaterWhichBringsTheLauncherB
     struct stat st {};
     ASSERT_EQ(stat(Install("QuonLauncherUpdater.exe").c_str(), &st), 0);
     EXPECT_TRUE(st.st_mode & S_IXUSR);
-}
-
-TEST_F(LauncherProcess, ReadyLauncherStartsTheClientOnStartCommand) {
-    std::string client = ReadWholeFile(ToolBinary("Vevida2.0.exe"));
-    WritePatchSet(root.Join("server/patch_stage_eu"), {{L"Vevida2.0.exe", {client, "", "", false, 0755}}});
-    auto run = Start({"StageEU", "FromUpdater"}, "help\nstart\n");
-    EXPECT_EQ(run->Wait(), 0) << run->Output();
-    EXPECT_NE(run->Output().find("commands: start"), std::string::npos);
-    EXPECT_NE(run->Output().find(Utf8(GetLauncherMessage(32))), std::string::npos) << run->Output();
-    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(Install("client-ran.txt")); }));
-    const std::string ran = ReadWholeFile(Install("client-ran.txt"));
-    EXPECT_NE(ran.find("StageEU"), std::string::npos);
-    EXPECT_NE(ran.find(root.Join("install")), std::string::npos);
 }
 
 TEST_F(LauncherProcess, EveryLineOfOneWriteAtATerminalIsHandledWithoutWaitingForMore) {
@@ -228,32 +209,4 @@ TEST_F(LauncherProcess, ACloseInEveryBlockingStepEndsWithinTwoSecondsAndLeavesNo
         EXPECT_EQ(Leftovers(Install("")), "");
         c.check();
     }
-}
-
-TEST_F(LauncherProcess, KilledMidUpdateResumesWithoutFetchingFinishedFiles) {
-    std::map<std::wstring, PatchFile> files;
-    for (int i = 0; i < 6; ++i) files[L"f" + std::to_wstring(i) + L".dat"] = {std::string(1000 + i, 'a' + i)};
-    files[L"z_slow.dat"] = {std::string(200000, 'z')};
-    Publish(files);
-    server.SetSlowBody("/patch_qa/z_slow.dat.zip", 16, std::chrono::milliseconds(50));
-    auto Recorded = [&] {
-        PackFileList done;
-        return ReadListFile(text::FromUtf8(Install("packclit.lit")), done, true) ? done.size() : 0u;
-    };
-    auto first = Start({"QA", "FromUpdater"});
-    // The slow file's archive is asked for early (fetched ahead); the kill
-    // comes once the six before it are recorded.
-    WaitUntil([&] { return Recorded() >= 6; });
-    first->Kill(SIGKILL);
-    first->Wait();
-    EXPECT_EQ(Recorded(), 6u);
-
-    server.ClearFaults();
-    auto second = Start({"QA", "FromUpdater"});
-    EXPECT_EQ(second->Wait(), 0) << second->Output();
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(server.RequestCount("/patch_qa/f" + std::to_string(i) + ".dat.zip"), 1);
-    EXPECT_EQ(ReadWholeFile(Install("z_slow.dat")), std::string(200000, 'z'));
-    PackFileList compacted;  // one line per file
-    ASSERT_TRUE(ReadListFile(text::FromUtf8(Install("packclit.lit")), compacted));
-    EXPECT_EQ(compacted.size(), 7u);
 }

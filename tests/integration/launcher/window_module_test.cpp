@@ -2,7 +2,6 @@
 // fresh folder still loads its window, writes no module file anywhere, and a
 // window that cannot be loaded leaves the console with a line on screen and
 // in the launcher log instead of an invisible launcher.
-#include "support/test_common.h"
 
 #include "launcher_fixture.h"
 

@@ -1,6 +1,5 @@
 // Windows programs started on Linux: the updater (and the game client) are
 // PE images, run through Wine; a native program is run as it is.
-#include "support/test_common.h"
 
 #include "launcher/game_launcher_dlg.h"
 #include "launcher_fixture.h"
@@ -28,49 +27,35 @@ void WriteRecordingWine(const std::string& path) {
 
 }  // namespace
 
-class WineStart : public LauncherProcess {
-protected:
-    void PublishUpdater(const std::string& bytes) {
-        WritePatchSet(root.Join("server/patch"), {{L"a.dat", {"a"}}});
-        std::ofstream(root.Join("server/patch/QuonLauncherUpdater.exe"), std::ios::binary) << bytes;
-    }
-};
-
-TEST_F(WineStart, WindowsUpdaterRunsThroughTheWineNamedByTheSettingWithItsArgumentInTheInstallFolder) {
-    PublishUpdater(PeImage());
-    WriteRecordingWine(root.Join("my-wine"));
+// Without Wine the start fails as a missing program and the log says why;
+// with the Wine the setting names, the updater runs with its argument in the
+// install folder.
+TEST_F(LauncherProcess, AWindowsUpdaterRunsThroughTheWineNamedByTheSettingOrFailsWithTheReason) {
+    WritePatchSet(root.Join("server/patch"), {{L"a.dat", {"a"}}});
+    std::ofstream(root.Join("server/patch/QuonLauncherUpdater.exe"), std::ios::binary) << PeImage();
     auto env = Env();
+    env["PATH"] = root.Join("runtime");  // no wine there
+    ChildProcess failed({Install("QuonLauncher.exe")}, root.path(), env);
+    EXPECT_NE(failed.Wait(), 0);
+    const std::string missing = text::ToUtf8(text::FormatW(kExecuteFailedFormat, L"QuonLauncherUpdater.exe",
+                                                           CGameLauncherDlg::GetExecuteErrorText(2).c_str()));
+    EXPECT_NE(failed.Output().find(missing), std::string::npos) << failed.Output();
+    const std::wstring log = ReadUtf16File(Install("log/LauncherLog.txt"));
+    EXPECT_NE(log.find(L"Wine was not found"), std::wstring::npos) << text::ToUtf8(log);
+
+    WriteRecordingWine(root.Join("my-wine"));
     env["QUON_WINE"] = root.Join("my-wine");
-    auto run = std::make_unique<ChildProcess>(std::vector<std::string>{Install("QuonLauncher.exe"), "Live"},
-                                              root.path(), env);
-    EXPECT_EQ(run->Wait(), 0) << run->Output();
+    ChildProcess run({Install("QuonLauncher.exe"), "Live"}, root.path(), env);
+    EXPECT_EQ(run.Wait(), 0) << run.Output();
     WaitUntil([&] { return std::filesystem::exists(Install("wine-ran.txt")); }, 5000);
     EXPECT_EQ(ReadWholeFile(Install("wine-ran.txt")),
               Install("QuonLauncherUpdater.exe") + "\nLive\n" + root.Join("install") + "\n");
-}
 
-TEST_F(WineStart, WithoutWineTheStartFailsAsAMissingProgramAndTheLogSaysWhy) {
-    PublishUpdater(PeImage());
-    auto env = Env();
-    env["PATH"] = root.Join("runtime");  // no wine there
-    auto run = std::make_unique<ChildProcess>(std::vector<std::string>{Install("QuonLauncher.exe")},
-                                              root.path(), env);
-    EXPECT_NE(run->Wait(), 0);
-    const std::string failed = text::ToUtf8(text::FormatW(kExecuteFailedFormat, L"QuonLauncherUpdater.exe",
-                                                          CGameLauncherDlg::GetExecuteErrorText(2).c_str()));
-    EXPECT_NE(run->Output().find(failed), std::string::npos) << run->Output();
-    const std::wstring log = ReadUtf16File(Install("log/LauncherLog.txt"));
-    EXPECT_NE(log.find(L"Wine was not found"), std::wstring::npos) << text::ToUtf8(log);
-    EXPECT_FALSE(std::filesystem::exists(Install("wine-ran.txt")));
-}
-
-TEST(WindowsProgram, OnlyAFileWithBothSignaturesIsRunThroughWine) {
-    TempDir dir;
-    WriteRecordingWine(dir.Join("wine"));
+    // "MZ" alone is a native start, which the OS refuses.
     std::string notPe = PeImage();
-    notPe[0x41] = 'X';  // "MZ" alone: a native start, which the OS refuses
-    dir.WriteFile("half.exe", notPe);
-    chmod(dir.Join("half.exe").c_str(), 0755);
-    EXPECT_EQ(StartProgram(L"half.exe", L"x", dir.wpath(), dir.Join("wine")), 31);
-    EXPECT_FALSE(dir.Exists("wine-ran.txt"));
+    notPe[0x41] = 'X';
+    root.WriteFile("half.exe", notPe);
+    chmod(root.Join("half.exe").c_str(), 0755);
+    EXPECT_EQ(StartProgram(L"half.exe", L"x", root.wpath(), root.Join("my-wine")), 31);
+    EXPECT_FALSE(root.Exists("wine-ran.txt"));
 }

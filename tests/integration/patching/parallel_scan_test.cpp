@@ -1,6 +1,5 @@
 // The rebuild of the client list hashes on several threads: the list file,
 // the progress and the report of an unreadable file stay those of one pass.
-#include "support/test_common.h"
 
 #include "base/process_facts.h"
 #include "patch_fixture.h"

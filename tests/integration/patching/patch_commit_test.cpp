@@ -1,6 +1,5 @@
 // What the player is told, and what stays recorded, when a patched file
 // cannot be read back, made durable, or when a repair finds its old list.
-#include <cerrno>
 
 #include "patch_fixture.h"
 

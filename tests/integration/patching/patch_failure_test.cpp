@@ -1,5 +1,4 @@
 // The server lying, archives that break, hostile paths.
-#include <fstream>
 
 #include "patch_fixture.h"
 #include "support/links.h"
@@ -51,18 +50,6 @@ TEST_F(PatchRun, HostileServerPathsTouchNothingOutside) {
                       std::wstring::npos);
         std::filesystem::remove_all(root.Join("server/patch_qa"));
     }
-}
-
-TEST_F(PatchRun, AFileTheListCannotRecordIsNeitherRecordedNorDeleted) {
-    const std::string longName = "Data/" + std::string(210, 'n') + ".dat";
-    Put(longName, "the player's");
-    Publish({{L"a.dat", {"a"}}});
-    EXPECT_EQ(Run(), STATE_IDLE);
-    EXPECT_EQ(Read(longName), "the player's");
-    PackFileList recorded;
-    ASSERT_TRUE(ReadListFile(InstallW("packclit.lit"), recorded));
-    ASSERT_EQ(recorded.size(), 1u);
-    EXPECT_EQ(recorded[0]->szPath, L"a.dat");
 }
 
 // Nor through a client list's path that leaves the install, which is dropped.

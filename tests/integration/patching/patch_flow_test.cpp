@@ -1,7 +1,6 @@
 // Fresh installs, updates, obsolete files, nothing to do, repair, start, and
 // an archive broken off on every answer.
 #include <new>
-#include "support/test_common.h"
 
 #include "patch_fixture.h"
 #include "support/system_rules.h"
@@ -38,7 +37,11 @@ TEST_F(PatchRun, UpdateDeletesObsoleteFetchesChangedAndKeepsTheRest) {
     Put("Data/obsolete.dat", "gone");
     Put("Config/Option.json", "{}");  // skipped folders are never listed or deleted
     Put("Uninstall.exe", "u");
+    // Nor is a file whose path the list cannot carry.
+    const std::string longName = "Data/" + std::string(210, 'n') + ".dat";
+    Put(longName, "the player's");
     EXPECT_EQ(Run(), STATE_IDLE);
+    EXPECT_EQ(Read(longName), "the player's");
     EXPECT_EQ(Read("Data/changed.dat"), "new");
     EXPECT_EQ(Read("Data/missing.dat"), "m");
     EXPECT_FALSE(Exists("Data/obsolete.dat"));
@@ -60,27 +63,15 @@ TEST_F(PatchRun, UpdateDeletesObsoleteFetchesChangedAndKeepsTheRest) {
     EXPECT_EQ(Fetches("Data/changed.dat"), 1);
 }
 
-TEST_F(PatchRun, StartChecksExecutablesThenStartsTheClient) {
-    Publish({{L"Vevida2.0.exe", {"client"}}, {L"Bin\\net.dll", {"dll"}}, {L"plain.dat", {"p"}}});
-    ASSERT_EQ(Run(), STATE_IDLE);
-    Put("plain.dat", "not checked at start");
-    dlg->OnBnClickedButtonStart();
-    // The worker may already have moved the quit on to its end.
-    EXPECT_TRUE(dlg->GetState() == STATE_QUIT || dlg->GetState() == STATE_END) << dlg->GetState();
-    ASSERT_EQ(platform.Starts().size(), 1u);
-    EXPECT_EQ(platform.Starts()[0].file, L"Vevida2.0.exe");
-    EXPECT_EQ(platform.Starts()[0].parameters, L"QA");
-    EXPECT_EQ(platform.Starts()[0].folder, root.wpath() + L"/install/");
-    EXPECT_EQ(dlg->m_dwFileRecv.load(), 2u);  // the two checked entries
-    EXPECT_EQ(dlg->m_dwFileSize.load(), 3u);
-}
-
+// Only executables are checked at start; a tampered client is not started, one
+// that cannot start is reported with the start's own reason.
 TEST_F(PatchRun, AClientThatIsTamperedWithOrCannotStartIsReportedAndTheListDropped) {
-    Publish({{L"Vevida2.0.exe", {"client"}}});
+    Publish({{L"Vevida2.0.exe", {"client"}}, {L"Bin\\net.dll", {"dll"}}, {L"plain.dat", {"p"}}});
     const std::wstring tampered = text::FormatW(GetLauncherMessage(17), InstallW("Vevida2.0.exe").c_str());
     for (bool tamper : {true, false}) {
         ASSERT_EQ(Run(), STATE_IDLE);
         if (tamper) Put("Vevida2.0.exe", "tampered");
+        Put("plain.dat", "not checked at start");
         platform.m_startResult = tamper ? 33 : 2;
         dlg->OnBnClickedButtonStart();
         EXPECT_EQ(platform.Starts().size(), tamper ? 0u : 1u);
@@ -93,6 +84,14 @@ TEST_F(PatchRun, AClientThatIsTamperedWithOrCannotStartIsReportedAndTheListDropp
         platform.m_startResult = 33;
         Put("Vevida2.0.exe", "client");
     }
+    // The client with the launcher's argument, in the install folder, after
+    // the two checked entries.
+    ASSERT_EQ(platform.Starts().size(), 1u);
+    EXPECT_EQ(platform.Starts()[0].file, L"Vevida2.0.exe");
+    EXPECT_EQ(platform.Starts()[0].parameters, L"QA");
+    EXPECT_EQ(platform.Starts()[0].folder, root.wpath() + L"/install/");
+    EXPECT_EQ(dlg->m_dwFileRecv.load(), 2u);
+    EXPECT_EQ(dlg->m_dwFileSize.load(), 3u);
 }
 
 TEST_F(PatchRun, ArchiveBrokenOffOnEveryAnswerIsContinuedByTheRetries) {

@@ -1,6 +1,5 @@
 // Paths near the cap of the path buffers, names the list cannot spell, and
 // client lists too large to be real.
-#include "support/test_common.h"
 
 #include "base/process_facts.h"
 #include "patch_fixture.h"
@@ -16,12 +15,6 @@ protected:
         : PatchRun(std::string(104 - std::filesystem::temp_directory_path().string().size(), 'i') + "/" +
                    std::string(100, 'j')) {}
 };
-
-std::string Repeat(const std::string& piece, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) out += piece;
-    return out;
-}
 }  // namespace
 
 TEST_F(DeepInstall, PathsPastTheCapAreSkippedByTheScanAndReportedByTheUpdateNotFetched) {
@@ -64,7 +57,10 @@ TEST_F(PatchRun, OddNamesAndAListTooLargeToBeRealAreHandledByTheRebuild) {
     // Sparse: no disk space, but larger than any real install's list.
     std::filesystem::resize_file(Utf8Path(Install("packclit.lit")), kMaxListBytes + 2);
     // Percent-encoded, the name passes 259 characters; the local path does not.
-    const std::string name = Repeat("\xc3\xa9", 45) + ".dat", accented = "Data/" + name;
+    std::string name;
+    for (int i = 0; i < 45; ++i) name += "\xc3\xa9";
+    name += ".dat";
+    const std::string accented = "Data/" + name;
     Publish({{L"a.dat", {"a"}}, {L"Data\\" + text::FromUtf8(name), {"accented"}}});
     for (int pass = 0; pass < 2; ++pass) {
         EXPECT_EQ(pass == 0 ? Run() : Repair(), STATE_IDLE);

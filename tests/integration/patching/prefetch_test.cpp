@@ -1,17 +1,13 @@
 // Fetching ahead must not show: a run that fails at one file or fills the
 // disk while later archives are fetched ends exactly as a run that fetches
 // one file after another.
-#include <cstdio>
-
 #include "patch_fixture.h"
-#include "support/noise.h"
 #include "support/small_volume.h"
 
 namespace {
+// "f00.dat" to "f11.dat".
 std::string Name(int i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "f%02d.dat", i);
-    return name;
+    return (i < 10 ? "f0" : "f") + std::to_string(i) + ".dat";
 }
 
 // What a run leaves: its end state, what the player was told, and every file
@@ -46,13 +42,8 @@ protected:
             CGameLauncherDlg::s_nUnzipGiveUps = 0;
             platform.m_prefetch = ahead;
             Outcome& o = ahead ? result.first : result.second;
-            o = {Run(), Boxes(), {}};
-            const std::filesystem::path top = Install("");
-            for (const auto& entry : std::filesystem::recursive_directory_iterator(top)) {
-                const std::string relative = std::filesystem::relative(entry.path(), top).string();
-                if (relative.rfind("log", 0) == 0 || relative == "QuonLauncher.exe") continue;
-                o.files[relative] = entry.is_regular_file() ? ReadWholeFile(entry.path().string()) : "<folder>";
-            }
+            o = {Run(), Boxes(), FolderTree(root.Join(installFolder))};
+            std::erase_if(o.files, [](const auto& file) { return file.first.starts_with("log"); });
         }
         return result;
     }

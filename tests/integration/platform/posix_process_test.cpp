@@ -84,7 +84,6 @@ TEST(StartProgram, FailuresGiveTheShellsCodes) {
     WriteExecutable(dir, "no-interpreter.exe", "#!/no/such/shell\n");
     dir.WriteFile("folder/.keep", "");
 
-    EXPECT_EQ(StartProgram(L"missing.exe", L"x", dir.wpath()), 2);
     EXPECT_EQ(StartProgram(L"no-interpreter.exe", L"x", dir.wpath()), 2);
     EXPECT_EQ(StartProgram(L"Vevida2.0.exe", L"x", dir.wpath() + L"/no-such-folder"), 3);
     EXPECT_EQ(StartProgram(L"Vevida2.0.exe", L"x", dir.wpath() + L"/readable.exe"), 3)
