@@ -49,6 +49,10 @@ TEST_F(PatchRun, UpdateDeletesObsoleteFetchesChangedAndKeepsTheRest) {
     EXPECT_TRUE(Exists("Uninstall.exe"));
     EXPECT_EQ(Fetches("keep.dat"), 0);
     EXPECT_EQ(Fetches("Data/changed.dat"), 1);
+    // The lines appended on the way are compacted: one per listed file.
+    PackFileList recorded;
+    ASSERT_TRUE(ReadListFile(InstallW("packclit.lit"), recorded));
+    EXPECT_EQ(recorded.size(), 3u);
 
     // A second run finds nothing to do and fetches nothing but the list and its guard.
     const int before = server.TotalRequests();
