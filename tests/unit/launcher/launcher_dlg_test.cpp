@@ -1,7 +1,7 @@
 // The launcher dialog in process: the state machine with a scripted
-// downloader (retries and their reports, a deferred error box, a close
-// between retries), counters to bar widths and the download progress
-// arithmetic, the messages' wide formatting and the launcher log's bytes.
+// downloader (retries and their reports, a deferred error box), counters to
+// bar widths and the download progress arithmetic, the messages' wide
+// formatting and the launcher log's bytes.
 #include "support/test_common.h"
 
 #include "launcher/game_launcher_dlg.h"
@@ -88,18 +88,6 @@ TEST_F(StateMachine, DownloadsRetryTenTimesButNotOnAFullDisk) {
     EXPECT_FALSE(dlg->URLDownload(L"http://x/a", L"/inst/Temp/a.zip", nullptr));
     EXPECT_EQ(downloads.m_calls, 1);
     EXPECT_EQ(view.Boxes().back(), text::FormatW(GetLauncherMessage(13), L"/inst/Temp/a.zip"));
-}
-
-TEST_F(StateMachine, ClosingDuringRetriesStopsTheWorkerPromptly) {
-    downloads.m_default = INET_E_CANNOT_CONNECT;
-    platform.m_realSleep = true;
-    Make({L"QuonLauncher.exe", L"QA", L"FromUpdater"});
-    ASSERT_TRUE(dlg->OnInitDialog());
-    ASSERT_TRUE(WaitUntil([&] { return downloads.m_calls >= 2; }));
-    dlg->OnBnClickedButtonClose();
-    EXPECT_FALSE(dlg->IsWorkerRunning());
-    EXPECT_TRUE(view.Boxes().empty());
-    EXPECT_LT(downloads.m_calls, 11);
 }
 
 TEST_F(Progress, BarWidthsFollowTheCountersOnlyWhileUpdating) {
