@@ -64,9 +64,9 @@ public:
     std::wstring GetApplicationsFolder() override { return L"/nonexistent-applications"; }
     void WriteShortcut(const std::wstring&, const std::wstring&) override {}
     // The worker's 1 ms pauses are real (a spinning worker would starve the
-    // test); the retry pauses are only counted unless asked for.
+    // test); the retry pauses are only counted.
     void SleepMs(unsigned ms) override {
-        if (ms < 10 || m_realSleep) LauncherPlatform::SleepMs(ms);
+        if (ms < 10) LauncherPlatform::SleepMs(ms);
         if (ms >= 10) m_sleptMs += ms;
         if (ms < 10) ++m_shortPauses;
     }
@@ -85,7 +85,6 @@ public:
     int m_startResult = 33;
     std::atomic<unsigned long> m_sleptMs{0};
     std::atomic<unsigned long> m_shortPauses{0};  // the worker's pauses between passes
-    bool m_realSleep = false;
     CommitSteps* m_commits = nullptr;  // a test's recording or failing steps
 
 private:

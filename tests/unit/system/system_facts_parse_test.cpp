@@ -1,8 +1,16 @@
 // The Linux sources of the system report: os-release, meminfo, cpuinfo and
-// the DRM class folder, from texts and trees made for the test.
+// the DRM class folder, from texts and trees made for the test, and
+// PCInfo.xml of this machine with the values its own sources give.
+#include <sys/utsname.h>
+
 #include "support/test_common.h"
 
+#include <boost/property_tree/ptree.hpp>
+#include <boost/property_tree/xml_parser.hpp>
+
 #include "os/posix/system_facts_posix.h"
+#include "services/system/system_info.h"
+#include "support/scoped_env.h"
 
 using namespace posix_facts;
 
@@ -75,4 +83,25 @@ TEST(SystemFactsParseTest, BootDisplayCardIsThePrimaryAdapter) {
     TempDir none;
     EXPECT_FALSE(PrimaryDisplayAdapter(none.path(), name));
     EXPECT_FALSE(PrimaryDisplayAdapter(none.Join("missing"), name));
+}
+
+TEST(SystemReportTest, ThisMachine) {
+    TempCurrentFolder cwd;
+    {
+        ScopedEnv noDisplay("DISPLAY", std::nullopt);
+        EXPECT_TRUE(SYSTEM::SystemInfo().SaveFile(L"PCInfo.xml"));
+    }
+    boost::property_tree::ptree tree;
+    boost::property_tree::read_xml("PCInfo.xml", tree);
+    utsname u{};
+    uname(&u);
+    auto meminfo = ParseMeminfo(ReadWholeFile("/proc/meminfo"));
+    const std::pair<const char*, std::string> expected[] = {
+        {"OsInfo.WindowsName", ParseOsRelease(ReadWholeFile("/etc/os-release"))["PRETTY_NAME"]},
+        {"OsInfo.ServicePackVersion", u.release},
+        {"MemoryInfo.TotalPhys", std::to_string(meminfo["MemTotal"])},
+        {"MemoryInfo.TotalPageFile", std::to_string(meminfo["CommitLimit"])},
+        {"DisplayInfo.XScreen", "0"}};  // no display
+    for (const auto& [key, value] : expected)
+        EXPECT_EQ(tree.get<std::string>(std::string("System.") + key, "missing"), value) << key;
 }
