@@ -66,7 +66,6 @@ Kind KindOf(const std::string& path) {
 Kind KindOfTarget(const std::string& path) {
     struct stat st {};
     const int rc = stat(path.c_str(), &st);
-    if (rc != 0 && errno == ELOOP) return Kind::kUnknown;
     return KindFromStat(rc, st);
 }
 
