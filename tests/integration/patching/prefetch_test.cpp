@@ -52,6 +52,13 @@ protected:
 TEST_F(PrefetchRun, AFailureAtOneFileOrAFullDiskEndsAsTheSerialRun) {
     std::map<std::wstring, PatchFile> files;
     for (int i = 0; i < 12; ++i) files[text::FromUtf8(Name(i))] = {Noise(16 * 1024, i)};
+    // Without a fault, fetched ahead or not, each archive is fetched once a run.
+    Publish(files);
+    {
+        const auto [ahead, serial] = RunBothWays();
+        EXPECT_EQ(ahead, serial);
+        for (int i = 0; i < 12; ++i) EXPECT_EQ(Fetches(Name(i)), 2) << Name(i);
+    }
     files[L"f05.dat"].listChecksum = std::string(32, 'f');  // fails its check
     Publish(files);
     auto LaterFetches = [this] {
